@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// One backup task: its name and the sixteen values, named by their store keys.
+struct BackupTask {
+    QString name;
+    QString host;
+    QString hostuser;
+    QString hostpw;
+    QString ftpdir;
+    QString mysql;
+    QString database;
+    QString dbuser;
+    QString dbpw;
+    QString backupfile;
+    QString remotedir;
+    QString localdir;
+    QString httpath;
+    QString backuptime;
+    int run = 0;              // 0 inactive, 1 active; other stored values load as they are
+    bool subdirectory = false;
+    int method = 0;           // 0 FTP; anything else HTTP
+
+    // A task with every value at its default and the given name.
+    static BackupTask withDefaults(const QString &name = QString());
+    bool isActive() const { return run == 1; }
+    bool usesHttp() const { return method != 0; }
+
+    bool operator==(const BackupTask &) const = default;
+};
+
+namespace TaskDefaults {
+// A short database server name without domain: most hosts run MySQL locally.
+inline const char *const mysql = "localhost";
+inline const char *const backupfile = "backup.sql";
+inline const char *const backuptime = "12:00";
+QString localdir();  // "C:" on Windows, the home directory elsewhere
+}

@@ -1,0 +1,212 @@
+#include "tasks/TaskStore.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <algorithm>
+
+namespace {
+const QString kTasks = QStringLiteral("tasks");
+const QString kOptions = QStringLiteral("Options");
+
+QString valuePath(const QString &group, const QString &key)
+{
+    return kTasks + QLatin1Char('/') + group + QLatin1Char('/') + kOptions + QLatin1Char('/') + key;
+}
+
+int parseInt(const QString &text, int fallback)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    return ok ? v : fallback;
+}
+
+// The settings file holds passwords: create it private before Qt writes it,
+// and keep it so (QSaveFile keeps the mode of the file it replaces).
+void makePrivate(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    if (!info.exists()) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+}
+
+TaskStore::TaskStore() = default;
+
+TaskStore::TaskStore(const QString &iniFile) : m_iniFile(iniFile) {}
+
+std::unique_ptr<QSettings> TaskStore::open() const
+{
+    if (!m_iniFile.isEmpty())
+        return std::make_unique<QSettings>(m_iniFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Korvane"), QStringLiteral("Vaultwick"));
+}
+
+QString TaskStore::fileName() const
+{
+#ifdef Q_OS_WIN
+    if (m_iniFile.isEmpty())
+        return QString();
+#endif
+    return open()->fileName();
+}
+
+bool TaskStore::finishWrite(QSettings &settings)
+{
+#ifdef Q_OS_WIN
+    if (settings.format() != QSettings::NativeFormat)
+#endif
+        makePrivate(settings.fileName());
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+bool TaskStore::isValidName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString TaskStore::storedName(QSettings &settings, const QString &name) const
+{
+    settings.beginGroup(kTasks);
+    const QStringList groups = settings.childGroups();
+    settings.endGroup();
+    for (const QString &g : groups) {
+        if (g.compare(name, Qt::CaseInsensitive) == 0)
+            return g;
+    }
+    return name;
+}
+
+QString TaskStore::readText(QSettings &settings, const QString &group, const QString &key,
+                            const QString &fallback) const
+{
+    const QVariant v = settings.value(valuePath(group, key));
+    if (!v.isValid())
+        return fallback;
+    if (v.typeId() != QMetaType::QString)
+        throw TaskStoreReadError(QStringLiteral("Value %1 of task %2 is not text")
+                                     .arg(key, group).toStdString());
+    return v.toString();
+}
+
+void TaskStore::LoadTask(const QString &name, BackupTask &task) const
+{
+    auto settings = open();
+    const QString group = storedName(*settings, name);
+    task.name = name;
+    task.host = readText(*settings, group, QStringLiteral("host"), QString());
+    task.hostuser = readText(*settings, group, QStringLiteral("hostuser"), QString());
+    task.hostpw = readText(*settings, group, QStringLiteral("hostpw"), QString());
+    task.ftpdir = readText(*settings, group, QStringLiteral("ftpdir"), QString());
+    task.mysql = readText(*settings, group, QStringLiteral("mysql"), QString::fromLatin1(TaskDefaults::mysql));
+    task.database = readText(*settings, group, QStringLiteral("database"), QString());
+    task.dbuser = readText(*settings, group, QStringLiteral("dbuser"), QString());
+    task.dbpw = readText(*settings, group, QStringLiteral("dbpw"), QString());
+    task.backupfile = readText(*settings, group, QStringLiteral("backupfile"),
+                               QString::fromLatin1(TaskDefaults::backupfile));
+    task.remotedir = readText(*settings, group, QStringLiteral("remotedir"), QString());
+    task.localdir = readText(*settings, group, QStringLiteral("localdir"), TaskDefaults::localdir());
+    task.httpath = readText(*settings, group, QStringLiteral("httpath"), QString());
+    task.backuptime = readText(*settings, group, QStringLiteral("backuptime"),
+                               QString::fromLatin1(TaskDefaults::backuptime));
+    task.run = parseInt(readText(*settings, group, QStringLiteral("run"), QString()), 0);
+    task.subdirectory = parseInt(readText(*settings, group, QStringLiteral("subdirectory"), QString()), 0) != 0;
+    task.method = parseInt(readText(*settings, group, QStringLiteral("method"), QString()), 0);
+}
+
+BackupTask TaskStore::LoadTask(const QString &name) const
+{
+    BackupTask task = BackupTask::withDefaults(name);
+    LoadTask(name, task);
+    return task;
+}
+
+bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
+{
+    if (!isValidName(name))
+        return false;
+    auto settings = open();
+    const QString group = storedName(*settings, name);
+    const std::pair<const char *, QString> values[] = {
+        {"host", task.host},
+        {"hostuser", task.hostuser},
+        {"hostpw", task.hostpw},
+        {"ftpdir", task.ftpdir},
+        {"mysql", task.mysql},
+        {"database", task.database},
+        {"dbuser", task.dbuser},
+        {"dbpw", task.dbpw},
+        {"backupfile", task.backupfile},
+        {"remotedir", task.remotedir},
+        {"localdir", task.localdir},
+        {"httpath", task.httpath},
+        {"backuptime", task.backuptime},
+        {"run", QString::number(task.run == 1 ? 1 : 0)},
+        {"subdirectory", task.subdirectory ? QStringLiteral("1") : QStringLiteral("0")},
+        {"method", QString::number(task.method != 0 ? 1 : 0)},
+    };
+    for (const auto &[key, value] : values)
+        settings->setValue(valuePath(group, QString::fromLatin1(key)), value);
+    return finishWrite(*settings);
+}
+
+void TaskStore::DeleteTask(const QString &name) const
+{
+    auto settings = open();
+    const QString group = storedName(*settings, name);
+    if (!isValidName(group))
+        return;
+    settings->remove(kTasks + QLatin1Char('/') + group);
+    finishWrite(*settings);
+}
+
+QStringList TaskStore::ListTaskNames() const
+{
+    auto settings = open();
+    settings->beginGroup(kTasks);
+    QStringList names = settings->childGroups();
+    settings->endGroup();
+    std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+TaskRowValues TaskStore::ReadRow(const QString &name) const
+{
+    auto settings = open();
+    const QString group = storedName(*settings, name);
+    TaskRowValues row;
+    row.run = parseInt(readText(*settings, group, QStringLiteral("run"), QString()), 0);
+    row.host = readText(*settings, group, QStringLiteral("host"), QString());
+    row.backupfile = readText(*settings, group, QStringLiteral("backupfile"),
+                              QString::fromLatin1(TaskDefaults::backupfile));
+    row.backuptime = readText(*settings, group, QStringLiteral("backuptime"),
+                              QString::fromLatin1(TaskDefaults::backuptime));
+    return row;
+}
+
+QString TaskStore::ReadBackupFile(const QString &name) const
+{
+    auto settings = open();
+    return readText(*settings, storedName(*settings, name), QStringLiteral("backupfile"),
+                    QString::fromLatin1(TaskDefaults::backupfile));
+}
+
+QString TaskStore::ReadLocalDir(const QString &name) const
+{
+    auto settings = open();
+    return readText(*settings, storedName(*settings, name), QStringLiteral("localdir"),
+                    TaskDefaults::localdir());
+}

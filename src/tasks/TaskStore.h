@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+
+#include "tasks/BackupTask.h"
+
+class QSettings;
+
+// A stored value that is not text.
+class TaskStoreReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the task list shows of a task.
+struct TaskRowValues {
+    int run = 0;
+    QString host;
+    QString backupfile;
+    QString backuptime;
+};
+
+// The tasks in the per-user settings store, one group per task below "tasks",
+// its values below "Options". Every operation opens the store for its own
+// duration. Task names compare without regard to letter case.
+class TaskStore {
+public:
+    // The user's store: organisation "Korvane", application "Vaultwick".
+    TaskStore();
+    // A store in the given file (tests).
+    explicit TaskStore(const QString &iniFile);
+
+    // Fills task from the stored values (defaults for absent ones). Throws
+    // TaskStoreReadError at a value that is not text; values read before stay.
+    void LoadTask(const QString &name, BackupTask &task) const;
+    BackupTask LoadTask(const QString &name) const;
+    // Writes the sixteen values under name. false when the store refused,
+    // including names that would nest keys ("/" or "\").
+    bool SaveTask(const QString &name, const BackupTask &task) const;
+    void DeleteTask(const QString &name) const;
+    // Ascending, case-insensitive.
+    QStringList ListTaskNames() const;
+
+    TaskRowValues ReadRow(const QString &name) const;
+    // backupfile (default "backup.sql") and localdir (default as the task's).
+    QString ReadBackupFile(const QString &name) const;
+    QString ReadLocalDir(const QString &name) const;
+
+    // The store's settings object; application settings share it.
+    std::unique_ptr<QSettings> open() const;
+    // The file the settings live in (empty for the Windows registry).
+    QString fileName() const;
+    // After a write: flush, keep the file private, report success.
+    static bool finishWrite(QSettings &settings);
+
+    static bool isValidName(const QString &name);
+
+private:
+    // The stored spelling of name, or name itself when there is no such task.
+    QString storedName(QSettings &settings, const QString &name) const;
+    QString readText(QSettings &settings, const QString &group, const QString &key,
+                     const QString &fallback) const;
+
+    QString m_iniFile;
+};

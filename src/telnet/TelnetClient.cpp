@@ -1,0 +1,1 @@
+#include "telnet/TelnetClient.h"

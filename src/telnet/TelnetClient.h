@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <stdexcept>
+
+#include "telnet/TelnetParser.h"
+
+class QTcpSocket;
+
+// Raised by a failing assignment or operation of the telnet client. The
+// message is the code in decimal, ": " and the description.
+class ETelnetClientError : public std::runtime_error {
+public:
+    ETelnetClientError(int code, const QString &description);
+    int code() const { return m_code; }
+    QString message() const { return QString::fromUtf8(what()); }
+
+private:
+    int m_code;
+};
+
+enum class TelnetFirewallType { fwNone, fwTunnel, fwSOCKS4, fwSOCKS5 };
+
+// Telnet client (RFC 854/855) over QTcpSocket. Events are delivered as signals
+// on the thread that owns the object, while its event loop runs (including
+// nested local event loops).
+class TTelnetClient : public QObject {
+    Q_OBJECT
+public:
+    explicit TTelnetClient(QObject *parent = nullptr);
+    ~TTelnetClient() override;
+
+    QString RemoteHost() const { return m_remoteHost; }
+    void setRemoteHost(const QString &host);
+    // The program always uses the telnet port; tests point it elsewhere.
+    quint16 RemotePort() const { return m_remotePort; }
+    void setRemotePort(quint16 port) { m_remotePort = port; }
+
+    // true once the TCP connection is up.
+    bool Connected() const;
+    // false: drop any connection (harmless when idle). true: start connecting
+    // to RemoteHost and return at once.
+    void setConnected(bool connected);
+
+    // Last error of a connection attempt that failed in name lookup; the
+    // session turns it into its "No connection, Error: " line. Cleared by
+    // reading it.
+    bool hasPendingError() const { return m_pendingError.has_value(); }
+    ETelnetClientError takePendingError();
+
+    void Send(const QByteArray &data);
+    void setDataToSend(const QByteArray &data) { Send(data); }
+    void SendSubOption(const QByteArray &payload);
+    void SendWont(int option);
+    void SendDont(int option);
+    void SendWill(int option);
+    void SendDo(int option);
+    void Disconnect();
+
+    // Properties the program stores but does not use.
+    TelnetFirewallType FirewallType = TelnetFirewallType::fwNone;
+    QString FirewallHost, FirewallUser, FirewallPassword;
+    quint16 FirewallPort = 0;
+    quint16 LocalPort = 0;
+    bool KeepAlive = false;
+    bool Linger = true;
+    bool Transparent = false;
+    int Timeout = 0;
+
+signals:
+    void OnConnected(int StatusCode, const QString &Description);
+    void OnReadyToSend();
+    void OnDataIn(const QByteArray &Text);
+    void OnDisconnected(int StatusCode, const QString &Description);
+    void OnDo(int OptionCode);
+    void OnDont(int OptionCode);
+    void OnWill(int OptionCode);
+    void OnWont(int OptionCode);
+    void OnCommand(int CommandCode);
+    void OnSubOption(const QByteArray &SubOption);
+    void OnError(int ErrorCode, const QString &Description);
+
+private:
+    void onSocketConnected();
+    void onSocketReadyRead();
+    void onSocketDisconnected();
+    void onSocketError();
+    void writeRaw(const QByteArray &bytes);
+
+    QTcpSocket *m_socket = nullptr;
+    TelnetParser m_parser;
+    QString m_remoteHost;
+    quint16 m_remotePort = 23;
+    bool m_everConnected = false;   // this attempt reached the connected state
+    bool m_disconnectReported = false;
+    std::optional<ETelnetClientError> m_pendingError;
+};

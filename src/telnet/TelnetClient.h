@@ -82,6 +82,8 @@ signals:
     void OnCommand(int CommandCode);
     void OnSubOption(const QByteArray &SubOption);
     void OnError(int ErrorCode, const QString &Description);
+    // Every Send as it goes out (before escaping), for observers.
+    void sent(const QByteArray &data);
 
 private:
     void onSocketConnected();

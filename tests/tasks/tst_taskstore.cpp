@@ -1,0 +1,226 @@
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tasks/TaskStore.h"
+
+class TestTaskStore : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_home;
+    QString m_ini;
+    TaskStore store() const { return TaskStore(m_ini); }
+
+    static BackupTask tricky(const QString &name)
+    {
+        BackupTask t = BackupTask::withDefaults(name);
+        t.host = QStringLiteral("www.example.org");
+        t.hostuser = QStringLiteral("  web user  ");
+        t.hostpw = QStringLiteral("a,b,\"c\";d=e#f\\g");
+        t.ftpdir = QStringLiteral("@htdocs");
+        t.mysql = QStringLiteral("db1");
+        t.database = QStringLiteral("shop, \"live\"");
+        t.dbuser = QStringLiteral("@Variant(foo)");
+        t.dbpw = QStringLiteral("pa ss;rm -rf ~ 'x'");
+        t.backupfile = QStringLiteral("Sicherung-Größe.sql");
+        t.remotedir = QStringLiteral("~/dumps/");
+        t.localdir = QStringLiteral("C:\\backups\\");
+        t.httpath = QStringLiteral("http://www.example.org/dumps/");
+        t.backuptime = QStringLiteral("  :  ");
+        t.run = 1;
+        t.subdirectory = true;
+        t.method = 1;
+        return t;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        // The user's store lands below XDG_CONFIG_HOME on this platform.
+        qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
+    }
+
+    void init()
+    {
+        static int n = 0;
+        m_ini = m_home.filePath(QStringLiteral("store%1.conf").arg(++n));
+    }
+
+    void userStoreLivesInTheConfigDirectory()
+    {
+        TaskStore user;
+        QCOMPARE(user.fileName(), m_home.filePath(QStringLiteral("config/Korvane/Vaultwick.conf")));
+        QVERIFY(user.SaveTask(QStringLiteral("T"), BackupTask::withDefaults(QStringLiteral("T"))));
+        QVERIFY(QFile::exists(user.fileName()));
+        QSettings raw(user.fileName(), QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("tasks/T/Options/backupfile")).toString(), QStringLiteral("backup.sql"));
+        user.DeleteTask(QStringLiteral("T"));
+    }
+
+    void everyValueRoundTripsExactly()
+    {
+        const BackupTask t = tricky(QStringLiteral("Tricky"));
+        QVERIFY(store().SaveTask(t.name, t));
+        // Read a copy, so the values come from the file and not from a cache.
+        const QString copy = m_ini + QStringLiteral(".copy");
+        QVERIFY(QFile::copy(m_ini, copy));
+        const BackupTask back = TaskStore(copy).LoadTask(t.name);
+        QCOMPARE(back.hostpw, t.hostpw);
+        QCOMPARE(back.hostuser, t.hostuser);
+        QCOMPARE(back.ftpdir, t.ftpdir);
+        QCOMPARE(back.dbuser, t.dbuser);
+        QCOMPARE(back.database, t.database);
+        QCOMPARE(back.backupfile, t.backupfile);
+        QCOMPARE(back.localdir, t.localdir);
+        QVERIFY(back == t);
+    }
+
+    void valuesAreWrittenAsText()
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("Plain"));
+        t.run = 1;
+        t.subdirectory = true;
+        QVERIFY(store().SaveTask(t.name, t));
+        QFile f(m_ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.contains("run=1"));
+        QVERIFY(text.contains("subdirectory=1"));
+        QVERIFY(text.contains("method=0"));
+        QVERIFY(!text.contains("@Variant"));
+    }
+
+    void absentValuesTakeDefaultsPresentEmptyOnesStayEmpty()
+    {
+        const BackupTask missing = store().LoadTask(QStringLiteral("Nobody"));
+        QCOMPARE(missing.name, QStringLiteral("Nobody"));
+        QCOMPARE(missing.backupfile, QStringLiteral("backup.sql"));
+        QCOMPARE(missing.backuptime, QStringLiteral("12:00"));
+        QCOMPARE(missing.mysql, QStringLiteral("localhost"));
+        QCOMPARE(missing.localdir, TaskDefaults::localdir());
+        QCOMPARE(missing.run, 0);
+        QCOMPARE(missing.subdirectory, false);
+        QCOMPARE(missing.method, 0);
+        QVERIFY(missing.host.isEmpty() && missing.remotedir.isEmpty() && missing.httpath.isEmpty());
+
+        {
+            QSettings raw(m_ini, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("tasks/Sparse/Options/remotedir"), QString());
+            raw.setValue(QStringLiteral("tasks/Sparse/Options/host"), QStringLiteral("h"));
+        }
+        const BackupTask sparse = store().LoadTask(QStringLiteral("Sparse"));
+        QCOMPARE(sparse.remotedir, QString());
+        QCOMPARE(sparse.backupfile, QStringLiteral("backup.sql"));
+        QCOMPARE(sparse.host, QStringLiteral("h"));
+    }
+
+    void numbersAndFlagsParseLeniently_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("subdirectory");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<int>("expRun");
+        QTest::addColumn<bool>("expSub");
+        QTest::addColumn<int>("expMethod");
+        QTest::newRow("not a number") << "yes" << "" << "x" << 0 << false << 0;
+        QTest::newRow("two and five") << "2" << "5" << "7" << 2 << true << 7;
+        QTest::newRow("negative") << "-1" << "0" << "1" << -1 << false << 1;
+    }
+
+    void numbersAndFlagsParseLeniently()
+    {
+        QFETCH(QString, run);
+        QFETCH(QString, subdirectory);
+        QFETCH(QString, method);
+        {
+            QSettings raw(m_ini, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("tasks/N/Options/run"), run);
+            raw.setValue(QStringLiteral("tasks/N/Options/subdirectory"), subdirectory);
+            raw.setValue(QStringLiteral("tasks/N/Options/method"), method);
+        }
+        const BackupTask t = store().LoadTask(QStringLiteral("N"));
+        QTEST(t.run, "expRun");
+        QTEST(t.subdirectory, "expSub");
+        QTEST(t.method, "expMethod");
+        QCOMPARE(t.isActive(), t.run == 1);
+        QCOMPARE(store().ReadRow(QStringLiteral("N")).run, t.run);
+    }
+
+    void namesCompareWithoutLetterCase()
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("Daily"));
+        t.host = QStringLiteral("first");
+        QVERIFY(store().SaveTask(QStringLiteral("Daily"), t));
+        t.host = QStringLiteral("second");
+        QVERIFY(store().SaveTask(QStringLiteral("DAILY"), t));
+        QCOMPARE(store().ListTaskNames(), QStringList{QStringLiteral("Daily")});
+        QCOMPARE(store().LoadTask(QStringLiteral("daily")).host, QStringLiteral("second"));
+        store().DeleteTask(QStringLiteral("dAILY"));
+        QVERIFY(store().ListTaskNames().isEmpty());
+    }
+
+    void listIsAscendingWithoutLetterCase()
+    {
+        for (const char *n : {"beta", "Alpha", "gamma", "Delta", "épée"})
+            QVERIFY(store().SaveTask(QString::fromUtf8(n), BackupTask::withDefaults(QString::fromUtf8(n))));
+        const QStringList names = store().ListTaskNames();
+        QCOMPARE(names.mid(0, 4), (QStringList{"Alpha", "beta", "Delta", "gamma"}));
+        QCOMPARE(names.size(), 5);
+    }
+
+    void namesThatWouldNestAreRefused()
+    {
+        for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral("a\\b"), QString()}) {
+            QVERIFY(!store().SaveTask(bad, BackupTask::withDefaults(bad)));
+        }
+        QVERIFY(store().ListTaskNames().isEmpty());
+        QVERIFY(!QFile::exists(m_ini));
+    }
+
+    void deleteRemovesWholeTaskAndMissingIsNoError()
+    {
+        QVERIFY(store().SaveTask(QStringLiteral("One"), tricky(QStringLiteral("One"))));
+        QVERIFY(store().SaveTask(QStringLiteral("Two"), tricky(QStringLiteral("Two"))));
+        store().DeleteTask(QStringLiteral("One"));
+        store().DeleteTask(QStringLiteral("Never"));
+        QCOMPARE(store().ListTaskNames(), QStringList{QStringLiteral("Two")});
+        QCOMPARE(store().LoadTask(QStringLiteral("One")).host, QString());
+    }
+
+    void aValueThatIsNotTextIsAReadError()
+    {
+        {
+            QFile f(m_ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[tasks]\nBad\\Options\\host=h\nBad\\Options\\hostuser=a, b\nBad\\Options\\hostpw=p\n");
+        }
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("x"));
+        QVERIFY_THROWS_EXCEPTION(TaskStoreReadError, store().LoadTask(QStringLiteral("Bad"), t));
+        // What was read before the bad value stays.
+        QCOMPARE(t.host, QStringLiteral("h"));
+        QCOMPARE(t.hostpw, QString());
+    }
+
+    void storeFileIsPrivateAndWriteFailureIsReported()
+    {
+        QVERIFY(store().SaveTask(QStringLiteral("P"), tricky(QStringLiteral("P"))));
+        const auto perms = QFile::permissions(m_ini);
+        QVERIFY(perms.testFlag(QFileDevice::ReadOwner) && perms.testFlag(QFileDevice::WriteOwner));
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(perms & others, QFileDevice::Permissions());
+
+        // A store below a regular file cannot be created, not even by root.
+        const QString blocker = m_home.filePath(QStringLiteral("blocker"));
+        QFile b(blocker);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.close();
+        TaskStore broken(blocker + QStringLiteral("/sub/store.conf"));
+        QVERIFY(!broken.SaveTask(QStringLiteral("T"), BackupTask::withDefaults(QStringLiteral("T"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTaskStore)
+#include "tst_taskstore.moc"

@@ -1,0 +1,103 @@
+#include <QProcess>
+#include <QtTest>
+
+#include "engine/DumpSession.h"
+#include "engine/ShellQuote.h"
+
+namespace {
+BackupTask task()
+{
+    BackupTask t = BackupTask::withDefaults(QStringLiteral("T"));
+    t.mysql = QStringLiteral("db.example.org");
+    t.dbuser = QStringLiteral("web_7");
+    t.dbpw = QStringLiteral("S3cr3t");
+    t.database = QStringLiteral("shop");
+    t.remotedir = QStringLiteral("/home/web/dumps/");
+    t.backupfile = QStringLiteral("backup.sql");
+    return t;
+}
+
+// What a POSIX shell makes of the words after "mysqldump", one per line, and
+// where it would redirect to.
+QStringList shellWords(const QString &command)
+{
+    QString cmd = command;
+    cmd.replace(QStringLiteral("mysqldump "), QStringLiteral("printf '%s\\n' "));
+    const int redirect = cmd.lastIndexOf(QStringLiteral(" > "));
+    cmd = cmd.left(redirect) + QStringLiteral("; printf 'TARGET %s\\n' ") + cmd.mid(redirect + 3);
+    QProcess sh;
+    sh.setProgram(QStringLiteral("/bin/sh"));
+    sh.setArguments({QStringLiteral("-c"), cmd});
+    sh.setEnvironment({QStringLiteral("HOME=/home/web"), QStringLiteral("PATH=/usr/bin:/bin")});
+    sh.start();
+    sh.waitForFinished(5000);
+    return QString::fromUtf8(sh.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+}
+
+class TestDumpCommand : public QObject {
+    Q_OBJECT
+private slots:
+    void ordinaryTasksGiveThePlainCommandLine()
+    {
+        BackupTask t = task();
+        QCOMPARE(DumpSession::BuildDumpCommand(t),
+                 QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=S3cr3t shop > /home/web/dumps/backup.sql"));
+        t.dbuser.clear();
+        QCOMPARE(DumpSession::BuildDumpCommand(t),
+                 QStringLiteral("mysqldump -h db.example.org --password=S3cr3t shop > /home/web/dumps/backup.sql"));
+        t.dbpw.clear();
+        QCOMPARE(DumpSession::BuildDumpCommand(t),
+                 QStringLiteral("mysqldump -h db.example.org --password= shop > /home/web/dumps/backup.sql"));
+        t.remotedir = QStringLiteral("~/dumps/");
+        t.dbpw = QStringLiteral("a@b%c+d=e:f,g.h/i~j-k_l");
+        QCOMPARE(DumpSession::BuildDumpCommand(t),
+                 QStringLiteral("mysqldump -h db.example.org --password=a@b%c+d=e:f,g.h/i~j-k_l shop > ~/dumps/backup.sql"));
+    }
+
+    void maskedCommandHidesOnlyThePassword()
+    {
+        QCOMPARE(DumpSession::BuildDumpCommand(task(), true),
+                 QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=******** shop > /home/web/dumps/backup.sql"));
+    }
+
+    void quoting_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("quoted");
+        QTest::newRow("plain") << "abc_XYZ-09" << "abc_XYZ-09";
+        QTest::newRow("blank") << "pa ss" << "'pa ss'";
+        QTest::newRow("quote") << "it's" << "'it'\\''s'";
+        QTest::newRow("dollar") << "$HOME" << "'$HOME'";
+        QTest::newRow("leading tilde") << "~root" << "'~root'";
+        QTest::newRow("umlaut") << "Größe" << "'Größe'";
+        QTest::newRow("empty") << "" << "";
+    }
+
+    void quoting()
+    {
+        QFETCH(QString, value);
+        QTEST(ShellQuote(value), "quoted");
+    }
+
+    void hostileValuesArriveAsOneArgumentAndRunNothing()
+    {
+        BackupTask t = task();
+        t.dbpw = QStringLiteral("pa ss;rm -rf ~");
+        t.dbuser = QStringLiteral("o'neil `id`");
+        t.database = QStringLiteral("$(touch /tmp/vw-pwned) shop");
+        t.remotedir = QStringLiteral("~/my dumps/");
+        t.backupfile = QStringLiteral("b;ls.sql");
+        const QStringList words = shellWords(DumpSession::BuildDumpCommand(t));
+        QCOMPARE(words, (QStringList{
+            QStringLiteral("-h"), QStringLiteral("db.example.org"),
+            QStringLiteral("--user=o'neil `id`"),
+            QStringLiteral("--password=pa ss;rm -rf ~"),
+            QStringLiteral("$(touch /tmp/vw-pwned) shop"),
+            QStringLiteral("TARGET /home/web/my dumps/b;ls.sql")}));
+        QVERIFY(!QFile::exists(QStringLiteral("/tmp/vw-pwned")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDumpCommand)
+#include "tst_dumpcommand.moc"

@@ -1,0 +1,327 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include "FakeClock.h"
+#include "FakeRetriever.h"
+#include "RecordingProtocolView.h"
+#include "RecordingSessionHost.h"
+#include "ScriptedTelnetHost.h"
+#include "engine/DumpSession.h"
+#include "engine/ProtocolLog.h"
+#include "shell/LanguageTexts.h"
+#include "telnet/TelnetClient.h"
+
+namespace {
+SessionPacing fastPacing()
+{
+    SessionPacing p;
+    p.lineDelayMs = 10;
+    p.charDelayMs = 1;
+    p.connectWaitMs = 3000;
+    p.loginLimitMs = 4000;
+    p.dumpLimitMs = 4000;
+    return p;
+}
+
+BackupTask sampleTask(const QString &name = QStringLiteral("Shop"))
+{
+    BackupTask t = BackupTask::withDefaults(name);
+    t.host = QStringLiteral("LocalHost");  // the prompt is compared in lower case
+    t.hostuser = QStringLiteral("webuser");
+    t.hostpw = QStringLiteral("hostpw");
+    t.mysql = QStringLiteral("db1");
+    t.dbuser = QStringLiteral("dbu");
+    t.dbpw = QStringLiteral("dbsecret");
+    t.database = QStringLiteral("shop");
+    t.remotedir = QStringLiteral("/srv/dumps/");
+    return t;
+}
+
+const QString kDump = QStringLiteral("mysqldump -h db1 --user=dbu --password=dbsecret shop > /srv/dumps/backup.sql");
+}
+
+// One session engine wired to a scripted host, with fast pacing.
+struct Rig {
+    LanguageTexts texts;
+    FakeClock clock;
+    RecordingProtocolView view;
+    ProtocolLog log{texts, clock};
+    RecordingSessionHost window;
+    FakeRetriever retriever;
+    TTelnetClient client;
+    ScriptedTelnetHost host;
+    std::unique_ptr<DumpSession> session;
+    QList<QByteArray> sends;
+
+    explicit Rig(SessionPacing pacing = fastPacing())
+    {
+        texts.refill();
+        log.setView(&view);
+        client.setRemotePort(host.port());
+        QObject::connect(&client, &TTelnetClient::sent, [this](const QByteArray &d) { sends.append(d); });
+        session = std::make_unique<DumpSession>(client, log, texts, window, retriever, pacing);
+    }
+
+    bool waitIdle(int ms = 8000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (session->isBusy() && t.elapsed() < ms)
+            QTest::qWait(10);
+        return !session->isBusy();
+    }
+    QStringList messages() const { return view.messages(); }
+};
+
+class TestDumpSession : public QObject {
+    Q_OBJECT
+private slots:
+    void aCompleteRunSendsTheDialogueAndFetchesTheFile()
+    {
+        Rig rig;
+        rig.host.setCredentials(QStringLiteral("webuser"), QStringLiteral("hostpw"));
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+
+        // Exactly these bytes, each line closed by a single line feed.
+        QCOMPARE(rig.host.dataReceived(), ("webuser\nhostpw\n" + kDump + "\nexit\n").toUtf8());
+        QCOMPARE(rig.host.commands(), (QStringList{kDump, QStringLiteral("exit")}));
+
+        const QStringList m = rig.messages();
+        QVERIFY2(m.size() == 7, qPrintable(m.join(" | ")));
+        QVERIFY(m.at(0).startsWith(QStringLiteral("Connected: ")) || m.at(1).startsWith(QStringLiteral("Connected: ")));
+        QVERIFY(m.mid(0, 2).contains(QStringLiteral("Connection established")));
+        QCOMPARE(m.mid(2), (QStringList{QStringLiteral("Send password"), QStringLiteral("Send dump-command"),
+                                        QStringLiteral("Finishing Telnet-session"), m.at(5),
+                                        QStringLiteral("backup.sql saved successfully")}));
+        QVERIFY(m.at(5).startsWith(QStringLiteral("Disconnected: ")));
+        QVERIFY(rig.view.lines.at(0).startsWith(QStringLiteral("12/07/2026 14:05:09\t")));
+
+        QCOMPARE(rig.window.progress, (QList<int>{10, 25, 35, 40, 60, 0}));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("Successful on 12/07/2026 14:05:09"));
+        QCOMPARE(rig.window.captionResets, 1);
+        QCOMPARE(rig.window.negotiation.last(), QString());
+        QCOMPARE(rig.retriever.calls.size(), 1);
+        QCOMPARE(rig.retriever.calls.first().host, QStringLiteral("LocalHost"));
+
+        // The log file gets every sent line, passwords masked.
+        QStringList sent;
+        for (const QString &l : rig.log.sentLines())
+            sent.append(l.section(QLatin1Char('\t'), 1));
+        QCOMPARE(sent, (QStringList{QStringLiteral("webuser"), QStringLiteral("********"),
+                                    QStringLiteral("mysqldump -h db1 --user=dbu --password=******** shop > /srv/dumps/backup.sql"),
+                                    QStringLiteral("exit")}));
+    }
+
+    void optionsAreRefusedAndTheTerminalTypeIsVt100()
+    {
+        Rig rig;
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QVERIFY(rig.host.receivedNegotiation(ScriptedTelnetHost::WONT, ScriptedTelnetHost::TerminalType));
+        QVERIFY(rig.host.receivedNegotiation(ScriptedTelnetHost::WONT, ScriptedTelnetHost::WindowSize));
+        QVERIFY(!rig.host.receivedNegotiation(ScriptedTelnetHost::DO, ScriptedTelnetHost::Echo));
+        QVERIFY(!rig.host.subOptions().isEmpty());
+        QCOMPARE(rig.host.subOptions().first(), QByteArray("\x18\x00vt100", 7));
+        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Telnet Server: DO Option24")));
+        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Client: WONT Option24")));
+        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Telnet Server: WILL Option1")));
+    }
+
+    void linesOfThirteenOrMoreGoOutCharacterByCharacter()
+    {
+        Rig rig;
+        BackupTask t = sampleTask();
+        t.hostuser = QStringLiteral("twelve_chars");   // 12: one piece
+        t.hostpw = QStringLiteral("thirteen_char");    // 13: one by one
+        QVERIFY(rig.session->RequestRun(t));
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.sends.at(0), QByteArray("twelve_chars\n"));
+        QList<QByteArray> expected;
+        for (char c : QByteArray("thirteen_char"))
+            expected.append(QByteArray(1, c));
+        expected.append("\n");
+        QCOMPARE(rig.sends.mid(1, 14), expected);
+        QCOMPARE(rig.sends.last(), QByteArray("exit\n"));
+        QCOMPARE(rig.host.lines().mid(0, 2), (QStringList{t.hostuser, t.hostpw}));
+    }
+
+    void promptLine_data()
+    {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("password") << QByteArray("Last login\r\nPassword:") << "password:";
+        QTest::newRow("final break ignored") << QByteArray("a\r\nlocalhost> \r\n") << "localhost> ";
+        QTest::newRow("nul cuts") << QByteArray("Password:\0junk", 14) << "password:";
+        QTest::newRow("lf only") << QByteArray("motd\nLOCALHOST> ") << "localhost> ";
+        QTest::newRow("trailing blank kept") << QByteArray("Password: ") << "password: ";
+        QTest::newRow("empty") << QByteArray() << "";
+    }
+
+    void promptLine()
+    {
+        QFETCH(QByteArray, chunk);
+        QTEST(DumpSession::PromptLine(chunk), "line");
+        QCOMPARE(DumpSession::PromptLine(QByteArray(10000, 'x')).size(), 4096);
+    }
+
+    void aRefusedLoginFetchesNothing()
+    {
+        Rig rig;
+        rig.host.setCredentials(QStringLiteral("someone"), QStringLiteral("else"));
+        rig.host.setRefusal(ScriptedTelnetHost::Refusal::Close);
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QVERIFY(rig.retriever.calls.isEmpty());
+        QCOMPARE(rig.messages().last(), QStringLiteral("Dump not completed - no download"));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
+        QCOMPARE(rig.window.progress.last(), 0);
+    }
+
+    void theGermanWordingIsUsedWhenGermanIsActive()
+    {
+        Rig rig;
+        rig.texts.Language = 1;
+        rig.texts.refill();
+        rig.host.setCloseAfterPassword(true);
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QVERIFY(rig.messages().contains(QStringLiteral("Sende Passwort")));
+        QCOMPARE(rig.messages().last(), QStringLiteral("Dump nicht abgeschlossen - kein Download"));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Nicht Erfolgreich am 07.12.2026 14:05:09"));
+    }
+
+    void aPromptThatNeverMatchesIsEndedByTheWatchdog()
+    {
+        SessionPacing p = fastPacing();
+        p.loginLimitMs = 400;
+        Rig rig(p);
+        rig.host.setShellPrompt("webuser@localhost:~$ ");
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QVERIFY(t.elapsed() >= 400);
+        QVERIFY(rig.messages().contains(QStringLiteral("Session cancelled: no dump command sent within 0.4 s")));
+        QCOMPARE(rig.messages().last(), QStringLiteral("Dump not completed - no download"));
+        QVERIFY(rig.retriever.calls.isEmpty());
+        QVERIFY(rig.host.commands().isEmpty());
+    }
+
+    void aDumpThatRunsTooLongIsEndedAndNotFetched()
+    {
+        SessionPacing p = fastPacing();
+        p.dumpLimitMs = 300;
+        Rig rig(p);
+        rig.host.setCommandDelay(3000);
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QVERIFY(rig.messages().contains(QStringLiteral("Session cancelled: dump not finished within 0.3 s")));
+        QVERIFY(rig.retriever.calls.isEmpty());
+        QCOMPARE(rig.host.commands(), QStringList{kDump});
+    }
+
+    void startsDuringARunAreQueuedNotCutShort()
+    {
+        Rig rig;
+        rig.host.setCommandDelay(300);
+        QStringList order;
+        QObject::connect(rig.session.get(), &DumpSession::runStarted, [&](const QString &n) { order << "start " + n; });
+        QObject::connect(rig.session.get(), &DumpSession::runFinished, [&](const QString &n, bool ok) {
+            order << QStringLiteral("end %1 %2").arg(n).arg(ok);
+        });
+        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("A"))));
+        QVERIFY(rig.host.waitFor([&] { return rig.host.commands().size() == 1; }));
+        // A second tick in the same minute, another task at the same time.
+        QVERIFY(!rig.session->RequestRun(sampleTask(QStringLiteral("a"))));
+        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
+        QVERIFY(!rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
+        QCOMPARE(rig.session->queuedTaskNames(), QStringList{QStringLiteral("B")});
+        QVERIFY(rig.host.waitFor([&] { return order.size() == 4; }, 10000));
+        QCOMPARE(order, (QStringList{"start A", "end A 1", "start B", "end B 1"}));
+        QCOMPARE(rig.host.connectionCount(), 2);
+        QCOMPARE(rig.host.commands(), (QStringList{kDump, "exit", kDump, "exit"}));
+        QCOMPARE(rig.retriever.calls.size(), 2);
+    }
+
+    void cancelEndsOnlyTheCurrentRun()
+    {
+        Rig rig;
+        rig.host.setCommandDelay(5000);
+        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("A"))));
+        QVERIFY(rig.host.waitFor([&] { return rig.host.commands().size() == 1; }));
+        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
+        rig.host.setCommandDelay(0);
+        rig.session->CancelTelnetsession();
+        QVERIFY(rig.host.waitFor([&] { return rig.retriever.calls.size() == 1; }, 8000));
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.retriever.calls.first().name, QStringLiteral("B"));
+        QVERIFY(rig.messages().contains(QStringLiteral("Telnet-Session cancelled by the user")));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("A")).left(4), QStringLiteral("!!! "));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("B")).left(13), QStringLiteral("Successful on"));
+    }
+
+    void aRefusedConnectionEndsTheWaitAtOnce()
+    {
+        Rig rig;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = probe.serverPort();
+        probe.close();
+        rig.client.setRemotePort(closedPort);
+        BackupTask t = sampleTask();
+        t.host = QStringLiteral("127.0.0.1");
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(rig.session->RequestRun(t));
+        QVERIFY(rig.waitIdle());
+        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+        const QStringList m = rig.messages();
+        QVERIFY(m.first().startsWith(QStringLiteral("Connection failed: ")));
+        QCOMPARE(m.last(), QStringLiteral("No connection established"));
+        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")).left(4), QStringLiteral("!!! "));
+        QVERIFY(rig.retriever.calls.isEmpty());
+    }
+
+    void anEmptyHostTouchesNothing()
+    {
+        Rig rig;
+        BackupTask t = sampleTask();
+        t.host.clear();
+        QVERIFY(rig.session->RequestRun(t));
+        QVERIFY(!rig.session->isBusy());
+        QCOMPARE(rig.messages(), QStringList{QStringLiteral("Unknown host - no connection")});
+        QCOMPARE(rig.host.connectionCount(), 0);
+        QCOMPARE(rig.window.progress, (QList<int>{10, 25, 0}));
+    }
+
+    void aRunStartedMinimizedGoesBackToTheTray()
+    {
+        Rig rig;
+        rig.window.minimized = true;
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.window.restores, 1);
+        QCOMPARE(rig.window.minimizes, 1);
+
+        Rig visible;
+        QVERIFY(visible.session->RequestRun(sampleTask()));
+        QVERIFY(visible.waitIdle());
+        QCOMPARE(visible.window.minimizes, 0);
+    }
+
+    void hostileOutputDoesNotDerailTheSession()
+    {
+        Rig rig;
+        // A two-megabyte line ahead of the login prompt.
+        rig.host.setBanner(QByteArray(2 * 1024 * 1024, 'x') + "\r\n");
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle(15000));
+        QCOMPARE(rig.retriever.calls.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDumpSession)
+#include "tst_dumpsession.moc"

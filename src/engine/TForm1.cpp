@@ -1,6 +1,8 @@
 #include "engine/TForm1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +16,9 @@
 #include <QVBoxLayout>
 
 #include "engine/Clock.h"
+#include "engine/Scheduler.h"
+#include "tasks/AppSettings.h"
+#include "tasks/TaskListView.h"
 #include "retrieval/Retriever.h"
 #include "telnet/TelnetClient.h"
 
@@ -62,8 +67,19 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     m_session = std::make_unique<DumpSession>(*m_telnet, m_log, m_texts, *this, *m_retriever, m_options.pacing);
 
     buildWindow();
+    buildMenus();
     m_log.setView(this);
     m_log.setLogFilePath(m_options.logFile.isEmpty() ? ProtocolLog::defaultLogFilePath() : m_options.logFile);
+
+    // A precise timer: the interval is under a minute so that every minute
+    // is met by a tick; coarse timers could drift past one.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(m_options.schedulerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
+    setTrayHint(QStringLiteral("Vaultwick Task"));
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -89,7 +105,10 @@ void TForm1::buildWindow()
     GroupBox2 = new QGroupBox(QStringLiteral("Backup-Parameter"), central);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setFixedHeight(209);
-    new QVBoxLayout(GroupBox2);
+    auto *listLayout = new QVBoxLayout(GroupBox2);
+    listLayout->setContentsMargins(2, 2, 2, 2);
+    ListView1 = new TaskListView(GroupBox2);
+    listLayout->addWidget(ListView1);
     layout->addWidget(GroupBox2);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Status && Log"), central);
@@ -161,6 +180,275 @@ void TForm1::buildWindow()
     setStatusBar(StatusBar1);
 }
 
+QAction *TForm1::addAction(QMenu *menu, const char *objectName, const QString &caption)
+{
+    auto *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(objectName));
+    m_actions.insert(action->objectName(), action);
+    return action;
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    asks1 = bar->addMenu(QStringLiteral("&Tasks"));
+    asks1->setObjectName(QStringLiteral("asks1"));
+    connect(addAction(asks1, "RunBackupmanually1", QStringLiteral("&Run Backup manually")),
+            &QAction::triggered, this, &TForm1::RunBackupmanually1Click);
+    connect(addAction(asks1, "DownloadFileperFTPmanually1", QStringLiteral("&Download File per FTP manually")),
+            &QAction::triggered, this, &TForm1::DownloadFileperFTPmanually1Click);
+    asks1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    connect(addAction(asks1, "CancelTelnetsession1", QStringLiteral("&Cancel Telnet-Session")),
+            &QAction::triggered, this, &TForm1::CancelTelnetsession1Click);
+    asks1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    connect(addAction(asks1, "Close1", QStringLiteral("C&lose")), &QAction::triggered, this, &TForm1::Close1Click);
+
+    Info1 = bar->addMenu(QStringLiteral("&Info"));
+    Info1->setObjectName(QStringLiteral("Info1"));
+    connect(addAction(Info1, "About1", QStringLiteral("&About")), &QAction::triggered, this, &TForm1::About1Click);
+    Language1 = Info1->addMenu(QStringLiteral("&Language/Sprache"));
+    Language1->setObjectName(QStringLiteral("Language1"));
+    m_actions.insert(QStringLiteral("Language1"), Language1->menuAction());
+    QAction *english = addAction(Language1, "English1", QStringLiteral("&English"));
+    QAction *deutsch = addAction(Language1, "Deutsch1", QStringLiteral("&Deutsch"));
+    english->setData(0);
+    deutsch->setData(1);
+    for (QAction *a : {english, deutsch}) {
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, a] { English1Click(a); });
+    }
+    connect(addAction(Info1, "Internet1", QStringLiteral("I&nternet")), &QAction::triggered, this, &TForm1::Internet1Click);
+    connect(addAction(Info1, "HowTo1", QStringLiteral("How To")), &QAction::triggered, this, &TForm1::HowTo1Click);
+
+    // The tray menu.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    connect(addAction(PopupMenu1, "Restore1", QStringLiteral("&Restore")), &QAction::triggered, this, &TForm1::Restore1Click);
+    connect(addAction(PopupMenu1, "Minimize1", QStringLiteral("&Minimize")), &QAction::triggered, this, &TForm1::Minimize1Click);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    connect(addAction(PopupMenu1, "Close2", QStringLiteral("&Close")), &QAction::triggered, this, &TForm1::Close1Click);
+
+    // The task list's context menu.
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    Befehle1 = PopupMenu2->addMenu(QStringLiteral("&Tasks"));
+    Befehle1->setObjectName(QStringLiteral("Befehle1"));
+    m_actions.insert(QStringLiteral("Befehle1"), Befehle1->menuAction());
+    connect(addAction(Befehle1, "RunBackupmanually2", QStringLiteral("&Run Backup manually")),
+            &QAction::triggered, this, &TForm1::RunBackupmanually1Click);
+    connect(addAction(Befehle1, "DownloadFileperFTPmanually2", QStringLiteral("&Download Backup-File manually")),
+            &QAction::triggered, this, &TForm1::DownloadFileperFTPmanually1Click);
+    PopupMenu2->addSeparator();
+    connect(addAction(PopupMenu2, "Neu1", QStringLiteral("&New")), &QAction::triggered, this, &TForm1::Neu1Click);
+    connect(addAction(PopupMenu2, "Bearbeiten1", QStringLiteral("&Edit")), &QAction::triggered, this, &TForm1::Bearbeiten1Click);
+    connect(addAction(PopupMenu2, "Duplizieren1", QStringLiteral("&Duplicate")), &QAction::triggered, this, &TForm1::Duplizieren1Click);
+    connect(addAction(PopupMenu2, "Lschen1", QStringLiteral("&Delete")), &QAction::triggered, this, &TForm1::Lschen1Click);
+    PopupMenu2->addSeparator();
+    Ansicht1 = PopupMenu2->addMenu(QStringLiteral("&Ansicht"));
+    Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
+    m_actions.insert(QStringLiteral("Ansicht1"), Ansicht1->menuAction());
+    for (QAction *a : {ListView1->Details1(), ListView1->Symbole1()}) {
+        Ansicht1->addAction(a);
+        m_actions.insert(a->objectName(), a);
+    }
+    ListView1->setContextMenu(PopupMenu2);
+}
+
+void TForm1::TranslateMainWindow(int language)
+{
+    if (language != 0 && language != 1)
+        return;
+    const bool en = language == 0;
+    auto caption = [this](const char *name, const QString &text) {
+        if (QAction *a = m_actions.value(QString::fromLatin1(name)))
+            a->setText(text);
+    };
+    ListView1->setHeaderText(1, QStringLiteral("Host Name"));
+    ListView1->setHeaderText(2, en ? QStringLiteral("Backup-Filename") : QStringLiteral("Backup-Dateiname"));
+    ListView1->setHeaderText(3, en ? QStringLiteral("Daily Backup at") : QStringLiteral("Tägliches Backup um"));
+    ListView1->setHeaderText(4, en ? QStringLiteral("Message") : QStringLiteral("Hinweis"));
+    Label10->setText(en ? QStringLiteral("Actual Backup-Process") : QStringLiteral("Aktueller Backup-Process"));
+    Label11->setText(en ? QStringLiteral("Actual Download") : QStringLiteral("Aktueller Download"));
+    asks1->setTitle(QStringLiteral("&Tasks"));
+    const QString run = en ? QStringLiteral("&Run Backup manually") : QStringLiteral("&Manuelles Backup");
+    caption("RunBackupmanually1", run);
+    caption("RunBackupmanually2", run);
+    const QString download = en ? QStringLiteral("&Download Backup-File manually")
+                                : QStringLiteral("Manueller &Download der Sicherungsdatei");
+    caption("DownloadFileperFTPmanually1", download);
+    caption("DownloadFileperFTPmanually2", download);
+    caption("CancelTelnetsession1", en ? QStringLiteral("&Cancel Telnet-Session") : QStringLiteral("&Abbruch der Telnet-Session"));
+    caption("Close1", en ? QStringLiteral("C&lose") : QStringLiteral("&Beenden"));
+    Info1->setTitle(QStringLiteral("&Info"));
+    caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
+    caption("Internet1", QStringLiteral("I&nternet"));
+    Language1->setTitle(QStringLiteral("&Language/Sprache"));
+    caption("Neu1", en ? QStringLiteral("&New") : QStringLiteral("&Neu"));
+    caption("Bearbeiten1", en ? QStringLiteral("&Edit") : QStringLiteral("&Bearbeiten"));
+    caption("Lschen1", en ? QStringLiteral("&Delete") : QStringLiteral("&Löschen"));
+    caption("Duplizieren1", en ? QStringLiteral("&Duplicate") : QStringLiteral("&Duplizieren"));
+    Ansicht1->setTitle(en ? QStringLiteral("View") : QStringLiteral("Ansicht"));
+    caption("Symbole1", en ? QStringLiteral("Symbols") : QStringLiteral("Symbole"));
+    caption("Restore1", en ? QStringLiteral("&Restore") : QStringLiteral("&Wiederherstellen"));
+    caption("Minimize1", en ? QStringLiteral("&Minimize") : QStringLiteral("&Minimieren"));
+    caption("Close2", en ? QStringLiteral("&Close") : QStringLiteral("&Beenden"));
+    Memo2->setToolTip(en ? QStringLiteral("Task protocol\nDouble-Click to clear protocol-log")
+                         : QStringLiteral("Task-Protokoll\nDoppelklick zum Leeren des Protokolls"));
+    m_texts.refill();
+}
+
+void TForm1::ApplyLanguage()
+{
+    TranslateMainWindow(m_texts.Language);
+    emit languageApplied(m_texts.Language);
+    QAction *english = m_actions.value(QStringLiteral("English1"));
+    QAction *deutsch = m_actions.value(QStringLiteral("Deutsch1"));
+    english->setChecked(m_texts.Language == 0);
+    deutsch->setChecked(!english->isChecked());
+}
+
+void TForm1::English1Click(QAction *sender)
+{
+    m_texts.Language = sender->data().toInt();
+    ApplyLanguage();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    // Settings that cannot be read leave the defaults: icon view, English.
+    AppSettings settings(m_store);
+    int display = 0, language = 0;
+    try {
+        display = settings.ReadDisplay();
+    } catch (...) {
+    }
+    try {
+        language = settings.ReadLanguage();
+    } catch (...) {
+    }
+    ListView1->holdDisplayMode(display);
+    m_texts.Language = language;
+    ApplyLanguage();
+    RefreshTaskList();
+}
+
+void TForm1::RefreshTaskList()
+{
+    ListView1->RefreshTaskList(m_store, m_texts);
+}
+
+void TForm1::SaveSettings()
+{
+    AppSettings(m_store).SaveSettings(ListView1->rowCount(),
+                                      m_actions.value(QStringLiteral("English1"))->isChecked(),
+                                      ListView1->displayMode());
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    SaveSettings();
+    m_log.Save();
+    QString question = m_texts.CloseQuestion;
+    question.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    bool yes;
+    if (m_options.confirmClose) {
+        yes = m_options.confirmClose(question);
+    } else {
+        yes = QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No)
+              == QMessageBox::Yes;
+    }
+    if (yes) {
+        event->accept();
+        qApp->quit();
+    } else {
+        event->ignore();
+    }
+}
+
+void TForm1::Close1Click()
+{
+    close();
+}
+
+void TForm1::setTrayHint(const QString &hint)
+{
+    m_trayHint = hint;
+    emit trayHintChanged(hint);
+}
+
+void TForm1::Timer1Timer()
+{
+    setTrayHint(SchedulerHint(m_currentTask));
+    const QTime now = m_clock.now().time();
+    QList<ScheduleRow> rows;
+    for (int i = 0; i < ListView1->rowCount(); ++i)
+        rows.append({ListView1->rowName(i), ListView1->rowImageIndex(i), ListView1->rowTime(i)});
+    const DueRows due = FindDueRows(rows, now);
+    for (int i : due.invalid) {
+        ListView1->setRowMessage(i, WarningPrefix + m_texts.pick(QStringLiteral("Invalid backup time: ") + rows[i].timeText,
+                                                                 QStringLiteral("Ungültige Backup-Zeit: ") + rows[i].timeText));
+    }
+    // An error for one task must not keep the tasks after it from starting.
+    for (int i : due.due) {
+        try {
+            LoadTask(rows[i].name);
+            StartBackup();
+        } catch (...) {
+        }
+    }
+}
+
+void TForm1::RunBackupmanually1Click()
+{
+    const int row = ListView1->selectedRow();
+    if (row < 0)
+        return;
+    try {
+        LoadTask(ListView1->rowName(row));
+        StartBackup();
+    } catch (...) {
+    }
+}
+
+void TForm1::DownloadFileperFTPmanually1Click()
+{
+    const int row = ListView1->selectedRow();
+    if (row < 0)
+        return;
+    try {
+        LoadTask(ListView1->rowName(row));
+        QCoreApplication::processEvents();
+        m_session->ManualDownload(m_currentTask);
+    } catch (...) {
+    }
+}
+
+void TForm1::CancelTelnetsession1Click()
+{
+    m_session->CancelTelnetsession();
+}
+
+void TForm1::Restore1Click()
+{
+    restoreFromTray();
+}
+
+void TForm1::Minimize1Click()
+{
+    minimizeToTray();
+}
+
 void TForm1::LoadTask(const QString &name)
 {
     m_store.LoadTask(name, m_currentTask);
@@ -214,7 +502,7 @@ void TForm1::minimizeToTray()
 
 void TForm1::setTaskMessage(const QString &taskName, const QString &text)
 {
-    m_messages.insert(taskName.toLower(), text);
+    ListView1->setMessageForTask(taskName, text);
 }
 
 void TForm1::setDownloadProgress(int position, int maximum)

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "engine/DumpSession.h"
@@ -13,13 +14,16 @@
 #include "tasks/TaskStore.h"
 
 class Clock;
+class QAction;
 class QGroupBox;
+class QMenu;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QStatusBar;
 class QTimer;
 class Retriever;
+class TaskListView;
 class TTelnetClient;
 
 // What the program injects into the main window; tests shorten and redirect.
@@ -32,6 +36,8 @@ struct TForm1Options {
     quint16 ftpPort = 21;
     int schedulerIntervalMs = 55000;
     int logSaveIntervalMs = 120000;
+    // Answers the close question; null asks the user.
+    std::function<bool(const QString &question)> confirmClose;
 };
 
 // The main window: owns the engine for the program's run.
@@ -63,6 +69,9 @@ public:
     void LoadTask(const QString &name);
 
     TaskStore &store() { return m_store; }
+    TaskListView &taskList() { return *ListView1; }
+    void RefreshTaskList();
+    void SaveSettings();
     ProtocolLog &protocol() { return m_log; }
     LanguageTexts &texts() { return m_texts; }
     DumpSession &session() { return *m_session; }
@@ -70,13 +79,47 @@ public:
     // Starts a run of the current task (or queues it behind the running one).
     void StartBackup();
 
-    // The last message written for a task (until the list takes it over).
-    QString taskMessage(const QString &taskName) const { return m_messages.value(taskName.toLower()); }
+
+    // Menu and timer handlers.
+    void Timer1Timer();
+    void Timer2Timer();
+    void RunBackupmanually1Click();
+    void DownloadFileperFTPmanually1Click();
+    void CancelTelnetsession1Click();
+    void Close1Click();
+    void English1Click(QAction *sender);
+    void Restore1Click();
+    void Minimize1Click();
+    void Memo2DblClick();
+    // Filled in as the task editor, About and How-To windows join.
+    void Neu1Click() {}
+    void Bearbeiten1Click() {}
+    void Duplizieren1Click() {}
+    void Lschen1Click() {}
+    void About1Click() {}
+    void Internet1Click() {}
+    void HowTo1Click() {}
+
+    void ApplyLanguage();
+    void TranslateMainWindow(int language);
+
+    // The tray hint as the scheduler last set it.
+    QString trayHint() const { return m_trayHint; }
+
+signals:
+    void trayHintChanged(const QString &hint);
+    void languageApplied(int language);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildWindow();
-    void Memo2DblClick();
-    void Timer2Timer();
+    void buildMenus();
+    QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
+    void FormShow();
+    void setTrayHint(const QString &hint);
 
     TForm1Options m_options;
     const Clock &m_clock;
@@ -84,12 +127,12 @@ private:
     TaskStore m_store;
     ProtocolLog m_log;
     BackupTask m_currentTask;
-    QHash<QString, QString> m_messages;
 
     TTelnetClient *m_telnet = nullptr;
     std::unique_ptr<Retriever> m_retriever;
     std::unique_ptr<DumpSession> m_session;
 
+    TaskListView *ListView1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
     QGroupBox *GroupBox2 = nullptr;
     QPlainTextEdit *Memo2 = nullptr;
@@ -99,5 +142,18 @@ private:
     QProgressBar *ProgressBar2 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanels[3] = {nullptr, nullptr, nullptr};
+    QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
+    QString m_trayHint;
+    bool m_shownOnce = false;
+
+    QMenu *asks1 = nullptr, *Info1 = nullptr, *Language1 = nullptr;
+    QMenu *PopupMenu1 = nullptr, *PopupMenu2 = nullptr, *Befehle1 = nullptr, *Ansicht1 = nullptr;
+    QHash<QString, QAction *> m_actions;
+
+public:
+    // A menu entry by its name, e.g. "RunBackupmanually1".
+    QAction *menuAction(const QString &name) const { return m_actions.value(name); }
+    QMenu *popupMenu1() const { return PopupMenu1; }
+    QMenu *popupMenu2() const { return PopupMenu2; }
 };

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+#include <curl/curl.h>
+
+// libcurl's process-wide set-up, done once before the first handle.
+bool EnsureCurlReady();
+
+struct CurlEasyDeleter {
+    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+// A fresh easy handle, or null when libcurl cannot be used.
+CurlEasy NewCurlEasy();

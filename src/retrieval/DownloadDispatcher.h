@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include "retrieval/RetrievalOptions.h"
+#include "retrieval/Retriever.h"
+
+class Clock;
+class LanguageTexts;
+class ProtocolLog;
+class RetrievalHost;
+
+// Fetches a task's dump file per FTP (method 0) or HTTP into its local target
+// directory. The caller writes the outcome line and the Message text; the
+// HTTP retrieval writes its own line, and the lines for an incomplete dump and
+// for the passive retry are written here.
+class DownloadDispatcher final : public Retriever {
+public:
+    DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RetrievalHost &host,
+                       const Clock &clock, RetrievalOptions options = {});
+
+    bool RetrieveBackupFile(const BackupTask &task) override;
+
+    // The FTP retrieval with its non-blocking error dialogs. The progress goes
+    // to the host's ProgressBar1 and status caption.
+    bool DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
+                        quint16 port, const QString &remoteDir, const QString &remoteFile,
+                        const QString &localFile);
+    // The HTTP retrieval of the task's httpath + backupfile into its local
+    // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
+    bool DownloadPerHttp(const BackupTask &task);
+
+    // The task's local target file for today, with the day's subdirectory made
+    // when the task asks for one. Empty when the task has no local directory.
+    QString LocalTargetFile(const BackupTask &task) const;
+
+    const RetrievalOptions &options() const { return m_options; }
+
+    // The FTP error dialogs' texts, English in both languages.
+    static QString FtpSessionErrorText();
+    static QString FtpHostErrorText(const QString &server);
+    static QString FtpDirectoryErrorText(const QString &directory);
+    static QString FtpFileErrorText(const QString &file);
+
+    // Protocol texts of this retrieval, in the current language.
+    QString IncompleteDumpText(const QString &file) const;
+    QString PassiveRetryText() const;
+
+private:
+    ProtocolLog &m_log;
+    const LanguageTexts &m_texts;
+    RetrievalHost &m_host;
+    const Clock &m_clock;
+    RetrievalOptions m_options;
+};

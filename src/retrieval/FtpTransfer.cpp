@@ -1,0 +1,253 @@
+#include "retrieval/FtpTransfer.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QUrl>
+
+#include "retrieval/CurlSupport.h"
+#include "retrieval/DumpCompletion.h"
+
+namespace {
+
+// The last FTP command libcurl sent tells which step a failure belongs to.
+struct CommandTrace {
+    QByteArray lastVerb;
+};
+
+int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *userData)
+{
+    if (type == CURLINFO_HEADER_OUT) {
+        auto *trace = static_cast<CommandTrace *>(userData);
+        const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
+        const qsizetype space = line.indexOf(' ');
+        trace->lastVerb = (space < 0 ? line : line.left(space)).toUpper();
+    }
+    return 0;
+}
+
+struct DownloadSink {
+    QSaveFile *file = nullptr;
+    FtpBlockProgress *progress = nullptr;
+    FtpTransferObserver *observer = nullptr;
+    DumpCompletionCheck completion;
+    qint64 received = 0;
+    bool writeFailed = false;
+};
+
+size_t onData(char *data, size_t size, size_t count, void *userData)
+{
+    auto *sink = static_cast<DownloadSink *>(userData);
+    const qint64 length = qint64(size * count);
+    if (sink->file->write(data, length) != length) {
+        sink->writeFailed = true;
+        return 0;  // anything short of length makes libcurl abort the transfer
+    }
+    sink->completion.add(data, length);
+    sink->received += length;
+    for (const FtpProgressStep &step : sink->progress->add(length))
+        sink->observer->transferProgress(step);
+    return size * count;
+}
+
+bool hasControlCharacters(const QString &text)
+{
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
+// A server name fit for the URL: IDN in ASCII form, IPv6 literals bracketed.
+QByteArray urlHost(const QString &server)
+{
+    if (server.isEmpty() || hasControlCharacters(server))
+        return QByteArray();
+    for (QChar c : QStringLiteral("/?#@[] \\"))
+        if (server.contains(c))
+            return QByteArray();
+    if (server.contains(QLatin1Char(':')))
+        return '[' + server.toLatin1() + ']';
+    return QUrl::toAce(server);
+}
+
+// URL path for "CWD remoteDir" followed by "RETR remoteFile". libcurl
+// (single-CWD method) changes into everything before the last "/"; a leading
+// "/" of the directory is kept as %2F so the change is absolute.
+QByteArray urlPath(const QString &remoteDir, const QString &remoteFile)
+{
+    QByteArray path;
+    if (!remoteDir.isEmpty()) {
+        QString core = remoteDir;
+        const bool absolute = core.startsWith(QLatin1Char('/'));
+        while (core.startsWith(QLatin1Char('/')))
+            core.remove(0, 1);
+        while (core.endsWith(QLatin1Char('/')))
+            core.chop(1);
+        if (absolute)
+            path += "%2F";
+        if (!core.isEmpty())
+            path += QUrl::toPercentEncoding(core, "/") + '/';
+    }
+    // The name goes to the server as it stands, "/" included.
+    path += QUrl::toPercentEncoding(remoteFile);
+    return path;
+}
+
+bool activeDataConnectionFailed(CURLcode code, long responseCode)
+{
+    switch (code) {
+    case CURLE_FTP_PORT_FAILED:
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+        return true;
+    case CURLE_FTP_COULDNT_RETR_FILE:
+        return responseCode == 425;  // the server could not connect back
+    default:
+        return false;
+    }
+}
+
+FtpFailure classifyBeforeTransfer(CURLcode code, const QByteArray &lastVerb)
+{
+    if (code == CURLE_LOGIN_DENIED)
+        return FtpFailure::HostOrLogin;
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND)
+        return FtpFailure::RemoteFile;
+    if (lastVerb == "CWD")
+        return FtpFailure::Directory;
+    if (lastVerb == "TYPE" || lastVerb == "SIZE" || lastVerb == "MDTM" || lastVerb == "REST")
+        return FtpFailure::RemoteFile;
+    return FtpFailure::HostOrLogin;
+}
+
+} // namespace
+
+FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObserver &observer)
+{
+    FtpTransferResult result;
+    CurlEasy easy = NewCurlEasy();
+    if (!easy) {
+        result.failure = FtpFailure::Session;
+        return result;
+    }
+    CURL *h = easy.get();
+
+    const QByteArray host = urlHost(request.server);
+    if (host.isEmpty()) {
+        result.failure = FtpFailure::HostOrLogin;
+        return result;
+    }
+    // libcurl refuses control characters in a path; name the step they spoil.
+    if (hasControlCharacters(request.remoteDir)) {
+        result.failure = FtpFailure::Directory;
+        return result;
+    }
+    if (request.remoteFile.isEmpty() || hasControlCharacters(request.remoteFile)) {
+        result.failure = FtpFailure::RemoteFile;
+        return result;
+    }
+
+    const QByteArray url = "ftp://" + host + ':' + QByteArray::number(request.port) + '/'
+        + urlPath(request.remoteDir, request.remoteFile);
+    const QByteArray user = request.userName.toUtf8();
+    const QByteArray password = request.password.toUtf8();
+    char errorText[CURL_ERROR_SIZE] = {};
+    CommandTrace trace;
+    const RetrievalOptions &o = request.options;
+
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+    // Given apart from the URL, so no character of them needs escaping.
+    curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "Program_Name");
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(o.connectTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, long(o.acceptTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(o.stallTimeoutS));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.stallTimeoutS));
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, onDebug);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &trace);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);  // feeds onDebug only; nothing is printed
+
+    // Log in, change directory and list the size, without a data connection.
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    CURLcode code = curl_easy_perform(h);
+    if (code != CURLE_OK) {
+        result.failure = classifyBeforeTransfer(code, trace.lastVerb);
+        result.detail = QString::fromUtf8(errorText);
+        return result;
+    }
+    curl_off_t listed = -1;
+    curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &listed);
+    result.listedSize = listed;
+
+    QSaveFile file(request.localFile);
+    if (request.localFile.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        result.failure = FtpFailure::LocalFile;
+        result.detail = file.errorString();
+        return result;
+    }
+
+    FtpBlockProgress progress(listed < 0 ? 0 : listed);
+    DownloadSink sink;
+    sink.file = &file;
+    sink.progress = &progress;
+    sink.observer = &observer;
+    observer.transferStarted();
+
+    curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    // Active mode, from the address the control connection uses.
+    curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
+    errorText[0] = '\0';
+    code = curl_easy_perform(h);
+
+    long responseCode = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode);
+    if (code != CURLE_OK && sink.received == 0 && activeDataConnectionFailed(code, responseCode)) {
+        // Routers that do not let the server connect back are common; a
+        // passive data connection goes out from here instead.
+        observer.retryingPassive();
+        result.retriedPassive = true;
+        curl_easy_setopt(h, CURLOPT_FTPPORT, static_cast<const char *>(nullptr));
+        errorText[0] = '\0';
+        code = curl_easy_perform(h);
+    }
+    result.received = sink.received;
+
+    if (code != CURLE_OK) {
+        if (sink.writeFailed)
+            result.failure = FtpFailure::LocalFile;
+        else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE))
+            result.failure = FtpFailure::OpenRemote;
+        else
+            result.failure = FtpFailure::Transfer;
+        result.detail = QString::fromUtf8(errorText);
+        observer.transferEnded();
+        return result;  // file is discarded: the earlier backup stays
+    }
+    if (listed > 0 && sink.received < listed) {
+        result.failure = FtpFailure::Transfer;
+        result.detail = QStringLiteral("%1 of %2 bytes received").arg(sink.received).arg(listed);
+        observer.transferEnded();
+        return result;
+    }
+
+    for (const FtpProgressStep &step : progress.finish())
+        observer.transferProgress(step);
+
+    if (request.requireCompletedDump && !sink.completion.completed()) {
+        result.failure = FtpFailure::IncompleteDump;
+    } else if (!file.commit()) {
+        result.failure = FtpFailure::LocalFile;
+        result.detail = file.errorString();
+    }
+    observer.transferEnded();
+    return result;
+}

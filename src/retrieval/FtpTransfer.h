@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include "retrieval/RetrievalOptions.h"
+#include "retrieval/TransferProgress.h"
+
+// What an FTP transfer shows while it runs. Called on the transfer's thread.
+class FtpTransferObserver {
+public:
+    virtual ~FtpTransferObserver() = default;
+    virtual void transferStarted() = 0;                        // bar range 0..100 at 0
+    virtual void transferProgress(const FtpProgressStep &) = 0;
+    virtual void retryingPassive() = 0;                        // active data connection failed
+    virtual void transferEnded() = 0;                          // bar back to 0
+};
+
+struct FtpTransferRequest {
+    QString server;
+    QString userName;
+    QString password;
+    quint16 port = 21;
+    QString remoteDir;     // empty: stay in the login directory
+    QString remoteFile;
+    QString localFile;     // replaced only by a complete, accepted download
+    bool requireCompletedDump = true;
+    RetrievalOptions options;
+};
+
+// Where an FTP retrieval stopped. The first four have an error dialog.
+enum class FtpFailure {
+    None,
+    Session,        // libcurl unusable
+    HostOrLogin,    // unreachable, refused or login denied
+    Directory,      // remoteDir cannot be entered
+    RemoteFile,     // remoteFile not listed
+    OpenRemote,     // the server would not send the file
+    LocalFile,      // the local file cannot be written or put in place
+    Transfer,       // the data broke off or fell short of the listed size
+    IncompleteDump, // complete transfer of a dump without its completion line
+};
+
+struct FtpTransferResult {
+    FtpFailure failure = FtpFailure::None;
+    qint64 listedSize = -1;  // -1: not listed
+    qint64 received = 0;
+    bool retriedPassive = false;
+    QString detail;          // libcurl's message, for diagnostics
+};
+
+// Logs in, enters remoteDir, lists remoteFile's size and fetches it in binary
+// mode over an active data connection (once more passively when that
+// connection cannot be made), into a temporary file beside localFile that
+// replaces it only when the download is whole. Blocks; run it off the window
+// thread.
+FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObserver &observer);

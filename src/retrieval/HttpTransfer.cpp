@@ -1,0 +1,124 @@
+#include "retrieval/HttpTransfer.h"
+
+#include <QSaveFile>
+
+#include "retrieval/CurlSupport.h"
+#include "retrieval/DumpCompletion.h"
+
+namespace {
+
+struct DownloadSink {
+    QSaveFile *file = nullptr;
+    HttpTransferObserver *observer = nullptr;
+    DumpCompletionCheck completion;
+    qint64 received = 0;
+    bool writeFailed = false;
+    curl_off_t shownNow = -1;
+    curl_off_t shownTotal = -1;
+};
+
+size_t onData(char *data, size_t size, size_t count, void *userData)
+{
+    auto *sink = static_cast<DownloadSink *>(userData);
+    const qint64 length = qint64(size * count);
+    if (sink->file->write(data, length) != length) {
+        sink->writeFailed = true;
+        return 0;
+    }
+    sink->completion.add(data, length);
+    sink->received += length;
+    return size * count;
+}
+
+int onProgress(void *userData, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t)
+{
+    auto *sink = static_cast<DownloadSink *>(userData);
+    // libcurl calls this often without news; pass on changes only.
+    if (now != sink->shownNow || total != sink->shownTotal) {
+        sink->shownNow = now;
+        sink->shownTotal = total;
+        sink->observer->transferProgress(now, total);
+    }
+    return 0;
+}
+
+} // namespace
+
+HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransferObserver &observer)
+{
+    HttpTransferResult result;
+    CurlEasy easy = NewCurlEasy();
+    if (!easy) {
+        result.failure = HttpFailure::Transfer;
+        result.detail = QStringLiteral("libcurl unavailable");
+        return result;
+    }
+    CURL *h = easy.get();
+
+    QSaveFile file(request.localFile);
+    if (request.localFile.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        result.failure = HttpFailure::LocalFile;
+        result.detail = file.errorString();
+        return result;
+    }
+
+    const QByteArray url = request.url.toUtf8();
+    const QByteArray caFile = request.options.caCertificateFile.toLocal8Bit();
+    char errorText[CURL_ERROR_SIZE] = {};
+    DownloadSink sink;
+    sink.file = &file;
+    sink.observer = &observer;
+    const RetrievalOptions &o = request.options;
+
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    // A task's address may not turn into a local file or another protocol.
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, long(o.maxRedirects));
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
+    // Stop at an error reply before its page reaches the file.
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "Program_Name");
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(o.connectTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.stallTimeoutS));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &sink);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
+    result.received = sink.received;
+    result.detail = QString::fromUtf8(errorText);
+
+    if (code != CURLE_OK) {
+        if (sink.writeFailed)
+            result.failure = HttpFailure::LocalFile;
+        else if (code == CURLE_HTTP_RETURNED_ERROR)
+            result.failure = HttpFailure::HttpStatus;
+        else
+            result.failure = HttpFailure::Transfer;
+        return result;
+    }
+    if (result.status < 200 || result.status > 299) {
+        result.failure = HttpFailure::HttpStatus;
+        return result;
+    }
+    if (request.requireCompletedDump && !sink.completion.completed()) {
+        result.failure = HttpFailure::IncompleteDump;
+        return result;
+    }
+    if (!file.commit()) {
+        result.failure = HttpFailure::LocalFile;
+        result.detail = file.errorString();
+    }
+    return result;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include "retrieval/RetrievalOptions.h"
+
+// What an HTTP transfer shows while it runs. Called on the transfer's thread.
+class HttpTransferObserver {
+public:
+    virtual ~HttpTransferObserver() = default;
+    // Bytes so far against the announced total (0 while unknown).
+    virtual void transferProgress(qint64 received, qint64 total) = 0;
+};
+
+struct HttpTransferRequest {
+    QString url;           // used as it stands: the task's prefix and file name
+    QString localFile;     // replaced only by a complete, accepted download
+    bool requireCompletedDump = true;
+    RetrievalOptions options;
+};
+
+enum class HttpFailure {
+    None,
+    LocalFile,      // the local file cannot be written or put in place
+    Transfer,       // unreachable, refused, broken off, too many redirects, TLS
+    HttpStatus,     // a reply other than 2xx: an error page is no backup
+    IncompleteDump, // complete transfer of a dump without its completion line
+};
+
+struct HttpTransferResult {
+    HttpFailure failure = HttpFailure::None;
+    long status = 0;
+    qint64 received = 0;
+    QString detail;  // libcurl's message, for diagnostics
+};
+
+// Fetches url (http or https, certificates verified, redirects followed up to
+// the limit) into a temporary file beside localFile that replaces it only
+// when the download is whole. Blocks; run it off the window thread.
+HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransferObserver &observer);

@@ -1,0 +1,54 @@
+#include "retrieval/LocalTarget.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "tasks/BackupTask.h"
+
+QString DailySubdirectoryName(const QDate &date)
+{
+    return QStringLiteral("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+bool EndsWithSeparator(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'));
+#else
+    return path.endsWith(QLatin1Char('/'));
+#endif
+}
+
+QString WithClosingSeparator(const QString &path)
+{
+    return EndsWithSeparator(path) ? path : path + QDir::separator();
+}
+
+QString MakeDailySubdirectory(const QString &base, const QDate &date)
+{
+    if (base.isEmpty() || !date.isValid())
+        return base;
+    const QString path = WithClosingSeparator(base) + DailySubdirectoryName(date);
+    if (QFileInfo(path).isDir())
+        return path;
+    // One level only: a missing base is not made up here.
+    if (QDir().mkdir(path))
+        return path;
+    return base;
+}
+
+QString LocalTargetDirectory(const BackupTask &task, const QDate &date)
+{
+    QString dir = task.localdir;
+    if (dir.isEmpty())
+        return QString();
+    if (task.subdirectory)
+        dir = MakeDailySubdirectory(dir, date);
+    return WithClosingSeparator(dir);
+}
+
+QString LocalTargetFile(const BackupTask &task, const QDate &date)
+{
+    const QString dir = LocalTargetDirectory(task, date);
+    return dir.isEmpty() ? QString() : dir + task.backupfile;
+}

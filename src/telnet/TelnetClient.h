@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -41,8 +42,12 @@ public:
 
     // true once the TCP connection is up.
     bool Connected() const;
-    // false: drop any connection (harmless when idle). true: start connecting
-    // to RemoteHost and return at once.
+    // false: drop any connection (harmless when idle) without any event; a new
+    // run starts this way, and the dropped session must not look like one
+    // that ended. true: start connecting to RemoteHost and return at once; the
+    // attempt ends with OnConnected (0: connected, then OnReadyToSend once;
+    // else the reason, and no OnDisconnected follows). Ignored while an
+    // attempt or connection is already open.
     void setConnected(bool connected);
 
     // Last error of a connection attempt that failed in name lookup; the
@@ -51,6 +56,9 @@ public:
     bool hasPendingError() const { return m_pendingError.has_value(); }
     ETelnetClientError takePendingError();
 
+    // Send doubles byte 255 and emits sent(data). Without a connection the
+    // data is dropped (OnError reports it): the session's waits let the host
+    // hang up between a prompt and its answer, and that must not throw.
     void Send(const QByteArray &data);
     void setDataToSend(const QByteArray &data) { Send(data); }
     void SendSubOption(const QByteArray &payload);
@@ -58,6 +66,10 @@ public:
     void SendDont(int option);
     void SendWill(int option);
     void SendDo(int option);
+    // Ends the connection. A connection that was up reports OnDisconnected
+    // before this returns (once; a later server close adds nothing), so a
+    // cancelled session still gets its end handling. An attempt still under
+    // way ends with OnConnected and a non-zero code instead.
     void Disconnect();
 
     // Properties the program stores but does not use.
@@ -86,6 +98,23 @@ signals:
     void sent(const QByteArray &data);
 
 private:
+    struct Event {
+        enum Kind { Connected, ReadyToSend, DataIn, Disconnected, Do, Dont, Will, Wont,
+                    Command, SubOption, Error } kind;
+        int code = 0;
+        QString text;
+        QByteArray bytes;
+    };
+
+    void dropSocket();
+    void failAttempt(int code, const QString &description);
+    void finishConnection(int code, const QString &description, bool reportNow);
+    void readAvailable();
+    void post(Event::Kind kind, int code = 0, const QString &text = {},
+              const QByteArray &bytes = {});
+    void deliver();
+    void deliverLater();
+    void reportUnsent(const QString &what);
     void onSocketConnected();
     void onSocketReadyRead();
     void onSocketDisconnected();
@@ -98,5 +127,9 @@ private:
     quint16 m_remotePort = 23;
     bool m_everConnected = false;   // this attempt reached the connected state
     bool m_disconnectReported = false;
+    // Events wait here until delivered in order; handlers may run nested event
+    // loops, so a new read can arrive while an earlier one is being reported.
+    QList<Event> m_events;
+    QByteArray m_chunk;  // data of the read being parsed
     std::optional<ETelnetClientError> m_pendingError;
 };

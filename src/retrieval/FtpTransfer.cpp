@@ -34,6 +34,12 @@ struct DownloadSink {
     bool writeFailed = false;
 };
 
+// Nothing of the listing's header-like lines is kept.
+size_t discard(char *, size_t size, size_t count, void *)
+{
+    return size * count;
+}
+
 size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
@@ -170,6 +176,8 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(o.stallTimeoutS));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.stallTimeoutS));
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, discard);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discard);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, onDebug);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &trace);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);  // feeds onDebug only; nothing is printed
@@ -216,6 +224,9 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
         observer.retryingPassive();
         result.retriedPassive = true;
         curl_easy_setopt(h, CURLOPT_FTPPORT, static_cast<const char *>(nullptr));
+        // The server may still hold the failed transfer on the old control
+        // connection; start over on a new one.
+        curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
         errorText[0] = '\0';
         code = curl_easy_perform(h);
     }

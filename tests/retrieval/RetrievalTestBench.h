@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "FakeClock.h"
+#include "RecordingProtocolView.h"
+#include "RecordingRetrievalHost.h"
+#include "engine/ProtocolLog.h"
+#include "retrieval/DownloadDispatcher.h"
+#include "shell/LanguageTexts.h"
+#include "tasks/BackupTask.h"
+
+// A dispatcher wired to recording window parts, a fixed clock and a fresh
+// local directory, with time limits short enough for tests.
+struct RetrievalTestBench {
+    explicit RetrievalTestBench(RetrievalOptions options, int language = 0)
+        : clock(QDateTime(QDate(2027, 3, 5), QTime(23, 59, 30))), log(texts, clock)
+    {
+        texts.Language = language;
+        texts.refill();
+        log.setView(&view);
+        dispatcher.emplace(log, texts, host, clock, options);
+    }
+
+    static RetrievalOptions shortOptions(quint16 ftpPort = 21)
+    {
+        RetrievalOptions o;
+        o.ftpPort = ftpPort;
+        o.connectTimeoutMs = 5000;
+        o.acceptTimeoutMs = 700;
+        o.stallTimeoutS = 10;
+        o.maxRedirects = 3;
+        return o;
+    }
+
+    BackupTask task(const QString &server = QStringLiteral("127.0.0.1"),
+                    const QString &password = QStringLiteral("s3cret:@/pw")) const
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("nightly"));
+        t.host = server;
+        t.hostuser = QStringLiteral("telnet-login");  // never the FTP user
+        t.hostpw = password;
+        t.localdir = local.path();
+        return t;
+    }
+
+    QString localFile(const QString &name = QStringLiteral("backup.sql")) const
+    {
+        return local.path() + QLatin1Char('/') + name;
+    }
+
+    // Runs the retrieval and notes whether the window thread's events ran
+    // meanwhile (a zero timer fires only from an event loop).
+    bool retrieve(const BackupTask &t)
+    {
+        bool eventsRan = false;
+        QTimer::singleShot(0, [&] { eventsRan = true; });
+        const bool ok = dispatcher->RetrieveBackupFile(t);
+        windowStayedLive = eventsRan;
+        return ok;
+    }
+
+    FakeClock clock;
+    LanguageTexts texts;
+    ProtocolLog log;
+    RecordingProtocolView view;
+    RecordingRetrievalHost host;
+    QTemporaryDir local;
+    std::optional<DownloadDispatcher> dispatcher;
+    bool windowStayedLive = false;
+};

@@ -1,0 +1,343 @@
+// FTP retrieval against a real FTP server on the loopback interface.
+#include <QtTest>
+
+#include "DumpSamples.h"
+#include "FtpServerFixture.h"
+#include "RetrievalTestBench.h"
+#include "retrieval/FtpTransfer.h"
+
+using Bar = RecordingRetrievalHost::Bar;
+
+namespace {
+bool usedActiveMode(const QStringList &commands)
+{
+    return (commands.contains("EPRT") || commands.contains("PORT"))
+        && !commands.contains("EPSV") && !commands.contains("PASV");
+}
+
+// Records what a transfer shows when it is driven directly, without a window.
+struct StepRecorder final : FtpTransferObserver {
+    void transferStarted() override {}
+    void transferProgress(const FtpProgressStep &s) override { steps.append(s); }
+    void retryingPassive() override {}
+    void transferEnded() override {}
+    QList<FtpProgressStep> steps;
+};
+}
+
+class FtpRetrievalTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void tenThousandByteExample();
+    void remoteDirectory_data();
+    void remoteDirectory();
+    void severalMegabytesByteExact();
+    void emptyFileIsFetchedButIsNoDump();
+    void incompleteDumpKeepsPreviousBackup_data();
+    void incompleteDumpKeepsPreviousBackup();
+    void errorDialogs_data();
+    void errorDialogs();
+    void unwritableLocalDirectoryFailsWithoutDialog();
+    void transferCutOffMidFile();
+    void activeModeFallsBackToPassive_data();
+    void activeModeFallsBackToPassive();
+    void dailySubdirectory();
+
+private:
+    FtpServerFixture m_server;
+};
+
+void FtpRetrievalTest::initTestCase()
+{
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+}
+
+void FtpRetrievalTest::tenThousandByteExample()
+{
+    const QByteArray dump = MakeDump(10000);
+    QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+    m_server.clearCommands();
+
+    QVERIFY(bench.retrieve(task));
+
+    QCOMPARE(ReadAll(bench.localFile()), dump);
+    QCOMPARE(bench.host.captions, (QStringList{"4,10 Kb of 10,00 Kb / 41 %", "8,19 Kb of 10,00 Kb / 82 %",
+                                                "10,00 Kb of 10,00 Kb / 100 %", "10,00 Kb of 10,00 Kb / 100 %"}));
+    QCOMPARE(bench.host.bars, (QList<Bar>{{0, 100}, {41, 100}, {82, 100}, {100, 100}, {100, 100}, {0, 100}}));
+    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.view.lines.isEmpty());  // the outcome line is the caller's
+    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(bench.windowStayedLive);
+    const QStringList commands = m_server.commands();
+    QVERIFY2(usedActiveMode(commands), qPrintable(commands.join(' ')));
+    QVERIFY(commands.contains("TYPE"));
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void FtpRetrievalTest::remoteDirectory_data()
+{
+    QTest::addColumn<QString>("ftpdir");
+    QTest::addColumn<QString>("serverPath");
+    QTest::addColumn<bool>("changesDirectory");
+    QTest::newRow("empty: login directory") << "" << "in-root.sql" << false;
+    QTest::newRow("relative") << "htdocs/dumps" << "htdocs/dumps/in-root.sql" << true;
+    QTest::newRow("absolute") << "/htdocs" << "htdocs/in-root.sql" << true;
+    QTest::newRow("closing slash") << "htdocs/" << "htdocs/in-root.sql" << true;
+    QTest::newRow("space and hash") << "my dumps #1" << "my dumps #1/in-root.sql" << true;
+}
+
+void FtpRetrievalTest::remoteDirectory()
+{
+    QFETCH(QString, ftpdir);
+    QFETCH(QString, serverPath);
+    QFETCH(bool, changesDirectory);
+    const QByteArray dump = MakeDump(777, true, qHash(serverPath));
+    QVERIFY(m_server.putFile(serverPath, dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = ftpdir;
+    task.backupfile = "in-root.sql";
+    m_server.clearCommands();
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile("in-root.sql")), dump);
+    QCOMPARE(m_server.commands().contains("CWD"), changesDirectory);
+    QVERIFY(bench.host.errors.isEmpty());
+}
+
+void FtpRetrievalTest::severalMegabytesByteExact()
+{
+    const qint64 size = 5 * 1000 * 1000 + 123;
+    const QByteArray dump = MakeDump(size, true, 99);
+    QVERIFY(m_server.putFile("big/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "big";
+    QVERIFY(WriteAll(bench.localFile(), "yesterday's backup"));
+
+    QVERIFY(bench.retrieve(task));
+
+    QVERIFY(ReadAll(bench.localFile()) == dump);
+    // One caption per 4 096-byte block, one for the partial last block, one for the end.
+    QCOMPARE(bench.host.captions.size(), qsizetype(size / 4096 + 2));
+    QCOMPARE(bench.host.captions.last(), QStringLiteral("5,00 Mb of 5,00 Mb / 100 %"));
+    for (qsizetype i = 2; i < bench.host.bars.size() - 1; ++i)
+        QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
+    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
+    QVERIFY(!bench.host.calledFromOtherThread);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
+{
+    QVERIFY(m_server.putFile("empty/backup.sql", QByteArray()));
+
+    // The transfer itself copies the empty file exactly.
+    QTemporaryDir dir;
+    FtpTransferRequest request;
+    request.server = request.userName = "127.0.0.1";
+    request.password = m_server.settings().password;
+    request.port = m_server.port();
+    request.remoteDir = "empty";
+    request.remoteFile = "backup.sql";
+    request.localFile = dir.path() + "/copy.sql";
+    request.requireCompletedDump = false;
+    request.options = RetrievalTestBench::shortOptions(m_server.port());
+    StepRecorder recorder;
+    const FtpTransferResult raw = FetchPerFtp(request, recorder);
+    QCOMPARE(raw.failure, FtpFailure::None);
+    QCOMPARE(raw.listedSize, 0);
+    QCOMPARE(ReadAll(request.localFile), QByteArray());
+    QCOMPARE(recorder.steps, (QList<FtpProgressStep>{{0, 0, 100}}));
+
+    // As a backup an empty file is a failed dump: yesterday's stays.
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "empty";
+    const QByteArray previous = MakeDump(500);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+    QVERIFY(!bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(bench.host.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
+    QCOMPARE(bench.view.messages(), QStringList{bench.dispatcher->IncompleteDumpText("backup.sql")});
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void FtpRetrievalTest::incompleteDumpKeepsPreviousBackup_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("English") << 0
+        << "Dump incomplete: backup.sql does not end with mysqldump's completion line; the previous backup is kept";
+    QTest::newRow("German") << 1
+        << "Dump unvollständig: backup.sql endet nicht mit der Abschlusszeile von mysqldump; die bisherige Sicherung bleibt erhalten";
+}
+
+void FtpRetrievalTest::incompleteDumpKeepsPreviousBackup()
+{
+    QFETCH(int, language);
+    QFETCH(QString, line);
+    QVERIFY(m_server.putFile("cut/backup.sql", MakeDump(20000, false)));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()), language);
+    BackupTask task = bench.task();
+    task.ftpdir = "cut";
+    const QByteArray previous = MakeDump(900, true, 5);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+
+    QVERIFY(!bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(bench.view.messages(), QStringList{line});
+    QVERIFY(bench.host.errors.isEmpty());
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void FtpRetrievalTest::errorDialogs_data()
+{
+    QTest::addColumn<QString>("ftpdir");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("serverDown");
+    QTest::addColumn<bool>("previousBackup");
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("missing directory") << "no-such-dir" << "backup.sql" << "" << false << true
+        << "The directory Verzeichnis no-such-dir does not exist.\rThe backup-task will be cancelled.";
+    QTest::newRow("missing file, no local file") << "dumps" << "missing.sql" << "" << false << false
+        << "File not available: missing.sql\rThe backup-task will be cancelled.";
+    QTest::newRow("missing file, local file kept") << "dumps" << "missing.sql" << "" << false << true
+        << "File not available: missing.sql\rThe backup-task will be cancelled.";
+    QTest::newRow("refused login") << "dumps" << "backup.sql" << "wrong" << false << true
+        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled.";
+    QTest::newRow("server down") << "dumps" << "backup.sql" << "" << true << true
+        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled.";
+}
+
+void FtpRetrievalTest::errorDialogs()
+{
+    QFETCH(QString, ftpdir);
+    QFETCH(QString, file);
+    QFETCH(QString, password);
+    QFETCH(bool, serverDown);
+    QFETCH(bool, previousBackup);
+    QFETCH(QString, dialog);
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(3000)));
+    const quint16 port = serverDown ? LoopbackServerProcess::unusedPort() : m_server.port();
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(port));
+    BackupTask task = bench.task("127.0.0.1", password.isEmpty() ? m_server.settings().password : password);
+    task.ftpdir = ftpdir;
+    task.backupfile = file;
+    const QByteArray previous = MakeDump(400, true, 3);
+    if (previousBackup)
+        QVERIFY(WriteAll(bench.localFile(file), previous));
+
+    QVERIFY(!bench.retrieve(task));
+    QCOMPARE(bench.host.errors, QStringList{dialog});
+    QVERIFY(bench.view.lines.isEmpty());
+    QVERIFY(!bench.host.calledFromOtherThread);
+    if (previousBackup) {
+        QCOMPARE(ReadAll(bench.localFile(file)), previous);
+        QCOMPARE(Entries(bench.local.path()), QStringList{file});
+    } else {
+        QCOMPARE(Entries(bench.local.path()), QStringList());
+    }
+}
+
+void FtpRetrievalTest::unwritableLocalDirectoryFailsWithoutDialog()
+{
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(3000)));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+    task.localdir = bench.local.path() + "/does/not/exist";
+    task.subdirectory = true;
+    QVERIFY(!bench.retrieve(task));
+    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.view.lines.isEmpty());
+    QCOMPARE(Entries(bench.local.path()), QStringList());
+}
+
+void FtpRetrievalTest::transferCutOffMidFile()
+{
+    FtpServerFixture::Settings settings;
+    settings.cutOffFile = "backup.sql";
+    FtpServerFixture dying(settings);
+    QVERIFY(dying.putFile("dumps/backup.sql", MakeDump(300000)));
+    QVERIFY2(dying.start(), qPrintable(dying.errorString()));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(dying.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+    const QByteArray previous = MakeDump(1234, true, 11);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+
+    QVERIFY(!bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(!bench.host.captions.isEmpty());  // the transfer had begun
+    QVERIFY(!bench.host.captions.last().endsWith("100 %"));
+    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
+}
+
+void FtpRetrievalTest::activeModeFallsBackToPassive_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("PORT refused") << int(FtpServerFixture::ActiveMode::Refuse) << 0
+        << "Active FTP data connection failed, trying once more in passive mode";
+    QTest::newRow("no connection back") << int(FtpServerFixture::ActiveMode::Silent) << 1
+        << "Aktive FTP-Datenverbindung gescheitert, neuer Versuch im passiven Modus";
+}
+
+void FtpRetrievalTest::activeModeFallsBackToPassive()
+{
+    QFETCH(int, mode);
+    QFETCH(int, language);
+    QFETCH(QString, line);
+    FtpServerFixture::Settings settings;
+    settings.active = FtpServerFixture::ActiveMode(mode);
+    FtpServerFixture behindRouter(settings);
+    const QByteArray dump = MakeDump(50000, true, 21);
+    QVERIFY(behindRouter.putFile("dumps/backup.sql", dump));
+    QVERIFY2(behindRouter.start(), qPrintable(behindRouter.errorString()));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(behindRouter.port()), language);
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), dump);
+    QCOMPARE(bench.view.messages(), QStringList{line});
+    QVERIFY(bench.host.errors.isEmpty());
+    const QStringList commands = behindRouter.commands();
+    QVERIFY2(commands.contains("EPRT") || commands.contains("PORT"), qPrintable(commands.join(' ')));
+    QVERIFY2(commands.contains("EPSV") || commands.contains("PASV"), qPrintable(commands.join(' ')));
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void FtpRetrievalTest::dailySubdirectory()
+{
+    const QByteArray dump = MakeDump(6000, true, 8);
+    QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()));
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+    task.subdirectory = true;
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.local.path() + "/2027-3-5/backup.sql"), dump);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"2027-3-5"});
+    // The same day again overwrites the file in the same subdirectory.
+    const QByteArray later = MakeDump(6100, true, 9);
+    QVERIFY(m_server.putFile("dumps/backup.sql", later));
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.local.path() + "/2027-3-5/backup.sql"), later);
+    QCOMPARE(Entries(bench.local.path() + "/2027-3-5"), QStringList{"backup.sql"});
+}
+
+QTEST_GUILESS_MAIN(FtpRetrievalTest)
+#include "tst_ftp_retrieval.moc"

@@ -1,0 +1,193 @@
+// HTTP retrieval against a real HTTP server on the loopback interface.
+#include <QtTest>
+
+#include "DumpSamples.h"
+#include "HttpServerFixture.h"
+#include "RetrievalTestBench.h"
+
+using Bar = RecordingRetrievalHost::Bar;
+
+class HttpRetrievalTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void fetchesWithProgressAndWritesItsLine_data();
+    void fetchesWithProgressAndWritesItsLine();
+    void prefixIsJoinedUnchanged();
+    void redirectsAreFollowed();
+    void failures_data();
+    void failures();
+    void dailySubdirectory();
+    void certificatesAreVerified();
+
+private:
+    HttpServerFixture m_server;
+};
+
+void HttpRetrievalTest::initTestCase()
+{
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+}
+
+void HttpRetrievalTest::fetchesWithProgressAndWritesItsLine_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("English") << 0 << 1 << "backup.sql saved successfully";
+    QTest::newRow("German, any method but 0") << 1 << 2 << "backup.sql erfolgreich gespeichert";
+}
+
+void HttpRetrievalTest::fetchesWithProgressAndWritesItsLine()
+{
+    QFETCH(int, language);
+    QFETCH(int, method);
+    QFETCH(QString, line);
+    const qint64 size = 3 * 1000 * 1000 + 17;
+    const QByteArray dump = MakeDump(size, true, 31);
+    QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(), language);
+    BackupTask task = bench.task();
+    task.method = method;
+    task.httpath = m_server.url("dumps/");
+    QVERIFY(WriteAll(bench.localFile(), "yesterday"));
+
+    QVERIFY(bench.retrieve(task));
+
+    QVERIFY(ReadAll(bench.localFile()) == dump);
+    QCOMPARE(bench.view.messages(), QStringList{line});
+    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.host.captions.isEmpty());  // the caption is the FTP display's
+    QVERIFY(!bench.host.bars.isEmpty());
+    QCOMPARE(bench.host.bars.last(), (Bar{int(size), int(size)}));
+    for (qsizetype i = 1; i < bench.host.bars.size(); ++i)
+        QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
+    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(bench.windowStayedLive);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+void HttpRetrievalTest::prefixIsJoinedUnchanged()
+{
+    const QByteArray dump = MakeDump(2000, true, 4);
+    QVERIFY(m_server.putFile("dumpsbackup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions());
+    BackupTask task = bench.task();
+    task.method = 1;
+    task.httpath = m_server.url("dumps");  // no closing slash
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), dump);
+    QVERIFY(m_server.requests().last().contains("GET /dumpsbackup.sql "));
+}
+
+void HttpRetrievalTest::redirectsAreFollowed()
+{
+    const QByteArray dump = MakeDump(5000, true, 6);
+    QVERIFY(m_server.putFile("moved/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions());
+    BackupTask task = bench.task();
+    task.method = 1;
+    task.httpath = m_server.url("redirect/3/moved/");  // the limit is 3
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.localFile()), dump);
+}
+
+void HttpRetrievalTest::failures_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("serverDown");
+    QTest::addColumn<bool>("localDirMissing");
+    QTest::addColumn<bool>("incomplete");
+    QTest::newRow("404: no error page stored") << "nowhere/" << false << false << false;
+    QTest::newRow("500") << "status/500/" << false << false << false;
+    QTest::newRow("connection refused") << "dumps/" << true << false << false;
+    QTest::newRow("cut off mid-file") << "cut/dumps/" << false << false << false;
+    QTest::newRow("too many redirects") << "redirect/4/dumps/" << false << false << false;
+    QTest::newRow("incomplete dump") << "partial/" << false << false << true;
+    QTest::newRow("local directory missing") << "dumps/" << false << true << false;
+}
+
+void HttpRetrievalTest::failures()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, serverDown);
+    QFETCH(bool, localDirMissing);
+    QFETCH(bool, incomplete);
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(400000, true, 12)));
+    QVERIFY(m_server.putFile("partial/backup.sql", MakeDump(30000, false)));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions());
+    BackupTask task = bench.task();
+    task.method = 1;
+    task.httpath = serverDown
+        ? QStringLiteral("http://127.0.0.1:%1/%2").arg(LoopbackServerProcess::unusedPort()).arg(path)
+        : m_server.url(path);
+    if (localDirMissing)
+        task.localdir = bench.local.path() + "/missing";
+    const QByteArray previous = MakeDump(800, true, 2);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+
+    QVERIFY(!bench.retrieve(task));
+
+    QStringList expected;
+    if (incomplete)
+        expected << bench.dispatcher->IncompleteDumpText("backup.sql");
+    expected << "HTTP-Download failed";
+    QCOMPARE(bench.view.messages(), expected);
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QVERIFY(bench.host.errors.isEmpty());
+}
+
+void HttpRetrievalTest::dailySubdirectory()
+{
+    const QByteArray dump = MakeDump(9000, true, 13);
+    QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(), 1);
+    BackupTask task = bench.task();
+    task.method = 1;
+    task.subdirectory = true;
+    task.httpath = m_server.url("dumps/");
+
+    QVERIFY(bench.retrieve(task));
+    QCOMPARE(ReadAll(bench.local.path() + "/2027-3-5/backup.sql"), dump);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"2027-3-5"});
+    QCOMPARE(bench.view.messages(), QStringList{"backup.sql erfolgreich gespeichert"});
+}
+
+void HttpRetrievalTest::certificatesAreVerified()
+{
+    if (!HttpServerFixture::tlsAvailable())
+        QSKIP("openssl is needed to make the test certificate");
+    HttpServerFixture tls(true);
+    const QByteArray dump = MakeDump(4000, true, 14);
+    QVERIFY(tls.putFile("dumps/backup.sql", dump));
+    QVERIFY2(tls.start(), qPrintable(tls.errorString()));
+
+    {
+        // A certificate nobody vouches for is refused.
+        RetrievalTestBench bench(RetrievalTestBench::shortOptions());
+        BackupTask task = bench.task();
+        task.method = 1;
+        task.httpath = tls.url("dumps/");
+        QVERIFY(!bench.retrieve(task));
+        QCOMPARE(bench.view.messages(), QStringList{"HTTP-Download failed"});
+        QCOMPARE(Entries(bench.local.path()), QStringList());
+    }
+    {
+        RetrievalOptions trusting = RetrievalTestBench::shortOptions();
+        trusting.caCertificateFile = tls.certificatePath();
+        RetrievalTestBench bench(trusting);
+        BackupTask task = bench.task();
+        task.method = 1;
+        task.httpath = tls.url("dumps/");
+        QVERIFY(bench.retrieve(task));
+        QCOMPARE(ReadAll(bench.localFile()), dump);
+    }
+}
+
+QTEST_GUILESS_MAIN(HttpRetrievalTest)
+#include "tst_http_retrieval.moc"

@@ -203,7 +203,8 @@ private slots:
         t.start();
         QVERIFY(rig.session->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
-        QVERIFY(t.elapsed() >= 400);
+        // Coarse timers may fire a few per cent early.
+        QVERIFY2(t.elapsed() >= 360, qPrintable(rig.messages().join(QStringLiteral(" | "))));
         QVERIFY(rig.messages().contains(QStringLiteral("Session cancelled: no dump command sent within 0.4 s")));
         QCOMPARE(rig.messages().last(), QStringLiteral("Dump not completed - no download"));
         QVERIFY(rig.retriever.calls.isEmpty());

@@ -19,16 +19,10 @@
 #include "engine/Scheduler.h"
 #include "tasks/AppSettings.h"
 #include "tasks/TaskListView.h"
-#include "retrieval/Retriever.h"
+#include "retrieval/DownloadDispatcher.h"
 #include "telnet/TelnetClient.h"
 
 namespace {
-// Until retrieval is wired in, a finished session reports a failed download.
-class PlaceholderRetriever final : public Retriever {
-public:
-    bool RetrieveBackupFile(const BackupTask &) override { return false; }
-};
-
 // Double-click on the protocol view clears it.
 class DoubleClickFilter final : public QObject {
 public:
@@ -63,7 +57,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     m_telnet->setRemotePort(m_options.telnetPort);
     m_telnet->FirewallPort = 80;
 
-    m_retriever = std::make_unique<PlaceholderRetriever>();
+    m_retriever = std::make_unique<DownloadDispatcher>(m_log, m_texts, *this, m_clock, m_options.retrieval);
     m_session = std::make_unique<DumpSession>(*m_telnet, m_log, m_texts, *this, *m_retriever, m_options.pacing);
 
     buildWindow();

@@ -9,6 +9,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "retrieval/RetrievalHost.h"
+#include "retrieval/RetrievalOptions.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskStore.h"
@@ -33,7 +34,7 @@ struct TForm1Options {
     const Clock *clock = nullptr;    // null: the real clock
     SessionPacing pacing;
     quint16 telnetPort = 23;
-    quint16 ftpPort = 21;
+    RetrievalOptions retrieval;
     int schedulerIntervalMs = 55000;
     int logSaveIntervalMs = 120000;
     // Answers the close question; null asks the user.

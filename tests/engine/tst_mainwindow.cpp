@@ -1,0 +1,335 @@
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeClock.h"
+#include "HttpServerFixture.h"
+#include "ScriptedTelnetHost.h"
+#include "engine/SingleInstance.h"
+#include "engine/TForm1.h"
+#include "tasks/TaskListView.h"
+
+namespace {
+const char *const kDumpTail = "-- Dump completed on 2026-12-07 12:00:01\n";
+
+QTime at(int h, int m, int s) { return QTime(h, m, s); }
+}
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    FakeClock m_clock{QDateTime(QDate(2026, 12, 7), QTime(12, 0, 3))};
+    QStringList m_questions;
+    bool m_answer = false;
+    int m_n = 0;
+
+    TForm1Options options()
+    {
+        TForm1Options o;
+        o.storeFile = m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n));
+        o.logFile = m_dir.filePath(QStringLiteral("vaultwck%1.log").arg(m_n));
+        o.clock = &m_clock;
+        o.pacing.lineDelayMs = 5;
+        o.pacing.charDelayMs = 0;
+        o.pacing.connectWaitMs = 2000;
+        o.schedulerIntervalMs = 3600 * 1000;  // the tests tick by hand
+        o.confirmClose = [this](const QString &q) {
+            m_questions << q;
+            return m_answer;
+        };
+        return o;
+    }
+
+    static BackupTask task(const QString &name, const QString &time, int run, const QString &host = QString())
+    {
+        BackupTask t = BackupTask::withDefaults(name);
+        t.backupfile = name + QStringLiteral(".sql");  // distinct targets unless a test wants them shared
+        t.backuptime = time;
+        t.run = run;
+        t.host = host;
+        return t;
+    }
+
+    void tickAt(TForm1 &w, QTime time)
+    {
+        m_clock.set(QDateTime(QDate(2026, 12, 7), time));
+        w.Timer1Timer();
+    }
+
+    static bool waitIdle(TForm1 &w, int ms = 8000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (w.session().isBusy() && t.elapsed() < ms)
+            QTest::qWait(10);
+        return !w.session().isBusy();
+    }
+
+private slots:
+    void init()
+    {
+        ++m_n;
+        m_clock.set(QDateTime(QDate(2026, 12, 7), QTime(12, 0, 3)));
+        m_questions.clear();
+        m_answer = false;
+    }
+
+    void firstStartShowsAnEmptyEnglishIconView()
+    {
+        TForm1 w(options());
+        w.show();
+        auto *list = w.findChild<TaskListView *>(QStringLiteral("ListView1"));
+        QVERIFY(list);
+        QCOMPARE(list->rowCount(), 0);
+        QVERIFY(!list->isReportView());
+        QVERIFY(w.menuAction(QStringLiteral("Symbole1"))->isChecked());
+        QVERIFY(!w.menuAction(QStringLiteral("Details1"))->isChecked());
+        QVERIFY(w.menuAction(QStringLiteral("English1"))->isChecked());
+        QVERIFY(!w.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("Label11"))->text(), QStringLiteral("Actual Download"));
+        QCOMPARE(list->headerText(3), QStringLiteral("Daily Backup at"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Vaultwick Task"));
+        QCOMPARE(w.size(), QSize(698, 489));
+        QVERIFY(!QFile::exists(options().storeFile));  // nothing is written by showing
+    }
+
+    void aStoredDisplayOfSevenChangesNothingAndIsWrittenBack()
+    {
+        {
+            QSettings raw(options().storeFile, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("Options/Display"), QStringLiteral("7"));
+        }
+        TForm1 w(options());
+        w.show();
+        auto *list = w.findChild<TaskListView *>(QStringLiteral("ListView1"));
+        QVERIFY(list->isReportView());
+        QVERIFY(w.menuAction(QStringLiteral("Details1"))->isChecked());
+        QVERIFY(!w.menuAction(QStringLiteral("Symbole1"))->isChecked());
+        w.close();
+        QSettings raw(options().storeFile, QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Options/Display")).toString(), QStringLiteral("7"));
+    }
+
+    void settingsAndLogAreWrittenOnCloseEvenWhenTheAnswerIsNo()
+    {
+        TForm1 w(options());
+        w.show();
+        w.menuAction(QStringLiteral("Deutsch1"))->trigger();
+        QVERIFY(w.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QCOMPARE(w.menuAction(QStringLiteral("Close1"))->text(), QStringLiteral("&Beenden"));
+        w.menuAction(QStringLiteral("Close1"))->trigger();
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions.first().startsWith(QStringLiteral("Möchten Sie die Anwendung wirklich beenden\n")));
+        QVERIFY(w.isVisible());  // No: the program goes on
+        QSettings raw(options().storeFile, QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Options/language")).toString(), QStringLiteral("1"));
+        QCOMPARE(raw.value(QStringLiteral("Options/totaltasks")).toString(), QStringLiteral("0"));
+        QCOMPARE(raw.value(QStringLiteral("Options/Display")).toString(), QStringLiteral("0"));
+        QVERIFY(QFile::exists(options().logFile));
+
+        // The next start shows the stored language.
+        TForm1 again(options());
+        again.show();
+        QVERIFY(again.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QCOMPARE(again.texts().SendPassword, QStringLiteral("Sende Passwort"));
+    }
+
+    void rowsAreRebuiltAndTheMessageCleared()
+    {
+        TForm1 w(options());
+        w.store().SaveTask(QStringLiteral("b-task"), task(QStringLiteral("b-task"), QStringLiteral("03:00"), 1));
+        w.store().SaveTask(QStringLiteral("A-task"), task(QStringLiteral("A-task"), QStringLiteral("12:00"), 0));
+        w.show();
+        TaskListView &list = w.taskList();
+        QCOMPARE(list.rowCount(), 2);
+        QCOMPARE(list.rowName(0), QStringLiteral("A-task"));
+        QCOMPARE(list.rowImageIndex(0), 0);
+        QCOMPARE(list.rowImageIndex(1), 1);
+        QCOMPARE(list.rowTime(1), QStringLiteral("03:00"));
+        w.setTaskMessage(QStringLiteral("B-TASK"), QStringLiteral("Successful on x"));
+        QCOMPARE(list.rowMessage(1), QStringLiteral("Successful on x"));
+        w.RefreshTaskList();
+        QCOMPARE(list.rowMessage(1), QString());
+    }
+
+    void theTickStartsDueActiveTasksOncePerTickInRowOrder()
+    {
+        TForm1 w(options());
+        // Empty hosts: each run ends at once with "Unknown host - no connection".
+        w.store().SaveTask(QStringLiteral("a"), task(QStringLiteral("a"), QStringLiteral("12:00"), 1));
+        w.store().SaveTask(QStringLiteral("b"), task(QStringLiteral("b"), QStringLiteral("12:00"), 1));
+        w.store().SaveTask(QStringLiteral("c"), task(QStringLiteral("c"), QStringLiteral("12:00"), 0));
+        w.store().SaveTask(QStringLiteral("d"), task(QStringLiteral("d"), QStringLiteral("12:01"), 1));
+        w.show();
+        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+
+        tickAt(w, at(12, 0, 3));
+        tickAt(w, at(12, 0, 58));
+        QStringList names;
+        for (const auto &args : started)
+            names << args.at(0).toString();
+        QCOMPARE(names, (QStringList{"a", "b", "a", "b"}));
+
+        started.clear();
+        tickAt(w, at(11, 59, 58));
+        tickAt(w, at(12, 0, 53));
+        QCOMPARE(started.size(), 2);  // a and b, once each
+
+        // The inactive task is left alone by the tick but runs by hand.
+        started.clear();
+        w.taskList().selectRow(2);
+        w.menuAction(QStringLiteral("RunBackupmanually1"))->trigger();
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started.first().at(0).toString(), QStringLiteral("c"));
+
+        // No selection: nothing happens.
+        started.clear();
+        w.taskList().selectRow(-1);
+        w.RunBackupmanually1Click();
+        QCOMPARE(started.size(), 0);
+    }
+
+    void aRunningTaskIsNotStartedAgainByTheSecondTick()
+    {
+        ScriptedTelnetHost host;
+        host.setCommandDelay(1500);
+        host.setCommandHandler([](const QString &) { return QByteArray(); });
+        TForm1Options o = options();
+        o.telnetPort = host.port();
+        TForm1 w(o);
+        w.store().SaveTask(QStringLiteral("slow"), task(QStringLiteral("slow"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
+        w.show();
+        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        tickAt(w, at(12, 0, 3));
+        QVERIFY(host.waitFor([&] { return host.commands().size() == 1; }));
+        tickAt(w, at(12, 0, 58));
+        QCOMPARE(started.size(), 1);
+        QVERIFY(waitIdle(w));
+        QCOMPARE(host.connectionCount(), 1);
+        QCOMPARE(host.commands().size(), 2);  // the dump and "exit", never cut short
+    }
+
+    void anInvalidTimeSkipsOnlyItsRow()
+    {
+        TForm1 w(options());
+        w.store().SaveTask(QStringLiteral("a-bad"), task(QStringLiteral("a-bad"), QStringLiteral("25:70"), 1));
+        w.store().SaveTask(QStringLiteral("b-good"), task(QStringLiteral("b-good"), QStringLiteral("12:00"), 1));
+        w.show();
+        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        tickAt(w, at(12, 0, 10));
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started.first().at(0).toString(), QStringLiteral("b-good"));
+        QCOMPARE(w.taskList().rowMessage(0), QStringLiteral("!!! Invalid backup time: 25:70"));
+    }
+
+    void theTrayHintFollowsTheCurrentTask()
+    {
+        TForm1 w(options());
+        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task"));
+        w.store().SaveTask(QStringLiteral("on"), task(QStringLiteral("on"), QStringLiteral("03:00"), 1));
+        w.store().SaveTask(QStringLiteral("off"), task(QStringLiteral("off"), QStringLiteral("03:00"), 0));
+        w.show();
+        w.LoadTask(QStringLiteral("on"));
+        tickAt(w, at(9, 0, 0));
+        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rAutomatic Backup active"));
+        w.LoadTask(QStringLiteral("off"));
+        tickAt(w, at(9, 1, 0));
+        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rNo Automatic Backup"));
+    }
+
+    void aRunKeepsItsOwnCopyOfTheTask()
+    {
+        ScriptedTelnetHost host;
+        host.setCommandDelay(400);
+        TForm1Options o = options();
+        o.telnetPort = host.port();
+        TForm1 w(o);
+        BackupTask first = task(QStringLiteral("first"), QStringLiteral("03:00"), 1, QStringLiteral("localhost"));
+        first.hostuser = QStringLiteral("alice");
+        first.database = QStringLiteral("db_first");
+        BackupTask second = task(QStringLiteral("second"), QStringLiteral("03:00"), 1, QStringLiteral("otherhost"));
+        second.hostuser = QStringLiteral("bob");
+        second.database = QStringLiteral("db_second");
+        w.store().SaveTask(first.name, first);
+        w.store().SaveTask(second.name, second);
+        w.show();
+        w.taskList().selectRow(0);
+        w.RunBackupmanually1Click();
+        // An edit loads another task while the run is under way.
+        w.LoadTask(QStringLiteral("second"));
+        QVERIFY(waitIdle(w));
+        QCOMPARE(host.loginName(), QStringLiteral("alice"));
+        QCOMPARE(host.commands().size(), 2);
+        QVERIFY(host.commands().first().contains(QStringLiteral("db_first")));
+    }
+
+    void theManualDownloadFetchesTheSelectedTaskByItsOwnMethod()
+    {
+        HttpServerFixture http;
+        if (!http.start())
+            QSKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
+        QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), QByteArray("-- dump\n") + kDumpTail));
+        QTemporaryDir local;
+        TForm1 w(options());
+        BackupTask t = task(QStringLiteral("web"), QStringLiteral("03:00"), 0);  // inactive
+        t.backupfile = QStringLiteral("backup.sql");
+        t.method = 1;
+        t.httpath = http.url(QStringLiteral("dumps/"));
+        t.localdir = local.path();
+        w.store().SaveTask(t.name, t);
+        w.show();
+
+        w.DownloadFileperFTPmanually1Click();  // no row selected: nothing
+        QCOMPARE(w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText(), QString());
+
+        w.taskList().selectRow(0);
+        w.menuAction(QStringLiteral("DownloadFileperFTPmanually2"))->trigger();
+        QVERIFY(QFile::exists(local.filePath(QStringLiteral("backup.sql"))));
+        const QStringList lines = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0).section('\t', 1), QStringLiteral("backup.sql saved successfully"));
+        QCOMPARE(lines.at(1).section('\t', 1), QStringLiteral("backup.sql saved successfully"));
+        QCOMPARE(w.taskList().rowMessage(0), QStringLiteral("Successful on 12/07/2026 12:00:03"));
+
+        // A failed manual download says so without the "FTP-" prefix.
+        QFile::remove(http.rootPath() + QStringLiteral("/dumps/backup.sql"));
+        w.DownloadFileperFTPmanually1Click();
+        const QStringList after = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText().split('\n');
+        QCOMPARE(after.mid(2).join('|').replace(QRegularExpression("[^|]*\t"), QString()),
+                 QStringLiteral("HTTP-Download failed|Download failed"));
+        QCOMPARE(w.taskList().rowMessage(0).left(22), QStringLiteral("!!! Not Successful on "));
+    }
+
+    void aSecondCopyFindsTheFirstAndEnds()
+    {
+        SingleInstance first;
+        QVERIFY(first.claim());
+        QSignalSpy activation(&first, &SingleInstance::activationRequested);
+        QProcess second;
+        second.setProgram(QStringLiteral(VW_BINARY));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("second-config")));
+        second.setProcessEnvironment(env);
+        QElapsedTimer t;
+        t.start();
+        second.start();
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(t.elapsed() < 2400);  // it never showed the splash
+        QVERIFY(activation.wait(3000) || activation.size() == 1);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

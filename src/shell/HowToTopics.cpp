@@ -1,0 +1,113 @@
+#include "shell/HowToTopics.h"
+
+namespace {
+
+// Topic 4 is about one (invented) German hosting provider.
+const QString Provider = QStringLiteral("Kestelwerk Netzdienste GmbH");
+
+struct Topic {
+    QString titleEn;
+    QString titleDe;
+    QStringList stepsEn;
+    QStringList stepsDe;
+};
+
+const Topic *topics()
+{
+    static const Topic table[HowToTopics::Count] = {
+        {QStringLiteral("How to backup a new database"),
+         QStringLiteral("Neue Datenbanken sichern"),
+         {QStringLiteral("Click the list \"Backup-Parameter\" and choose \"New\" in the contextmenu (right mouse button) "
+                         "of the \"Back-Parameter\"-Listing. Fill out the complete form with your parameters."),
+          QStringLiteral("Click \"OK\" in the \"Task.Parameter\"-window."),
+          QStringLiteral("The new backup-task will be added to the \"Back-Parameter\"-Listing.")},
+         {QStringLiteral("Gehen Sie zur Liste Task-Parameter und wählen Sie mit dem Kontextmenü (rechte Maustaste) "
+                         "\"Neu\" und füllen Sie bitte alle Eingabefelder aus."),
+          QStringLiteral("Klicken Sie im \"Task.Parameter\"-Fenster \"OK\"."),
+          QStringLiteral("Der neue Backup-Task wird in die Liste der Backup-Tasks eingefügt.")}},
+
+        {QStringLiteral("How to edit a backup-task"),
+         QStringLiteral("Backup-Task bearbeiten"),
+         {QStringLiteral("Click the list \"Backup-Parameter\" and choose an existing backup-task with the left button of "
+                         "your mouse. Choose the command \"Edit\" in the contextmenu (right mouse button) of the "
+                         "\"Back-Parameter\"-Listing."),
+          QStringLiteral("Edit the parameters. If you change the name of the backup-task the backup-task will be added "
+                         "to the list of backup-tasks."),
+          QStringLiteral("Click \"OK\" in the \"Task.Parameter\"-window to apply the changes.")},
+         {QStringLiteral("Gehen Sie zur Liste Task-Parameter, klicken Sie einen vorhandenen Task an und wählen Sie mit "
+                         "dem Kontextmenü (rechte Maustaste) \"Bearbeiten\"."),
+          QStringLiteral("Führen Sie die Änderungen durch. Falls Sie den Namen ändern wird dieser Task der Liste der "
+                         "Backup-Task hinzugefügt."),
+          QStringLiteral("Klicken Sie im \"Task.Parameter\"-Fenster \"OK\" um die Änderungen zu übernehmen.")}},
+
+        {QStringLiteral("How to duplicate a backup-task"),
+         QStringLiteral("Backup-Task duplizieren"),
+         {QStringLiteral("Click the list \"Backup-Parameter\" and choose an existing backup-task with the left button of "
+                         "your mouse. Choose the command \"Duplicate\" in the contextmenu (right mouse button) of the "
+                         "\"Back-Parameter\"-Listing."),
+          QStringLiteral("Edit the the name of the backup-task in the \"Task.Parameter\"-window."),
+          QStringLiteral("Click \"OK\" in the \"Task.Parameter\"-window to apply the changes and save this duplicated "
+                         "task.")},
+         {QStringLiteral("Gehen Sie zur Liste Task-Parameter, klicken Sie einen vorhandenen Task an und wählen Sie mit "
+                         "dem Kontextmenü (rechte Maustaste) \"Duplizieren\"."),
+          QStringLiteral("Geben Sie den neuen Namen an."),
+          QStringLiteral("Klicken Sie im \"Task.Parameter\"-Fenster \"OK\" um den neuen, duplizierten Task in die Liste "
+                         "der Backup-Tasks zu übernehmen.")}},
+
+        {QStringLiteral("Several backups of the same database daily"),
+         QStringLiteral("Mehrere Sicherungen pro Tag"),
+         {QStringLiteral("By design the schedule of a backup is daily. If you intend to make more backups a day then "
+                         "duplicate this particular backup-task and set different times to these tasks."),
+          QStringLiteral("Take care that all these task are set \"active\".")},
+         {QStringLiteral("Standardmäßig werden Sicherungen täglich durchgeführt. Um mehrere Sicherungen einer Datenbank "
+                         "pro Tag durchzuführen, duplizieren Sie den entsprechenden Backup-Task der Datenbank und "
+                         "versehen ihn mit unterschiedlichen Zeiten."),
+          QStringLiteral("Achten Sie darauf, dass der Backup-Task \"aktiv\" ist.")}},
+
+        {QStringLiteral("How to backup from German ISP \"") + Provider + QStringLiteral("\""),
+         QStringLiteral("Backup bei der ") + Provider,
+         {QStringLiteral("Home-directory of your Internet-Site: \"/srv/kestelwerk/kunden/"
+                         "[insert the first two letters of your domain, e.g. mu for musterseite.example]/"
+                         "[insert your full domain name with www., e.g. www.musterseite.example]/htdocs/\""),
+          QStringLiteral("Database-server: sqlhost.kestelwerk.example")},
+         {QStringLiteral("Home-Verzeichnis der Internet-Site: \"/srv/kestelwerk/kunden/"
+                         "[die ersten zwei Buchstaben Ihrer Domain einsetzen, z. B. mu für musterseite.example]/"
+                         "[Ihren vollständigen Domainnamen mit www. einsetzen, z. B. www.musterseite.example]/htdocs/\""),
+          QStringLiteral("Datenbank-Server: sqlhost.kestelwerk.example")}},
+    };
+    return table;
+}
+
+}
+
+namespace HowToTopics {
+
+QString layoutSteps(const QStringList &steps)
+{
+    const QChar cr(13);
+    QString out;
+    for (int i = 0; i < steps.size(); ++i) {
+        if (i > 0)
+            out += QString(cr) + cr;
+        out += QString::number(i + 1) + QLatin1Char(')') + cr + steps[i];
+    }
+    return out;
+}
+
+QStringList titles(bool german)
+{
+    QStringList list;
+    for (int i = 0; i < Count; ++i)
+        list << (german ? topics()[i].titleDe : topics()[i].titleEn);
+    return list;
+}
+
+QString text(int index, bool german)
+{
+    if (index < 0 || index >= Count)
+        return QString();
+    const Topic &t = topics()[index];
+    return layoutSteps(german ? t.stepsDe : t.stepsEn);
+}
+
+}

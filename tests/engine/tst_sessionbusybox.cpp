@@ -1,0 +1,114 @@
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include "BusyboxTelnetHost.h"
+#include "FakeClock.h"
+#include "FakeRetriever.h"
+#include "RecordingProtocolView.h"
+#include "RecordingSessionHost.h"
+#include "engine/DumpSession.h"
+#include "engine/ProtocolLog.h"
+#include "shell/LanguageTexts.h"
+#include "telnet/TelnetClient.h"
+
+// The whole dialogue against busybox's telnetd and a real shell.
+class TestSessionBusybox : public QObject {
+    Q_OBJECT
+private:
+    struct Run {
+        QStringList messages;
+        QList<BackupTask> retrieved;
+        QByteArray fileAtRetrieval;
+        QStringList sent;
+    };
+
+    Run runAgainst(BusyboxTelnetHost &host, const BackupTask &task)
+    {
+        LanguageTexts texts;
+        texts.refill();
+        FakeClock clock;
+        RecordingProtocolView view;
+        ProtocolLog log(texts, clock);
+        log.setView(&view);
+        RecordingSessionHost window;
+        FakeRetriever retriever;
+        Run run;
+        retriever.onRetrieve = [&](const BackupTask &t) { run.fileAtRetrieval = host.readFile(t.backupfile); };
+        TTelnetClient client;
+        client.setRemotePort(host.port());
+        SessionPacing pacing;
+        pacing.lineDelayMs = 20;
+        pacing.charDelayMs = 1;
+        pacing.loginLimitMs = 15000;
+        DumpSession session(client, log, texts, window, retriever, pacing);
+        session.RequestRun(task);
+        QElapsedTimer t;
+        t.start();
+        while (session.isBusy() && t.elapsed() < 30000)
+            QTest::qWait(20);
+        run.messages = view.messages();
+        run.retrieved = retriever.calls;
+        for (const QString &l : log.sentLines())
+            run.sent << l.section(QLatin1Char('\t'), 1);
+        return run;
+    }
+
+    BackupTask taskFor(const BusyboxTelnetHost &host)
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("Real"));
+        t.host = QStringLiteral("localhost");
+        t.hostuser = host.user();
+        t.hostpw = host.password();
+        t.mysql = QStringLiteral("db1");
+        t.dbuser = QStringLiteral("shop_user");
+        t.dbpw = QStringLiteral("pa ss;rm -rf ~ 'q' $(id)");
+        t.database = QStringLiteral("shop");
+        t.remotedir = host.remoteDir();
+        t.backupfile = QStringLiteral("backup.sql");
+        return t;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString why = BusyboxTelnetHost::unavailableReason();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    }
+
+    void aRealShellRunsTheDumpWithLiteralArguments()
+    {
+        BusyboxTelnetHost host;
+        QVERIFY2(host.start(), qPrintable(host.errorString()));
+        const BackupTask t = taskFor(host);
+        const Run run = runAgainst(host, t);
+        QVERIFY2(run.messages.contains(QStringLiteral("Send dump-command")), qPrintable(run.messages.join(" | ")));
+        QVERIFY(run.messages.contains(QStringLiteral("Finishing Telnet-session")));
+        QCOMPARE(run.retrieved.size(), 1);
+        QCOMPARE(host.dumpCallCount(), 1);
+        QCOMPARE(host.lastDumpArguments(), (QStringList{QStringLiteral("-h"), QStringLiteral("db1"),
+                                                        QStringLiteral("--user=shop_user"),
+                                                        QStringLiteral("--password=pa ss;rm -rf ~ 'q' $(id)"),
+                                                        QStringLiteral("shop")}));
+        // The dump was complete on the host when retrieval began.
+        QVERIFY(run.fileAtRetrieval.trimmed().endsWith(BusyboxTelnetHost::completionLine()));
+        QCOMPARE(run.sent.size(), 4);
+        QCOMPARE(run.sent.at(1), QStringLiteral("********"));
+        QVERIFY(!run.sent.join(QString()).contains(QStringLiteral("pa ss")));
+    }
+
+    void aWrongPasswordEndsWithoutDownload()
+    {
+        BusyboxTelnetHost host;
+        QVERIFY2(host.start(), qPrintable(host.errorString()));
+        BackupTask t = taskFor(host);
+        t.hostpw = QStringLiteral("wrong");
+        const Run run = runAgainst(host, t);
+        QVERIFY(run.retrieved.isEmpty());
+        QCOMPARE(host.dumpCallCount(), 0);
+        QCOMPARE(run.messages.last(), QStringLiteral("Dump not completed - no download"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSessionBusybox)
+#include "tst_sessionbusybox.moc"

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QWidget>
 #include <functional>
 
-class QMenu;
 class QTimer;
-class QWidget;
 
 // The program's icon in the notification area. Owned by the main window; it
 // hides the main window into the tray and brings it back, shows the tray

@@ -1,0 +1,157 @@
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeClock.h"
+#include "FtpServerFixture.h"
+#include "HttpServerFixture.h"
+#include "ScriptedTelnetHost.h"
+#include "engine/TForm1.h"
+#include "tasks/TaskListView.h"
+
+// A whole run through the main window: scripted telnet host, then the real
+// dispatcher against real FTP and HTTP servers.
+class TestSessionRetrieval : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    FakeClock m_clock{QDateTime(QDate(2027, 3, 5), QTime(3, 0, 0))};
+    int m_n = 0;
+
+    std::unique_ptr<TForm1> window(ScriptedTelnetHost &host, quint16 ftpPort = 21)
+    {
+        ++m_n;
+        TForm1Options o;
+        o.storeFile = m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n));
+        o.logFile = m_dir.filePath(QStringLiteral("log%1.log").arg(m_n));
+        o.clock = &m_clock;
+        o.pacing.lineDelayMs = 5;
+        o.pacing.charDelayMs = 0;
+        o.telnetPort = host.port();
+        o.retrieval.ftpPort = ftpPort;
+        o.retrieval.acceptTimeoutMs = 2000;
+        o.schedulerIntervalMs = 3600 * 1000;
+        o.confirmClose = [](const QString &) { return false; };
+        auto w = std::make_unique<TForm1>(o);
+        w->show();
+        return w;
+    }
+
+    static QStringList protocol(TForm1 &w)
+    {
+        QStringList out;
+        const QStringList lines = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText().split('\n');
+        for (const QString &l : lines)
+            out << l.section('\t', 1);
+        return out;
+    }
+
+    static void runSelected(TForm1 &w, const BackupTask &t)
+    {
+        w.store().SaveTask(t.name, t);
+        w.RefreshTaskList();
+        w.taskList().selectRow(0);
+        w.RunBackupmanually1Click();
+        QElapsedTimer timer;
+        timer.start();
+        while (w.session().isBusy() && timer.elapsed() < 20000)
+            QTest::qWait(10);
+    }
+
+    static BackupTask baseTask(const QString &localdir)
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("Nightly"));
+        t.host = QStringLiteral("127.0.0.1");
+        t.hostuser = QStringLiteral("web");
+        t.hostpw = QStringLiteral("s3cret:@/pw");
+        t.database = QStringLiteral("shop");
+        t.remotedir = QStringLiteral("/dumps/");
+        t.localdir = localdir;
+        t.subdirectory = true;
+        return t;
+    }
+
+private slots:
+    void anFtpRunStoresIntoTheDaysSubdirectory()
+    {
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        const QByteArray dump = QByteArray("CREATE TABLE t (x int);\n") + "-- Dump completed on 2027-03-05  3:00:01\n";
+        QVERIFY(ftp.putFile(QStringLiteral("backups/backup.sql"), dump));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        auto w = window(host, ftp.port());
+        QTemporaryDir local;
+        BackupTask t = baseTask(local.path());
+        t.ftpdir = QStringLiteral("backups");
+        runSelected(*w, t);
+
+        QFile f(local.filePath(QStringLiteral("2027-3-5/backup.sql")));
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(protocol(*w).join(" | ")));
+        QCOMPARE(f.readAll(), dump);
+        const QStringList p = protocol(*w);
+        QCOMPARE(p.last(), QStringLiteral("backup.sql saved successfully"));
+        QVERIFY(p.at(p.size() - 2).startsWith(QStringLiteral("Disconnected: ")));
+        QCOMPARE(w->taskList().rowMessage(0), QStringLiteral("Successful on 03/05/2027 03:00:00"));
+        QCOMPARE(w->findChild<QGroupBox *>(QStringLiteral("GroupBox1"))->title(), QStringLiteral("Status && Log"));
+    }
+
+    void anIncompleteDumpKeepsThePreviousBackup()
+    {
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        QVERIFY(ftp.putFile(QStringLiteral("backup.sql"), "CREATE TABLE t (x int);\nINSERT INTO t VALUES (1"));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        auto w = window(host, ftp.port());
+        QTemporaryDir local;
+        BackupTask t = baseTask(local.path());
+        t.subdirectory = false;
+        QFile old(local.filePath(QStringLiteral("backup.sql")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("yesterday's good backup\n-- Dump completed\n");
+        old.close();
+        runSelected(*w, t);
+
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("yesterday's good backup\n-- Dump completed\n"));
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("backup.sql")});
+        const QStringList p = protocol(*w);
+        QCOMPARE(p.last(), QStringLiteral("FTP-Download failed"));
+        QVERIFY(w->taskList().rowMessage(0).startsWith(QStringLiteral("!!! Not Successful on ")));
+    }
+
+    void anHttpRunWritesItsOwnLineBeforeTheOutcome()
+    {
+        HttpServerFixture http;
+        if (!http.start())
+            QSKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
+        QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), "x\n-- Dump completed on 2027-03-05\n"));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        auto w = window(host);
+        QTemporaryDir local;
+        BackupTask t = baseTask(local.path());
+        t.method = 1;
+        t.httpath = http.url(QStringLiteral("dumps/"));
+        runSelected(*w, t);
+        QStringList p = protocol(*w);
+        QCOMPARE(p.mid(p.size() - 2), (QStringList{QStringLiteral("backup.sql saved successfully"),
+                                                   QStringLiteral("backup.sql saved successfully")}));
+        QVERIFY(QFile::exists(local.filePath(QStringLiteral("2027-3-5/backup.sql"))));
+
+        // A missing file: the HTTP line, then the line every failed run ends with.
+        t.httpath = http.url(QStringLiteral("missing/"));
+        runSelected(*w, t);
+        p = protocol(*w);
+        QCOMPARE(p.mid(p.size() - 2), (QStringList{QStringLiteral("HTTP-Download failed"),
+                                                   QStringLiteral("FTP-Download failed")}));
+    }
+};
+
+QTEST_MAIN(TestSessionRetrieval)
+#include "tst_sessionretrieval.moc"

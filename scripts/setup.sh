@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libjpeg62-turbo-dev
   # test peers and tools
-  busybox-static python3 python3-pyftpdlib
+  busybox-static python3 python3-pyftpdlib openssl
   xvfb xauth imagemagick fonts-dejavu-core
 )
 

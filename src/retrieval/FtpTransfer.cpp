@@ -166,7 +166,6 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     // Given apart from the URL, so no character of them needs escaping.
     curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(h, CURLOPT_USERAGENT, "Program_Name");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));

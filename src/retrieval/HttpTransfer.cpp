@@ -82,6 +82,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
         curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
     // Stop at an error reply before its page reaches the file.
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    // The agent text the program announces to web servers.
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Program_Name");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);

@@ -281,6 +281,23 @@ void FtpRetrievalTest::transferCutOffMidFile()
     QVERIFY(!bench.host.captions.isEmpty());  // the transfer had begun
     QVERIFY(!bench.host.captions.last().endsWith("100 %"));
     QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
+
+    // The break itself is the failure, not only the missing completion line.
+    FtpTransferRequest request;
+    request.server = request.userName = "127.0.0.1";
+    request.password = dying.settings().password;
+    request.port = dying.port();
+    request.remoteDir = "dumps";
+    request.remoteFile = "backup.sql";
+    request.localFile = bench.localFile();
+    request.requireCompletedDump = false;
+    request.options = RetrievalTestBench::shortOptions(dying.port());
+    StepRecorder recorder;
+    const FtpTransferResult raw = FetchPerFtp(request, recorder);
+    QCOMPARE(raw.failure, FtpFailure::Transfer);
+    QVERIFY(raw.received < 300000);
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
 void FtpRetrievalTest::activeModeFallsBackToPassive_data()

@@ -4,6 +4,7 @@
 #include "DumpSamples.h"
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
+#include "retrieval/HttpTransfer.h"
 
 using Bar = RecordingRetrievalHost::Bar;
 
@@ -19,6 +20,7 @@ private slots:
     void redirectsAreFollowed();
     void failures_data();
     void failures();
+    void brokenTransferFailsEvenWithoutTheDumpCheck();
     void dailySubdirectory();
     void certificatesAreVerified();
 
@@ -140,6 +142,34 @@ void HttpRetrievalTest::failures()
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
     QVERIFY(bench.host.errors.isEmpty());
+}
+
+void HttpRetrievalTest::brokenTransferFailsEvenWithoutTheDumpCheck()
+{
+    struct Ignore final : HttpTransferObserver {
+        void transferProgress(qint64, qint64) override {}
+    } ignore;
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(400000, true, 12)));
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/backup.sql";
+    QVERIFY(WriteAll(target, "previous"));
+    HttpTransferRequest request;
+    request.localFile = target;
+    request.requireCompletedDump = false;
+    request.options = RetrievalTestBench::shortOptions();
+
+    request.url = m_server.url("cut/dumps/backup.sql");
+    const HttpTransferResult cut = FetchPerHttp(request, ignore);
+    QCOMPARE(cut.failure, HttpFailure::Transfer);
+    QVERIFY(cut.received < 400000);
+
+    request.url = m_server.url("nowhere/backup.sql");
+    const HttpTransferResult missing = FetchPerHttp(request, ignore);
+    QCOMPARE(missing.failure, HttpFailure::HttpStatus);
+    QCOMPARE(missing.status, 404);
+
+    QCOMPARE(ReadAll(target), QByteArray("previous"));
+    QCOMPARE(Entries(dir.path()), QStringList{"backup.sql"});
 }
 
 void HttpRetrievalTest::dailySubdirectory()

@@ -76,6 +76,14 @@ void TNotifyIcon::SetHint(const QString &hint)
     UpdateIcon();
 }
 
+QString TNotifyIcon::tipText() const
+{
+    if (m_hint.size() <= MaxTipLength)
+        return m_hint;
+    const int cut = m_hint.at(MaxTipLength - 1).isHighSurrogate() ? MaxTipLength - 1 : MaxTipLength;
+    return m_hint.left(cut);
+}
+
 void TNotifyIcon::SetIcon(const QIcon &icon)
 {
     if (icon.cacheKey() == m_icon.cacheKey())
@@ -94,6 +102,11 @@ void TNotifyIcon::UpdateIcon()
 void TNotifyIcon::setTrayAvailabilityProbe(std::function<bool()> probe)
 {
     m_probe = std::move(probe);
+}
+
+void TNotifyIcon::setTrayWatchInterval(int ms)
+{
+    m_trayWatch->setInterval(ms);
 }
 
 bool TNotifyIcon::trayAvailable() const

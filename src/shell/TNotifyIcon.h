@@ -32,8 +32,9 @@ public:
     QString Hint() const { return m_hint; }
     // Does nothing when the text equals the current hint.
     void SetHint(const QString &hint);
-    // The hint as the tip carries it: its first 63 characters.
-    QString tipText() const { return m_hint.left(MaxTipLength); }
+    // The hint as the tip carries it: its first 63 characters (62 where the
+    // 63rd would split a character outside the basic plane).
+    QString tipText() const;
 
     QIcon Icon() const { return m_icon; }
     void SetIcon(const QIcon &icon);
@@ -67,6 +68,8 @@ public:
     // Replaces the question "is there a notification area?" (tests, and
     // desktops known to lie about it). An empty function restores the default.
     void setTrayAvailabilityProbe(std::function<bool()> probe);
+    // How often, while in the tray, to check that the tray is still there.
+    void setTrayWatchInterval(int ms);
 
 signals:
     void OnClick();

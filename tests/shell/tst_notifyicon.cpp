@@ -65,10 +65,17 @@ private slots:
         QCOMPARE(f.icon->tipText(), QString(63, QLatin1Char('x')));
         QCOMPARE(f.icon->trayIcon()->toolTip().size(), 63);
 
+        // A cut never leaves half of a character outside the basic plane.
+        const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // two UTF-16 units
+        f.icon->SetHint(QString(62, QLatin1Char('y')) + clef);
+        QCOMPARE(f.icon->tipText(), QString(62, QLatin1Char('y')));
+        f.icon->SetHint(QString(61, QLatin1Char('y')) + clef + QStringLiteral("z"));
+        QCOMPARE(f.icon->tipText(), QString(61, QLatin1Char('y')) + clef);
+
         // An empty hint clears the tip.
         f.icon->SetHint(QString());
         QVERIFY(f.icon->trayIcon()->toolTip().isEmpty());
-        QCOMPARE(f.icon->iconUpdates(), updates + 3);
+        QCOMPARE(f.icon->iconUpdates(), updates + 5);
     }
 
     void settingTheOwnIconAgainDoesNotTouchTheIcon()
@@ -174,10 +181,12 @@ private slots:
     void trayThatDisappearsGivesTheWindowBack()
     {
         Fixture f(true);
+        f.icon->setTrayWatchInterval(20);
         f.icon->MinimizeToTray();
-        QVERIFY(!f.window.isVisible());
+        QTest::qWait(60);
+        QVERIFY(!f.window.isVisible());  // still there: stays hidden
         f.tray = false;  // the panel went away
-        QTRY_VERIFY_WITH_TIMEOUT(f.window.isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window.isVisible(), 2000);
         QVERIFY(f.window.isMinimized());
         QVERIFY(!f.icon->isInTray());
         f.icon->RestoreFromTray();

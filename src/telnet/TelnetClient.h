@@ -27,7 +27,12 @@ enum class TelnetFirewallType { fwNone, fwTunnel, fwSOCKS4, fwSOCKS5 };
 
 // Telnet client (RFC 854/855) over QTcpSocket. Events are delivered as signals
 // on the thread that owns the object, while its event loop runs (including
-// nested local event loops).
+// nested local event loops), always in stream order, never from inside the
+// call that caused them (except OnDisconnected of a local Disconnect()).
+// Per socket read: its telnet commands first, then one OnDataIn with all of
+// its data. The client answers no option itself; its owner does.
+// Name lookup failures, refused and failed connections never throw; they come
+// as OnConnected with a Winsock-style code (11001, 10061, ...).
 class TTelnetClient : public QObject {
     Q_OBJECT
 public:
@@ -50,9 +55,10 @@ public:
     // attempt or connection is already open.
     void setConnected(bool connected);
 
-    // Last error of a connection attempt that failed in name lookup; the
-    // session turns it into its "No connection, Error: " line. Cleared by
-    // reading it.
+    // Error of a connection attempt whose host name could not be resolved
+    // (or is no host name at all), as "11001: Host not found"; the session
+    // turns it into its "No connection, Error: " line. Present before that
+    // attempt's OnConnected; cleared by reading it and by a new attempt.
     bool hasPendingError() const { return m_pendingError.has_value(); }
     ETelnetClientError takePendingError();
 

@@ -193,7 +193,10 @@ bool BusyboxTelnetHost::start(int timeoutMs)
         env.remove(QStringLiteral("ENV"));
         m_process->setProcessEnvironment(env);
         m_process->setProgram(busyboxPath());
-        m_process->setArguments({QStringLiteral("telnetd"), QStringLiteral("-F"), QStringLiteral("-K"),
+        // No -K: with it telnetd hangs up the moment the login script ends and
+        // can drop its last words ("Login incorrect"); without it the session
+        // ends once the pty is drained and closed.
+        m_process->setArguments({QStringLiteral("telnetd"), QStringLiteral("-F"),
                                  QStringLiteral("-b"), QStringLiteral("127.0.0.1"),
                                  QStringLiteral("-p"), QString::number(m_port),
                                  QStringLiteral("-l"), m_dir->filePath(QStringLiteral("login.sh")),

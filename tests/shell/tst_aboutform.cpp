@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <ctime>
@@ -180,8 +181,11 @@ private slots:
 
         TAboutForm form;  // sets the program's formats
         const QChar sep = ProgramFormats::systemDateSeparator();
+#ifndef Q_OS_WIN
         QCOMPARE(sep, QLatin1Char('/'));  // en_US, see main()
-        QCOMPARE(ApplicationInfo::ProgramDateText(path), QStringLiteral("Programmstand: 2024/03/05"));
+#endif
+        QCOMPARE(ApplicationInfo::ProgramDateText(path),
+                 QStringLiteral("Programmstand: 2024") + sep + QStringLiteral("03") + sep + QStringLiteral("05"));
         QCOMPARE(ApplicationInfo::ProgramDateText(dir.filePath(QStringLiteral("missing"))), QString());
 
         form.show();
@@ -192,8 +196,13 @@ private slots:
 
     void commaInByteCountsFromTheAboutWindowUntilTheRegionalSettingsChange()
     {
+        // en_US's own point here (see main()); Windows keeps the user's locale.
+        const QString systemMb = QStringLiteral("1") + QLocale::system().decimalPoint() + QStringLiteral("50 Mb");
+#ifndef Q_OS_WIN
+        QCOMPARE(systemMb, QStringLiteral("1.50 Mb"));
+#endif
         ProgramFormats::applySystemFormats();
-        QCOMPARE(FormatByteCount(1500000), QStringLiteral("1.50 Mb"));  // en_US's own point
+        QCOMPARE(FormatByteCount(1500000), systemMb);
         {
             TAboutForm splash;
         }
@@ -205,7 +214,7 @@ private slots:
         // The system announces new regional settings: its own values apply.
         QEvent change(QEvent::LocaleChange);
         QCoreApplication::sendEvent(qApp, &change);
-        QCOMPARE(FormatByteCount(1500000), QStringLiteral("1.50 Mb"));
+        QCOMPARE(FormatByteCount(1500000), systemMb);
         QCOMPARE(ProgramFormats::shortDateFormat(), QLocale::system().dateFormat(QLocale::ShortFormat));
 
         // Until the next About window.
@@ -224,8 +233,8 @@ private slots:
         QCOMPARE(text("Label1"), QStringLiteral("Vaultwick Task"));
         QCOMPARE(text("Label2"), VersionInfoSmall::FileVersionText(1));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$")).match(text("Label2")).hasMatch());
-        QVERIFY(!ApplicationInfo::LoggedOnUserName().isEmpty());
-        QCOMPARE(text("Label6"), QStringLiteral("Systemuser: ") + ApplicationInfo::LoggedOnUserName());
+        const QString user = ApplicationInfo::LoggedOnUserName();
+        QCOMPARE(text("Label6"), user.isEmpty() ? QString() : QStringLiteral("Systemuser: ") + user);
         QCOMPARE(text("Label9"), ApplicationInfo::SystemLanguageName());
         QVERIFY(!text("Label9").isEmpty() && text("Label9").size() <= 50);
         QVERIFY(text("Label8").contains(QStringLiteral("korvane.example")));
@@ -303,10 +312,14 @@ private slots:
         const std::clock_t cpu = std::clock();
         wall.start();
         splash.showSplash(300);
-        const double cpuMs = double(std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC;
         QVERIFY(wall.elapsed() >= 300);
         QVERIFY(splash.isVisible());
+#ifndef Q_OS_WIN  // there clock() counts wall time, not processor time
+        const double cpuMs = double(std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC;
         QVERIFY2(cpuMs < 150, qPrintable(QStringLiteral("busy wait: %1 ms of CPU").arg(cpuMs)));
+#else
+        Q_UNUSED(cpu);
+#endif
     }
 };
 

@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QSessionManager>
 #include <QEventLoop>
 #include <QPalette>
 #include <QTimer>
 #include <QToolTip>
 
+#include "engine/SessionEndWatcher.h"
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
 
@@ -43,6 +45,11 @@ int main(int argc, char *argv[])
         form.show();
         form.raise();
         form.activateWindow();
+    });
+    SessionEndWatcher sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &form, &TForm1::SessionEnding);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
+        form.SessionEnding();
     });
     delete splash;
     form.show();

@@ -349,8 +349,21 @@ void TForm1::SaveSettings()
                                       ListView1->displayMode());
 }
 
+void TForm1::SessionEnding()
+{
+    m_ending = true;
+    close();
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (m_ending) {
+        SaveSettings();
+        m_log.Save();
+        event->accept();
+        qApp->quit();
+        return;
+    }
     SaveSettings();
     m_log.Save();
     QString question = m_texts.CloseQuestion;

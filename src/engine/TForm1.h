@@ -101,6 +101,10 @@ public:
     void Internet1Click() {}
     void HowTo1Click() {}
 
+    // The desktop session or the system ends the program: save settings and
+    // log, then quit without asking.
+    void SessionEnding();
+
     void ApplyLanguage();
     void TranslateMainWindow(int language);
 
@@ -147,6 +151,7 @@ private:
     QTimer *Timer2 = nullptr;
     QString m_trayHint;
     bool m_shownOnce = false;
+    bool m_ending = false;
 
     QMenu *asks1 = nullptr, *Info1 = nullptr, *Language1 = nullptr;
     QMenu *PopupMenu1 = nullptr, *PopupMenu2 = nullptr, *Befehle1 = nullptr, *Ansicht1 = nullptr;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Tells when the desktop session or the system ends the program (SIGTERM on
+// Unix), so it can save its settings and log instead of dying mid-write.
+class SessionEndWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit SessionEndWatcher(QObject *parent = nullptr);
+    ~SessionEndWatcher() override;
+
+signals:
+    void sessionEnding();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};

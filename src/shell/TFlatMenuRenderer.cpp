@@ -500,13 +500,13 @@ TFlatMenuRenderer::ItemImage TFlatMenuRenderer::itemImage(const QStyleOptionMenu
         if (list.isValid() && index >= 0) {
             const auto images = list.value<QList<QPixmap>>();
             if (index < images.size() && !images.at(index).isNull()) {
-                // The list's image on the icon column's colour, as the list
-                // would draw it.
+                // The list's image (transparent where its mask is) on the
+                // icon column's colour.
                 QSize size = images.first().size();
                 QImage bmp(size, QImage::Format_ARGB32);
                 bmp.fill(iconColumn);
                 QPainter p(&bmp);
-                p.drawImage(0, 0, TransparentCopy(images.at(index).toImage()));
+                p.drawPixmap(0, 0, images.at(index));
                 p.end();
                 out.bitmap = bmp;
                 out.fromImageList = true;

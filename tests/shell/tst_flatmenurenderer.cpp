@@ -235,11 +235,12 @@ private slots:
         QCOMPARE(w.PopupMenu1->actionGeometry(w.entry("N3")).height(), 4);
 
         const QFontMetrics fm(r->font(), w.asks1);
+        // Text height plus three quarters of it, halves rounded to even.
         const int th = fm.height();
-        const int expected = th + qRound(th * 0.75);  // th * 0.75 never ends in .5 here unless th is even
-        const int h = w.asks1->actionGeometry(w.entry("Close1")).height();
-        QVERIFY2(h == expected || h == th + (3 * th) / 4 + ((3 * th) % 4 > 2 ? 1 : 0), qPrintable(QString::number(h)));
-        QVERIFY(h >= 16 + 4);
+        const int q = 3 * th / 4, r4 = 3 * th % 4;
+        const int expected = std::max(th + q + (r4 == 3 || (r4 == 2 && q % 2 == 1) ? 1 : 0), 16 + 4);
+        QCOMPARE(w.asks1->actionGeometry(w.entry("Close1")).height(), expected);
+        QCOMPARE(w.PopupMenu1->actionGeometry(w.entry("Minimize1")).height(), expected);  // no picture
 
         // An entry with a shortcut has room for caption, shortcut and "WWW".
         QAction *keyed = w.asks1->addAction(QStringLiteral("&Run Backup manually"));
@@ -380,9 +381,70 @@ private slots:
         QCOMPARE_RGB(at(img, boxL + 11, boxT), qRgb(0, 0, 0));
         // The unchecked "Symbols" has an empty icon column.
         const QRect s = w.Ansicht1->actionGeometry(w.entry("Symbole1"));
-        const int sT = s.top() + (s.height() + 1 - 10) / 2;
         QVERIFY(ink(img, QRect(s.left(), s.top(), 24, s.height()), Expect::IconColumn).isEmpty());
-        Q_UNUSED(sT);
+    }
+
+    void radioAndImageListCheckMarks()
+    {
+        MenuStandIn w;
+        auto *menu = new QMenu(&w);
+        auto *group = new QActionGroup(menu);
+        QAction *radio = menu->addAction(QStringLiteral("Radio"));
+        radio->setCheckable(true);
+        group->addAction(radio);
+        radio->setChecked(true);
+        QAction *listed = menu->addAction(QStringLiteral("Listed"));
+        listed->setCheckable(true);
+        listed->setChecked(true);
+        QPixmap red(16, 16);
+        red.fill(Qt::transparent);
+        {
+            QPainter p(&red);
+            p.fillRect(3, 3, 10, 10, Qt::red);
+        }
+        TFlatMenuRenderer::setImageList(menu, {red});
+        TFlatMenuRenderer::setImageIndex(listed, 0);
+        open(menu);
+        const QImage img = shot(menu, "radio_and_image_list");
+
+        // Radio: a round mark; its corners stay in the column colour.
+        const QRect g = menu->actionGeometry(radio);
+        const int boxL = g.left() + 7, boxT = g.top() + (g.height() + 1 - 10) / 2;
+        QCOMPARE_RGB(at(img, boxL, boxT), Expect::IconColumn);
+        QCOMPARE_RGB(at(img, boxL, boxT + 5), Expect::Highlight);
+        QCOMPARE_RGB(at(img, boxL + 5, boxT + 5), Expect::CheckArea);
+        QVERIFY(ink(img, QRect(boxL, boxT, 10, 10), Expect::IconColumn).size() > 20);
+
+        // A checked item with a list image: a frame round the column, the
+        // image inside it.
+        const QRect l = menu->actionGeometry(listed);
+        QCOMPARE_RGB(at(img, l.left() + 1, l.top() + 2), Expect::Highlight);
+        QCOMPARE_RGB(at(img, l.left() + 20, l.top() + 2), Expect::Highlight);
+        QCOMPARE_RGB(at(img, l.left() + 1, l.bottom() - 1), Expect::Highlight);
+        QCOMPARE_RGB(at(img, l.left() + 2, l.top() + 3), Expect::CheckArea);
+        QCOMPARE_RGB(at(img, l.left() + 10, l.top() + 10), qRgb(255, 0, 0));
+        QCOMPARE_RGB(at(img, l.left(), l.top() + 10), Expect::IconColumn);
+    }
+
+    void gradientBackground()
+    {
+        MenuStandIn w;
+        w.MenuRenderer1->setGradient(true);
+        QStyleOptionMenuItem opt;
+        opt.rect = QRect(0, 0, 120, 20);
+        opt.palette = classicPalette();
+        opt.state = QStyle::State_Enabled;
+        QImage img(120, 21, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        {
+            QPainter p(&img);
+            w.MenuRenderer1->DrawItem(opt, &p, nullptr, false);
+        }
+        // The step grows by 3 across the icon column and by 1 after it, up to 96.
+        QCOMPARE_RGB(at(img, 0, 10), Expect::IconColumn);       // step 1
+        QCOMPARE_RGB(at(img, 10, 10), qRgb(230, 228, 223));     // step 31
+        QCOMPARE_RGB(at(img, 119, 10), qRgb(254, 253, 253));    // step 96
+        QCOMPARE_RGB(at(img, 119, 20), qRgb(254, 253, 253));    // one pixel further down
     }
 
     void disabledItemIsGreyAndShowsNoSelection()

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 
 #include "shell/MenuColours.h"
 

@@ -1,4 +1,6 @@
 #include <QDir>
+#include <algorithm>
+#include <cstdlib>
 #include <QImage>
 #include <QPainter>
 #include <QProxyStyle>
@@ -139,6 +141,14 @@ private slots:
             QVERIFY2(m->style() == QApplication::style(), qPrintable(m->objectName()));
             QVERIFY(!m->testAttribute(Qt::WA_SetStyle));
         }
+
+        // Destroying an active renderer gives the menus back, too.
+        r->setActive(true);
+        delete r;
+        for (QWidget *m : menus)
+            QVERIFY(m->style() == QApplication::style());
+        open(w.PopupMenu2);  // still drawable
+        w.PopupMenu2->hide();
     }
 
     void leavesSelfDrawnMenusUnlessOverriding()

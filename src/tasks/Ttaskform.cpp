@@ -1,0 +1,524 @@
+#include "tasks/Ttaskform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleOptionFrame>
+#include <algorithm>
+
+#include "shell/LanguageTexts.h"
+#include "tasks/BrowseForDirectory.h"
+#include "tasks/TaskTimeEdit.h"
+
+namespace {
+// Geometry of the dialog's design.
+constexpr int kClientWidth = 659;
+constexpr int kClientHeight = 551;
+constexpr int kHeadingX = 8;
+constexpr int kCaptionX = 13;
+constexpr int kFieldX = 168;
+constexpr int kHelpX = 304;
+constexpr int kHelpBesideSmallX = 256;  // beside the time entry and the lists
+constexpr int kHelpBesideAddressX = 520;
+constexpr int kTextWidth = 129;
+constexpr int kDirectoryWidth = 425;
+constexpr int kAddressWidth = 345;
+constexpr int kTimeWidth = 34;
+constexpr int kListWidth = 81;
+constexpr int kFieldHeight = 21;
+constexpr int kRowStep = 23;
+constexpr int kHeadingStep = 22;
+constexpr int kSectionGap = 3;
+constexpr int kTop = 6;
+
+const QString kExampleDomain = QStringLiteral("\"www.example.com\"");
+
+// These texts break lines with CR; Qt breaks them only on LF.
+QString shown(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+void setHint(QWidget *w, const QString &text)
+{
+    w->setToolTip(shown(text));
+}
+
+// The design's texts fit its font; a wider substitute shrinks the label's
+// font a little rather than cutting the text off.
+void fitToWidth(QLabel *label, const QFont &font)
+{
+    QFont f = font;
+    while (QFontMetrics(f).horizontalAdvance(label->text()) > label->width() && f.pointSizeF() > 6.0)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    label->setFont(f);
+}
+
+void showPasswordsAsStars(QLineEdit *edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+}
+}
+
+const QString Ttaskform::WindowCaption = QStringLiteral("Task.Parameter");
+
+Ttaskform::Ttaskform(const LanguageTexts &language, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_language(language)
+{
+    setObjectName(QStringLiteral("Ttaskform"));
+    setWindowTitle(WindowCaption);
+    setModal(true);
+    // The design font; where it is missing, the sans serifs with its metrics
+    // keep the texts inside the design's geometry.
+    QFont design(QStringLiteral("MS Sans Serif"), 8);
+    design.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                        QStringLiteral("Arial"), QStringLiteral("Helvetica"), QStringLiteral("Nimbus Sans"),
+                        QStringLiteral("Liberation Sans")});
+    setFont(design);
+    buildWindow();
+    setFixedSize(kClientWidth, kClientHeight);
+    TranslateTaskForm(0);
+}
+
+QLabel *Ttaskform::addHeading(int index, const QString &text, int &y)
+{
+    auto *label = new QLabel(text, this);
+    label->setObjectName(QStringLiteral("Heading%1").arg(index));
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    label->setGeometry(kHeadingX, y, 300, 15);
+    auto *rule = new QFrame(this);
+    rule->setObjectName(QStringLiteral("Rule%1").arg(index));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(kHeadingX, y + 15, kClientWidth - 2 * kHeadingX, 2);
+    y += kHeadingStep;
+    return label;
+}
+
+QLabel *Ttaskform::addCaption(const QString &control, const QString &text, int y)
+{
+    auto *label = new QLabel(text, this);
+    label->setObjectName(control + QStringLiteral("Label"));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(p);
+    label->setGeometry(kCaptionX, y + 3, kFieldX - kCaptionX - 4, 15);
+    return label;
+}
+
+QLabel *Ttaskform::addHelp(const QString &control, int x, int y, int right)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(control + QStringLiteral("Help"));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    label->setPalette(p);
+    if (right < 0)
+        right = kClientWidth - 4;
+    label->setGeometry(x, y + 3, right - x, 15);
+    return label;
+}
+
+QLineEdit *Ttaskform::addText(const QString &name, int width, int y)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->setGeometry(kFieldX, y, width, kFieldHeight);
+    return edit;
+}
+
+QPushButton *Ttaskform::addLink(const QString &name, const QString &text, const QRect &geometry)
+{
+    auto *button = new QPushButton(text, this);
+    button->setObjectName(name);
+    button->setFlat(true);
+    // Links: clicking one leaves the focus where it is, and Enter in a field
+    // does not press one.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { color: blue; text-decoration: underline; border: none;"
+        " background: transparent; padding: 0px; text-align: left; }"));
+    button->setGeometry(geometry);
+    return button;
+}
+
+void Ttaskform::buildWindow()
+{
+    int y = kTop;
+    auto row = [&y] {
+        const int at = y;
+        y += kRowStep;
+        return at;
+    };
+
+    addHeading(1, QStringLiteral("Taskname"), y);
+    int r = row();
+    ttnameLabel = addCaption(QStringLiteral("ttname"), QStringLiteral("Name"), r);
+    ttname = addText(QStringLiteral("ttname"), kTextWidth, r);
+    ttnameHelp = addHelp(QStringLiteral("ttname"), kHelpX, r);
+
+    y += kSectionGap;
+    addHeading(2, QStringLiteral("FTP-Parameter"), y);
+    r = row();
+    tHostLabel = addCaption(QStringLiteral("tHost"), QString(), r);
+    tHost = addText(QStringLiteral("tHost"), kTextWidth, r);
+    tHostHelp = addHelp(QStringLiteral("tHost"), kHelpX, r);
+    r = row();
+    tuserLabel = addCaption(QStringLiteral("tuser"), QStringLiteral("Host User"), r);
+    tuser = addText(QStringLiteral("tuser"), kTextWidth, r);
+    showPasswordsAsStars(tuser);
+    tuserHelp = addHelp(QStringLiteral("tuser"), kHelpX, r);
+    r = row();
+    tpasswordLabel = addCaption(QStringLiteral("tpassword"), QString(), r);
+    tpassword = addText(QStringLiteral("tpassword"), kTextWidth, r);
+    showPasswordsAsStars(tpassword);
+    tpasswordHelp = addHelp(QStringLiteral("tpassword"), kHelpX, r);
+    r = row();
+    tftpdirLabel = addCaption(QStringLiteral("tftpdir"), QString(), r);
+    tftpdir = addText(QStringLiteral("tftpdir"), kTextWidth, r);
+    tftpdirHelp = addHelp(QStringLiteral("tftpdir"), kHelpX, r);
+
+    y += kSectionGap;
+    addHeading(3, QStringLiteral("mySQL Parameter"), y);
+    r = row();
+    tsqlLabel = addCaption(QStringLiteral("tsql"), QString(), r);
+    tsql = addText(QStringLiteral("tsql"), kTextWidth, r);
+    tsqlHelp = addHelp(QStringLiteral("tsql"), kHelpX, r);
+    r = row();
+    tdatabaseLabel = addCaption(QStringLiteral("tdatabase"), QString(), r);
+    tdatabase = addText(QStringLiteral("tdatabase"), kTextWidth, r);
+    tdatabaseHelp = addHelp(QStringLiteral("tdatabase"), kHelpX, r);
+    r = row();
+    tdbuserLabel = addCaption(QStringLiteral("tdbuser"), QString(), r);
+    tdbuser = addText(QStringLiteral("tdbuser"), kTextWidth, r);
+    showPasswordsAsStars(tdbuser);
+    tdbuserHelp = addHelp(QStringLiteral("tdbuser"), kHelpX, r);
+    r = row();
+    tdbpasswdLabel = addCaption(QStringLiteral("tdbpasswd"), QString(), r);
+    tdbpasswd = addText(QStringLiteral("tdbpasswd"), kTextWidth, r);
+    showPasswordsAsStars(tdbpasswd);
+    tdbpasswdHelp = addHelp(QStringLiteral("tdbpasswd"), kHelpX, r);
+
+    y += kSectionGap;
+    addHeading(4, QStringLiteral("Backup-Parameter"), y);
+    r = row();
+    tbkfileLabel = addCaption(QStringLiteral("tbkfile"), QString(), r);
+    tbkfile = addText(QStringLiteral("tbkfile"), kTextWidth, r);
+    tbkfileHelp = addHelp(QStringLiteral("tbkfile"), kHelpX, r);
+    r = row();
+    trdirLabel = addCaption(QStringLiteral("trdir"), QString(), r);
+    trdir = addText(QStringLiteral("trdir"), kDirectoryWidth, r);
+    r = row();
+    tdirLabel = addCaption(QStringLiteral("tdir"), QString(), r);
+    tdir = addText(QStringLiteral("tdir"), kDirectoryWidth, r);
+    SpeedButton1 = addLink(QStringLiteral("SpeedButton1"), QString(),
+                           QRect(kFieldX + kDirectoryWidth + 8, r + 2, 50, 17));
+
+    y += kSectionGap;
+    addHeading(5, QStringLiteral("HTTP-Parameter"), y);
+    r = row();
+    tinetpathLabel = addCaption(QStringLiteral("tinetpath"), QString(), r);
+    tinetpath = addText(QStringLiteral("tinetpath"), kAddressWidth, r);
+    tinetpathHelp = addHelp(QStringLiteral("tinetpath"), kHelpBesideAddressX, r);
+
+    y += kSectionGap;
+    Heading6 = addHeading(6, QString(), y);
+    r = row();
+    ttimeLabel = addCaption(QStringLiteral("ttime"), QString(), r);
+    ttime = new TaskTimeEdit(this);
+    ttime->setObjectName(QStringLiteral("ttime"));
+    // Wider only when the font in use needs it for "00:00".
+    QStyleOptionFrame frame;
+    frame.initFrom(ttime);
+    const QSize needed = ttime->style()->sizeFromContents(
+        QStyle::CT_LineEdit, &frame, QSize(ttime->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 4, 0),
+        ttime);
+    ttime->setGeometry(kFieldX, r, std::max(kTimeWidth, std::min(needed.width(), kHelpBesideSmallX - kFieldX - 6)),
+                       kFieldHeight);
+    ttimeHelp = addHelp(QStringLiteral("ttime"), kHelpBesideSmallX, r);
+    r = row();
+    ComboBox1Label = addCaption(QStringLiteral("ComboBox1"), QString(), r);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->addItems({QStringLiteral("inactive"), QStringLiteral("active")});
+    ComboBox1->setGeometry(kFieldX, r, kListWidth, kFieldHeight);
+    ComboBox1Help = addHelp(QStringLiteral("ComboBox1"), kHelpBesideSmallX, r);
+    r = row();
+    CheckBox1Label = addCaption(QStringLiteral("CheckBox1"), QString(), r);
+    CheckBox1 = new QCheckBox(this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(kFieldX, r + 2, 300, 17);
+    r = row();
+    ComboBox2Label = addCaption(QStringLiteral("ComboBox2"), QString(), r);
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->addItems({QStringLiteral("FTP"), QStringLiteral("HTTP")});
+    ComboBox2->setGeometry(kFieldX, r, kListWidth, kFieldHeight);
+    // Ends short of the "OK" link at the bottom right.
+    const QRect okLink(kClientWidth - 40, kClientHeight - 24, 30, 17);
+    ComboBox2Help = addHelp(QStringLiteral("ComboBox2"), kHelpBesideSmallX, r, okLink.left() - 8);
+
+    SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
+
+    QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, tsql, tdatabase, tdbuser, tdbpasswd,
+                        tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    trdir->installEventFilter(this);
+    tinetpath->installEventFilter(this);
+    connect(SpeedButton1, &QPushButton::clicked, this, &Ttaskform::SpeedButton1Click);
+    connect(SpeedButton2, &QPushButton::clicked, this, &Ttaskform::SpeedButton2Click);
+}
+
+void Ttaskform::TranslateTaskForm(int language)
+{
+    if (language != 0 && language != 1)
+        return;
+    const bool de = language == 1;
+    auto pick = [de](const QString &en, const QString &ger) { return de ? ger : en; };
+
+    // "Name" and "Host User" read the same in both languages and keep their design.
+    ttnameHelp->setText(pick(QStringLiteral("Enter a unique name for this backup-task"),
+                             QStringLiteral("Geben Sie einen eindeutigen Namen für diesen Task ein")));
+    tHostLabel->setText(QStringLiteral("Host Name"));
+    tHostHelp->setText(pick(QStringLiteral("Enter your full domain of the site here, i.e. "),
+                            QStringLiteral("Geben Sie die vollständige Domain ein, Bsp. "))
+                       + kExampleDomain);
+    tuserHelp->setText(pick(QStringLiteral("Enter your host-username here"),
+                            QStringLiteral("Geben Sie hier Ihren Benutzernamen ein")));
+    tpasswordLabel->setText(pick(QStringLiteral("Host Password"), QStringLiteral("Host Passwort")));
+    tpasswordHelp->setText(pick(QStringLiteral("Enter your password here"),
+                                QStringLiteral("Geben Sie hier Ihr Benutzer-Passwort ein")));
+    tftpdirLabel->setText(pick(QStringLiteral("FTP Directory"), QStringLiteral("FTP-Verzeichnis")));
+    tftpdirHelp->setText(pick(QStringLiteral("Subdirectory of FTP-server where the backup-files are stored (optional)"),
+                              QStringLiteral("Verzeichnis, in dem die Backup-Dateien gespeichert werden (optional).")));
+    const QString canBeBlank = pick(QStringLiteral("This parameter can be left blank."),
+                                    QStringLiteral("Dieser Parameter kann leer gelassen werden."));
+    setHint(tftpdirLabel, canBeBlank);
+    setHint(trdirLabel, canBeBlank);
+    tsqlLabel->setText(QStringLiteral("mySQL-Server"));
+    tsqlHelp->setText(pick(QStringLiteral("Enter the name of the mySQL-Server here"),
+                           QStringLiteral("Geben Sie hier den Namen Ihres mySQL-Servers ein")));
+    tdatabaseLabel->setText(pick(QStringLiteral("Databasename"), QStringLiteral("Datenbank-Name")));
+    tdatabaseHelp->setText(pick(QStringLiteral("Enter the name of the mySQL-database here"),
+                                QStringLiteral("Geben Sie hier den Namen der mySQL-Datenbank ein")));
+    tdbuserLabel->setText(pick(QStringLiteral("Database-Username"), QStringLiteral("Datenbank-Benutzername")));
+    tdbuserHelp->setText(pick(QStringLiteral("Enter your mySQL database-username"),
+                              QStringLiteral("Geben Sie hier Ihren Datenbank-Benutzernamen ein")));
+    setHint(tdbuser, pick(QStringLiteral("Can be left blank\r if mySQL-Username matches\rTelnet-Username"),
+                          QStringLiteral("Kann leer gelassen werden,\rfalls der mySQL-Benutzername mit\r"
+                                         "dem Telnet-Benutzernamen identisch ist")));
+    tdbpasswdLabel->setText(pick(QStringLiteral("Database Password"), QStringLiteral("Datenbank-Passwort")));
+    tdbpasswdHelp->setText(pick(QStringLiteral("Enter your database-password here"),
+                                QStringLiteral("Geben Sie hier Ihr Datenbank-Passwort ein")));
+    tbkfileLabel->setText(pick(QStringLiteral("Backup-Filename"), QStringLiteral("Backup-Dateiname")));
+    tbkfileHelp->setText(pick(QStringLiteral("Enter the filename in which the sql-data should be stored"),
+                              QStringLiteral("Geben Sie den Dateinamen, in den die SQL-Daten geschreiben werden, ein")));
+    trdirLabel->setText(pick(QStringLiteral("Remote-Backupdirectory"), QStringLiteral("Remote-Backup-Verzeichnis")));
+    setHint(trdir, pick(QStringLiteral("Attention:\rThis remote-directory must already exist."),
+                        QStringLiteral("Hinweis:\rDiese Remote-Verzeichnis muss existieren.")));
+    tdirLabel->setText(pick(QStringLiteral("Local Storage-Directory"), QStringLiteral("Lokales Sicherungsverzeichnis")));
+    SpeedButton1->setText(pick(QStringLiteral("Select"), QStringLiteral("Auswahl")));
+    tinetpathLabel->setText(pick(QStringLiteral("URL for HTTP-Download "), QStringLiteral("URL für HTTP-Download")));
+    tinetpathHelp->setText(pick(QStringLiteral("without filename"), QStringLiteral("ohne Dateiname")));
+    setHint(tinetpath, pick(QStringLiteral("Please put \"http://\" at the beginning"),
+                            QStringLiteral("Bitte mit führendem \"http://\" eingeben")));
+    Heading6->setText(pick(QStringLiteral("Scheduled Backup"), QStringLiteral("Automatisches Backup")));
+    ttimeLabel->setText(pick(QStringLiteral("Daily Backup at"), QStringLiteral("Tägliches Backup um")));
+    ttimeHelp->setText(pick(QStringLiteral("Enter time of scheduled daily backups (form: 24h)"),
+                            QStringLiteral("Geben Sie die Uhrzeit für die automatische Datensicherung ein")));
+    ComboBox1Label->setText(pick(QStringLiteral("Scheduled Backup-Task"), QStringLiteral("Tägliches Backup")));
+    ComboBox1Help->setText(pick(QStringLiteral("Set \"active\" for scheduled, unattended backup-tasks"),
+                                QStringLiteral("Wählen Sie \"active\" für automatische, unüberwachte Datensicherung")));
+    CheckBox1Label->setText(pick(QStringLiteral("Archives"), QStringLiteral("Archive")));
+    CheckBox1->setText(pick(QStringLiteral("Create daily Backup-Subdirectories"),
+                            QStringLiteral("Erzeuge tägliche Unterverzeichnisse")));
+    ComboBox2Label->setText(pick(QStringLiteral("Download-method"), QStringLiteral("Download-Methode")));
+    ComboBox2Help->setText(pick(QStringLiteral("Choose a method zu download the backup-file"),
+                                QStringLiteral("Wählen Sie eine Methode um die Backup-Datei herunterzuladen")));
+    m_captionLanguage = language;
+
+    for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        const QString name = label->objectName();
+        if (name.endsWith(QLatin1String("Label")) || name.endsWith(QLatin1String("Help")))
+            fitToWidth(label, font());
+    }
+}
+
+void Ttaskform::setTask(const BackupTask &task)
+{
+    ttname->setText(task.name);
+    tHost->setText(task.host);
+    tuser->setText(task.hostuser);
+    tpassword->setText(task.hostpw);
+    tftpdir->setText(task.ftpdir);
+    tsql->setText(task.mysql);
+    tdatabase->setText(task.database);
+    tdbuser->setText(task.dbuser);
+    tdbpasswd->setText(task.dbpw);
+    tbkfile->setText(task.backupfile);
+    trdir->setText(task.remotedir);
+    tdir->setText(task.localdir);
+    tinetpath->setText(task.httpath);
+    ttime->setMaskedText(task.backuptime);
+    ComboBox1->setCurrentIndex(task.run == 1 ? 1 : 0);
+    CheckBox1->setChecked(task.subdirectory);
+    ComboBox2->setCurrentIndex(task.method != 0 ? 1 : 0);
+}
+
+BackupTask Ttaskform::task() const
+{
+    BackupTask t;
+    t.name = ttname->text();
+    t.host = tHost->text();
+    t.hostuser = tuser->text();
+    t.hostpw = tpassword->text();
+    t.ftpdir = tftpdir->text();
+    t.mysql = tsql->text();
+    t.database = tdatabase->text();
+    t.dbuser = tdbuser->text();
+    t.dbpw = tdbpasswd->text();
+    t.backupfile = tbkfile->text();
+    t.remotedir = trdir->text();
+    t.localdir = tdir->text();
+    t.httpath = tinetpath->text();
+    t.backuptime = ttime->maskedText();
+    t.run = ComboBox1->currentIndex();
+    t.subdirectory = CheckBox1->isChecked();
+    t.method = ComboBox2->currentIndex();
+    return t;
+}
+
+QStringList Ttaskform::missingParameters() const
+{
+    QStringList missing;
+    const std::pair<const QLineEdit *, const QLabel *> required[] = {
+        {ttname, ttnameLabel},       {tHost, tHostLabel},         {tuser, tuserLabel},
+        {tpassword, tpasswordLabel}, {tsql, tsqlLabel},           {tdatabase, tdatabaseLabel},
+        {tdbpasswd, tdbpasswdLabel}, {tbkfile, tbkfileLabel},     {tdir, tdirLabel},
+    };
+    // Empty means no text at all: blanks count as filled.
+    for (const auto &[field, caption] : required) {
+        if (field->text().isEmpty())
+            missing << caption->text();
+    }
+    if (ttime->maskedText() == TaskTimeEdit::BlankTime)
+        missing << ttimeLabel->text();
+    if (ComboBox2->currentIndex() == 1 && tinetpath->text().isEmpty())
+        missing << tinetpathLabel->text();
+    return missing;
+}
+
+QString Ttaskform::missingParametersMessage(const QStringList &missing) const
+{
+    QString text = m_language.german()
+                       ? QStringLiteral("Ihr Task kann nicht aktiviert werden, da folgende Parameter fehlen:")
+                       : QStringLiteral("Your task can not be actived, because the following parameters are missing:");
+    text += QStringLiteral("\r\r");
+    for (const QString &caption : missing)
+        text += QStringLiteral("   ") + caption + QLatin1Char('\r');
+    return text;
+}
+
+QString Ttaskform::withTrailingSlash(const QString &text)
+{
+    if (text.isEmpty() || text.endsWith(QLatin1Char('/')))
+        return text;
+    return text + QLatin1Char('/');
+}
+
+void Ttaskform::normalise(QLineEdit *edit)
+{
+    const QString text = withTrailingSlash(edit->text());
+    if (text != edit->text())
+        edit->setText(text);
+}
+
+void Ttaskform::showError(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), shown(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void Ttaskform::SpeedButton1Click()
+{
+    // The editor offers no preset folder, whatever the field holds.
+    QString directory;
+    const QString title = m_captionLanguage == 1 ? QStringLiteral("Bitte wählen Sie ein Verzeichnis")
+                                                 : QStringLiteral("Please select a directory");
+    if (BrowseForDirectory(title, QString(), directory, true, false, true, this))
+        tdir->setText(directory);
+}
+
+void Ttaskform::SpeedButton2Click()
+{
+    // The link takes no focus, so the focused field has not been left yet.
+    QWidget *focused = focusWidget();
+    if (focused == trdir || focused == tinetpath)
+        normalise(static_cast<QLineEdit *>(focused));
+    if (focused == ttime && !ttime->checkOnLeave())
+        return;
+
+    const QStringList missing = missingParameters();
+    if (!missing.isEmpty()) {
+        showError(missingParametersMessage(missing));
+        return;
+    }
+    // The store keeps tasks under their names; these two would nest keys.
+    const QString name = ttname->text();
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
+        showError(m_language.german()
+                      ? QStringLiteral("Der Task-Name darf weder \"/\" noch \"\\\" enthalten.\r"
+                                       "Bitte wählen Sie einen anderen Namen.")
+                      : QStringLiteral("A task name cannot contain \"/\" or \"\\\".\r"
+                                       "Please choose another name."));
+        ttname->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    accept();
+}
+
+void Ttaskform::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    ttname->setFocus(Qt::OtherFocusReason);
+}
+
+void Ttaskform::keyPressEvent(QKeyEvent *event)
+{
+    // Only the close box cancels: an Escape meant for the time entry must
+    // not throw away everything typed.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool Ttaskform::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut && (watched == trdir || watched == tinetpath)) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            normalise(static_cast<QLineEdit *>(watched));
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,31 +1,22 @@
 #include <QApplication>
 #include <QSessionManager>
-#include <QEventLoop>
+#include <QIcon>
 #include <QPalette>
-#include <QTimer>
 #include <QToolTip>
 
 #include "engine/SessionEndWatcher.h"
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
-
-namespace {
-// Shows the splash for its time. Paint events still run so it is drawn, but
-// clicks and keys are held back, and no CPU is burnt while waiting.
-void showSplash(QWidget &splash, int ms)
-{
-    splash.show();
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-}
+#include "shell/AboutResources.h"
+#include "shell/TAboutForm.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vaultwick"));
     QApplication::setOrganizationName(QStringLiteral("Korvane"));
+    // Hidden in the tray is not closed: only the confirmed close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
     if (!instance.claim())
@@ -35,9 +26,11 @@ int main(int argc, char *argv[])
     tips.setColor(QPalette::ToolTipBase, QColor(200, 205, 220));
     QToolTip::setPalette(tips);
 
-    auto *splash = new QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    splash->resize(640, 299);
-    showSplash(*splash, 2400);
+    EnsureAboutResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/about/vaultwick.png")));
+
+    auto *splash = new TAboutForm();
+    splash->showSplash(2400);
 
     TForm1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] {

@@ -20,6 +20,11 @@
 #include "tasks/AppSettings.h"
 #include "tasks/TaskListView.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "resources/MenuBitmaps.h"
+#include "shell/TAboutForm.h"
+#include "shell/TFlatMenuRenderer.h"
+#include "shell/TForm2.h"
+#include "shell/TNotifyIcon.h"
 #include "telnet/TelnetClient.h"
 
 namespace {
@@ -62,6 +67,9 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
 
     buildWindow();
     buildMenus();
+    buildMenuRenderer();
+    NotifyIcon1 = new TNotifyIcon(this, PopupMenu1, this);
+    NotifyIcon1->setObjectName(QStringLiteral("NotifyIcon1"));
     m_log.setView(this);
     m_log.setLogFilePath(m_options.logFile.isEmpty() ? ProtocolLog::defaultLogFilePath() : m_options.logFile);
 
@@ -74,6 +82,10 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer1->start();
     setTrayHint(QStringLiteral("Vaultwick Task"));
+
+    // The windows that live as long as the main window.
+    AboutForm = new TAboutForm(this);
+    Form2 = new TForm2(m_texts, this);
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -250,6 +262,32 @@ void TForm1::buildMenus()
     ListView1->setContextMenu(PopupMenu2);
 }
 
+void TForm1::buildMenuRenderer()
+{
+    for (QAction *a : std::as_const(m_actions)) {
+        const QIcon icon = MenuBitmaps::icon(a->objectName());
+        if (!icon.isNull())
+            a->setIcon(icon);
+    }
+    MenuRenderer1 = new TFlatMenuRenderer(this);
+    MenuRenderer1->setObjectName(QStringLiteral("MenuRenderer1"));
+    MenuRenderer1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    MenuRenderer1->setFontColor(MenuColor::system(MenuColor::MenuText));
+    MenuRenderer1->setColor(MenuColor::system(MenuColor::ButtonFace));
+    MenuRenderer1->setIconBackColor(MenuColor::system(MenuColor::ActiveBorder));
+    MenuRenderer1->setMenuBarColor(MenuColor::system(MenuColor::ButtonFace));
+    MenuRenderer1->setSelectColor(MenuColor::system(MenuColor::Highlight));
+    MenuRenderer1->setSelectBorderColor(MenuColor::system(MenuColor::Highlight));
+    MenuRenderer1->setSelectFontColor(MenuColor::system(MenuColor::MenuText));
+    MenuRenderer1->setDisabledColor(MenuColor::system(MenuColor::InactiveCaption));
+    MenuRenderer1->setSeparatorColor(MenuColor::system(MenuColor::ButtonFace));
+    MenuRenderer1->setCheckedColor(MenuColor::system(MenuColor::Highlight));
+    MenuRenderer1->setIconWidth(24);
+    MenuRenderer1->setFlatMenu(true);
+    MenuRenderer1->setAutoDetect(true);
+    MenuRenderer1->setActive(true);
+}
+
 void TForm1::TranslateMainWindow(int language)
 {
     if (language != 0 && language != 1)
@@ -391,6 +429,8 @@ void TForm1::Close1Click()
 void TForm1::setTrayHint(const QString &hint)
 {
     m_trayHint = hint;
+    if (NotifyIcon1)
+        NotifyIcon1->SetHint(hint);
     emit trayHintChanged(hint);
 }
 
@@ -493,18 +533,32 @@ void TForm1::resetStatusCaption()
 
 bool TForm1::isApplicationMinimized() const
 {
-    return isMinimized();
+    return NotifyIcon1->isApplicationMinimized();
 }
 
 void TForm1::restoreFromTray()
 {
-    if (isMinimized())
-        showNormal();
+    NotifyIcon1->RestoreFromTray();
 }
 
 void TForm1::minimizeToTray()
 {
-    showMinimized();
+    NotifyIcon1->MinimizeToTray();
+}
+
+void TForm1::About1Click()
+{
+    AboutForm->About1Click();
+}
+
+void TForm1::Internet1Click()
+{
+    TAboutForm::Internet1Click();
+}
+
+void TForm1::HowTo1Click()
+{
+    Form2->HowTo1Click();
 }
 
 void TForm1::setTaskMessage(const QString &taskName, const QString &text)

@@ -25,6 +25,10 @@ class QStatusBar;
 class QTimer;
 class Retriever;
 class TaskListView;
+class TAboutForm;
+class TForm2;
+class TNotifyIcon;
+class TFlatMenuRenderer;
 class TTelnetClient;
 
 // What the program injects into the main window; tests shorten and redirect.
@@ -97,9 +101,9 @@ public:
     void Bearbeiten1Click() {}
     void Duplizieren1Click() {}
     void Lschen1Click() {}
-    void About1Click() {}
-    void Internet1Click() {}
-    void HowTo1Click() {}
+    void About1Click();
+    void Internet1Click();
+    void HowTo1Click();
 
     // The desktop session or the system ends the program: save settings and
     // log, then quit without asking.
@@ -122,6 +126,7 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    void buildMenuRenderer();
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
     void FormShow();
     void setTrayHint(const QString &hint);
@@ -147,6 +152,10 @@ private:
     QProgressBar *ProgressBar2 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanels[3] = {nullptr, nullptr, nullptr};
+    TNotifyIcon *NotifyIcon1 = nullptr;
+    TFlatMenuRenderer *MenuRenderer1 = nullptr;
+    TAboutForm *AboutForm = nullptr;
+    TForm2 *Form2 = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QString m_trayHint;
@@ -162,4 +171,8 @@ public:
     QAction *menuAction(const QString &name) const { return m_actions.value(name); }
     QMenu *popupMenu1() const { return PopupMenu1; }
     QMenu *popupMenu2() const { return PopupMenu2; }
+    TNotifyIcon *notifyIcon() const { return NotifyIcon1; }
+    TFlatMenuRenderer *menuRenderer() const { return MenuRenderer1; }
+    TAboutForm *aboutForm() const { return AboutForm; }
+    TForm2 *howToForm() const { return Form2; }
 };

@@ -1,0 +1,58 @@
+#include "tasks/AppSettings.h"
+
+#include <QSettings>
+
+#include "tasks/TaskStore.h"
+
+const QString AppSettings::DisplayKey = QStringLiteral("Options/Display");
+const QString AppSettings::LanguageKey = QStringLiteral("Options/language");
+const QString AppSettings::TotalTasksKey = QStringLiteral("Options/totaltasks");
+
+AppSettings::AppSettings(const TaskStore &store) : m_store(store) {}
+
+int AppSettings::readInteger(QSettings &settings, const QString &key)
+{
+    const QVariant v = settings.value(key);
+    if (!v.isValid())
+        return 0;
+    if (v.typeId() != QMetaType::QString)
+        throw TaskStoreReadError(QStringLiteral("Setting %1 is not text").arg(key).toStdString());
+    bool ok = false;
+    const int value = v.toString().trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+int AppSettings::ReadDisplay() const
+{
+    auto settings = m_store.open();
+    return readInteger(*settings, DisplayKey);
+}
+
+int AppSettings::ReadLanguage() const
+{
+    auto settings = m_store.open();
+    return readInteger(*settings, LanguageKey);
+}
+
+bool AppSettings::saveTo(QSettings &settings, int totalTasks, bool englishChecked, int displayMode)
+{
+    const std::pair<const QString &, int> values[] = {
+        {TotalTasksKey, totalTasks},
+        {LanguageKey, englishChecked ? 0 : 1},
+        {DisplayKey, displayMode},
+    };
+    // Each value reaches the store before the next is written, so a failure
+    // leaves exactly the values before it written.
+    for (const auto &[key, value] : values) {
+        settings.setValue(key, QString::number(value));
+        if (!TaskStore::finishWrite(settings))
+            return false;
+    }
+    return true;
+}
+
+bool AppSettings::SaveSettings(int totalTasks, bool englishChecked, int displayMode) const
+{
+    auto settings = m_store.open();
+    return saveTo(*settings, totalTasks, englishChecked, displayMode);
+}

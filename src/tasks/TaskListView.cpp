@@ -1,0 +1,281 @@
+#include "tasks/TaskListView.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QListView>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "shell/LanguageTexts.h"
+#include "tasks/TargetPath.h"
+#include "tasks/TaskStore.h"
+
+namespace {
+constexpr int kColumnWidths[TaskListModel::ColumnCount] = {100, 100, 100, 100, 265};
+}
+
+TaskListView::TaskListView(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("ListView1"));
+    m_model = new TaskListModel(this);
+
+    m_report = new QTreeView;
+    m_report->setObjectName(QStringLiteral("ListView1Report"));
+    m_report->setModel(m_model);
+    m_report->setRootIsDecorated(false);
+    m_report->setItemsExpandable(false);
+    m_report->setUniformRowHeights(true);
+    m_report->setAllColumnsShowFocus(true);
+    m_report->setSortingEnabled(false);
+    m_report->setIconSize(QSize(16, 16));
+    m_report->setTextElideMode(Qt::ElideRight);
+    QHeaderView *header = m_report->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int c = 0; c < TaskListModel::ColumnCount; ++c)
+        header->resizeSection(c, kColumnWidths[c]);
+
+    m_icons = new QListView;
+    m_icons->setObjectName(QStringLiteral("ListView1Icons"));
+    m_icons->setViewMode(QListView::IconMode);
+    m_icons->setModel(m_model);
+    m_icons->setModelColumn(TaskListModel::NameColumn);
+    m_icons->setIconSize(QSize(48, 48));
+    m_icons->setGridSize(QSize(96, 92));
+    m_icons->setMovement(QListView::Static);
+    m_icons->setResizeMode(QListView::Adjust);
+    m_icons->setWordWrap(true);
+
+    // One selection for both views, so switching keeps the selected row.
+    QItemSelectionModel *ownIconSelection = m_icons->selectionModel();
+    m_icons->setSelectionModel(m_report->selectionModel());
+    delete ownIconSelection;
+
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)}) {
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint &pos) { showContextMenu(view->viewport(), pos); });
+    }
+    connect(m_report->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { emit selectedRowChanged(selectedRow()); });
+
+    m_stack = new QStackedWidget;
+    m_stack->addWidget(m_report);
+    m_stack->addWidget(m_icons);
+    m_stack->setCurrentWidget(m_report);
+    setFocusProxy(m_report);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+
+    // As designed: the report view, with its menu entry checked.
+    m_details1 = new QAction(QStringLiteral("Details"), this);
+    m_details1->setObjectName(QStringLiteral("Details1"));
+    m_details1->setCheckable(true);
+    m_details1->setChecked(true);
+    m_details1->setData(1);
+    m_symbole1 = new QAction(QStringLiteral("Symbols"), this);
+    m_symbole1->setObjectName(QStringLiteral("Symbole1"));
+    m_symbole1->setCheckable(true);
+    m_symbole1->setData(0);
+    for (QAction *a : {m_details1, m_symbole1})
+        connect(a, &QAction::triggered, this, [this, a] { Details1Click(a); });
+}
+
+TaskListView::~TaskListView() = default;
+
+QString TaskListView::overwriteWarning(const LanguageTexts &texts)
+{
+    return WarningPrefix
+        + texts.pick(QStringLiteral("This backup-file could overwrite a file of another task."),
+                     QStringLiteral("Diese Backup-Datei könnte eine Datei eines anderen Tasks überschreiben."));
+}
+
+bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)
+{
+    const quint64 rebuild = ++m_rebuild;
+    QPointer<TaskListView> self(this);
+    try {
+        const QStringList names = store.ListTaskNames();
+        m_model->clear();
+        for (const QString &name : names) {
+            // Read first: a row is added only once its values are known.
+            const TaskRowValues values = store.ReadRow(name);
+            m_model->appendRow({name, values.run, values.host, values.backupfile, values.backuptime, QString()});
+            // Let the list fill visibly and the window stay responsive.
+            QCoreApplication::processEvents();
+            if (!self)
+                return false;
+            if (m_rebuild != rebuild)
+                return false;  // a newer rebuild ran meanwhile and has done the work
+        }
+    } catch (const std::exception &) {
+        return false;
+    }
+    return MarkSharedTargets(store, texts);
+}
+
+bool TaskListView::MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts)
+{
+    QList<int> noted;
+    try {
+        const QStringList names = store.ListTaskNames();
+        QStringList targets;
+        for (int i = 0; i < names.size(); ++i) {
+            const QString target = LocalTargetPath(store.ReadLocalDir(names[i]), store.ReadBackupFile(names[i]));
+            if (!target.isEmpty()) {
+                for (const QString &earlier : std::as_const(targets)) {
+                    if (SameLocalTarget(target, earlier))
+                        noted.append(i);
+                }
+            }
+            targets.append(target);
+        }
+    } catch (const std::exception &) {
+        return false;
+    }
+    const QString warning = overwriteWarning(texts);
+    for (int row : std::as_const(noted))
+        setRowMessage(row, warning);
+    return true;
+}
+
+void TaskListView::SetDisplayMode(int value)
+{
+    if (value == 0) {
+        m_stack->setCurrentWidget(m_icons);
+        setFocusProxy(m_icons);
+        m_details1->setChecked(false);
+        m_symbole1->setChecked(true);
+    } else if (value == 1) {
+        m_stack->setCurrentWidget(m_report);
+        setFocusProxy(m_report);
+        m_details1->setChecked(true);
+        m_symbole1->setChecked(false);
+    } else {
+        m_symbole1->setChecked(!m_details1->isChecked());
+    }
+}
+
+void TaskListView::holdDisplayMode(int value)
+{
+    m_displayMode = value;
+    SetDisplayMode(value);
+}
+
+void TaskListView::Details1Click(QAction *sender)
+{
+    if (sender)
+        holdDisplayMode(sender->data().toInt());
+}
+
+bool TaskListView::isReportView() const
+{
+    return m_stack->currentWidget() == m_report;
+}
+
+int TaskListView::rowCount() const
+{
+    return m_model->rowCount();
+}
+
+namespace {
+bool inRange(const TaskListModel *m, int row)
+{
+    return row >= 0 && row < m->rowCount();
+}
+}
+
+QString TaskListView::rowName(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).name : QString();
+}
+
+int TaskListView::rowImageIndex(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).run : -1;
+}
+
+QString TaskListView::rowHost(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).host : QString();
+}
+
+QString TaskListView::rowBackupFile(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).backupfile : QString();
+}
+
+QString TaskListView::rowTime(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).backuptime : QString();
+}
+
+QString TaskListView::rowMessage(int row) const
+{
+    return inRange(m_model, row) ? m_model->row(row).message : QString();
+}
+
+void TaskListView::setRowMessage(int row, const QString &text)
+{
+    m_model->setMessage(row, text);
+}
+
+bool TaskListView::setMessageForTask(const QString &taskName, const QString &text)
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->row(row).name.compare(taskName, Qt::CaseInsensitive) == 0) {
+            setRowMessage(row, text);
+            return true;
+        }
+    }
+    return false;
+}
+
+int TaskListView::selectedRow() const
+{
+    const QModelIndexList rows = m_report->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TaskListView::selectRow(int row)
+{
+    QItemSelectionModel *selection = m_report->selectionModel();
+    if (!inRange(m_model, row)) {
+        selection->clear();
+        return;
+    }
+    const QModelIndex index = m_model->index(row, 0);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_report->scrollTo(index);
+    m_icons->scrollTo(index);
+}
+
+void TaskListView::setHeaderText(int column, const QString &text)
+{
+    m_model->setHeaderData(column, Qt::Horizontal, text);
+}
+
+QString TaskListView::headerText(int column) const
+{
+    return m_model->headerData(column, Qt::Horizontal).toString();
+}
+
+void TaskListView::setContextMenu(QMenu *menu)
+{
+    m_contextMenu = menu;
+}
+
+void TaskListView::showContextMenu(QWidget *viewport, const QPoint &pos)
+{
+    if (m_contextMenu)
+        m_contextMenu->popup(viewport->mapToGlobal(pos));
+}

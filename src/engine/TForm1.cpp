@@ -18,7 +18,9 @@
 #include "engine/Clock.h"
 #include "engine/Scheduler.h"
 #include "tasks/AppSettings.h"
+#include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
+#include "tasks/Ttaskform.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "resources/MenuBitmaps.h"
 #include "shell/TAboutForm.h"
@@ -84,6 +86,8 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     setTrayHint(QStringLiteral("Vaultwick Task"));
 
     // The windows that live as long as the main window.
+    taskform = new Ttaskform(m_texts, this);
+    m_taskCommands = std::make_unique<TaskCommands>(*this, *taskform);
     AboutForm = new TAboutForm(this);
     Form2 = new TForm2(m_texts, this);
 
@@ -98,6 +102,7 @@ TForm1::~TForm1()
 {
     // The session refers to the telnet client and this window; end it first.
     m_session.reset();
+    m_taskCommands.reset();
 }
 
 void TForm1::buildWindow()
@@ -290,8 +295,10 @@ void TForm1::buildMenuRenderer()
 
 void TForm1::TranslateMainWindow(int language)
 {
-    if (language != 0 && language != 1)
+    if (language != 0 && language != 1) {
+        m_texts.refill();
         return;
+    }
     const bool en = language == 0;
     auto caption = [this](const char *name, const QString &text) {
         if (QAction *a = m_actions.value(QString::fromLatin1(name)))
@@ -334,6 +341,7 @@ void TForm1::TranslateMainWindow(int language)
 void TForm1::ApplyLanguage()
 {
     TranslateMainWindow(m_texts.Language);
+    taskform->TranslateTaskForm(m_texts.Language);
     emit languageApplied(m_texts.Language);
     QAction *english = m_actions.value(QStringLiteral("English1"));
     QAction *deutsch = m_actions.value(QStringLiteral("Deutsch1"));
@@ -544,6 +552,32 @@ void TForm1::restoreFromTray()
 void TForm1::minimizeToTray()
 {
     NotifyIcon1->MinimizeToTray();
+}
+
+QString TForm1::selectedTaskName() const
+{
+    const int row = ListView1->selectedRow();
+    return row < 0 ? QString() : ListView1->rowName(row);
+}
+
+void TForm1::Neu1Click()
+{
+    m_taskCommands->Neu1Click();
+}
+
+void TForm1::Bearbeiten1Click()
+{
+    m_taskCommands->Bearbeiten1Click();
+}
+
+void TForm1::Duplizieren1Click()
+{
+    m_taskCommands->Duplizieren1Click();
+}
+
+void TForm1::Lschen1Click()
+{
+    m_taskCommands->Lschen1Click();
 }
 
 void TForm1::About1Click()

@@ -12,6 +12,7 @@
 #include "retrieval/RetrievalOptions.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
+#include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
 
 class Clock;
@@ -29,6 +30,8 @@ class TAboutForm;
 class TForm2;
 class TNotifyIcon;
 class TFlatMenuRenderer;
+class TaskCommands;
+class Ttaskform;
 class TTelnetClient;
 
 // What the program injects into the main window; tests shorten and redirect.
@@ -46,7 +49,8 @@ struct TForm1Options {
 };
 
 // The main window: owns the engine for the program's run.
-class TForm1 : public QMainWindow, public ProtocolView, public SessionHost, public RetrievalHost {
+class TForm1 : public QMainWindow, public ProtocolView, public SessionHost, public RetrievalHost,
+               public TaskEditorHost {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Options options = {}, QWidget *parent = nullptr);
@@ -69,14 +73,15 @@ public:
     void showRetrievalError(const QString &text) override;
 
     // The current task: what the editor shows and what the last load filled.
-    BackupTask &currentTask() { return m_currentTask; }
+    BackupTask &currentTask() override { return m_currentTask; }
     // Loads a stored task into the current task; throws on a read error.
     void LoadTask(const QString &name);
 
-    TaskStore &store() { return m_store; }
+    TaskStore &store() override { return m_store; }
+    QString selectedTaskName() const override;
     TaskListView &taskList() { return *ListView1; }
-    void RefreshTaskList();
-    void SaveSettings();
+    void RefreshTaskList() override;
+    void SaveSettings() override;
     ProtocolLog &protocol() { return m_log; }
     LanguageTexts &texts() { return m_texts; }
     DumpSession &session() { return *m_session; }
@@ -97,10 +102,10 @@ public:
     void Minimize1Click();
     void Memo2DblClick();
     // Filled in as the task editor, About and How-To windows join.
-    void Neu1Click() {}
-    void Bearbeiten1Click() {}
-    void Duplizieren1Click() {}
-    void Lschen1Click() {}
+    void Neu1Click();
+    void Bearbeiten1Click();
+    void Duplizieren1Click();
+    void Lschen1Click();
     void About1Click();
     void Internet1Click();
     void HowTo1Click();
@@ -154,6 +159,8 @@ private:
     QLabel *StatusPanels[3] = {nullptr, nullptr, nullptr};
     TNotifyIcon *NotifyIcon1 = nullptr;
     TFlatMenuRenderer *MenuRenderer1 = nullptr;
+    Ttaskform *taskform = nullptr;
+    std::unique_ptr<TaskCommands> m_taskCommands;
     TAboutForm *AboutForm = nullptr;
     TForm2 *Form2 = nullptr;
     QTimer *Timer1 = nullptr;
@@ -174,5 +181,6 @@ public:
     TNotifyIcon *notifyIcon() const { return NotifyIcon1; }
     TFlatMenuRenderer *menuRenderer() const { return MenuRenderer1; }
     TAboutForm *aboutForm() const { return AboutForm; }
+    Ttaskform *taskForm() const { return taskform; }
     TForm2 *howToForm() const { return Form2; }
 };

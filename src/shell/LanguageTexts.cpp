@@ -14,7 +14,7 @@ void LanguageTexts::refill()
         FinishingSession = QStringLiteral("Finishing Telnet-session");
         SuccessfulOn = QStringLiteral("Successful on ");
         NotSuccessfulOn = WarningPrefix + QStringLiteral("Not Successful on ");
-    } else if (Language == 1) {
+    } else if (Language == 1 || CloseQuestion.isEmpty()) {
         CloseQuestion = QStringLiteral("Möchten Sie die Anwendung wirklich beenden\r"
                                        "und die Datensicherungsfunktion für Ihre mySQL-Datenbank abbrechen ?");
         SavedSuffix = QStringLiteral(" erfolgreich gespeichert");

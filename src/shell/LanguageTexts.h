@@ -21,7 +21,10 @@ public:
         return englishChecked() ? english : german;
     }
 
-    // Refills the eight texts for Language 0 or 1; any other value keeps them.
+    // Refills the eight texts for Language 0 or 1; any other value keeps them,
+    // except that texts never filled take the German wording (such a value
+    // reads as German everywhere, and an empty close question or protocol
+    // line would say nothing).
     void refill();
 
     QString CloseQuestion;

@@ -17,6 +17,7 @@
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
 #include "tasks/TaskListView.h"
+#include "tasks/Ttaskform.h"
 
 namespace {
 const char *const kDumpTail = "-- Dump completed on 2026-12-07 12:00:01\n";
@@ -308,6 +309,73 @@ private slots:
         QCOMPARE(after.mid(2).join('|').replace(QRegularExpression("[^|]*\t"), QString()),
                  QStringLiteral("HTTP-Download failed|Download failed"));
         QCOMPARE(w.taskList().rowMessage(0).left(22), QStringLiteral("!!! Not Successful on "));
+    }
+
+    void switchingLanguageRecaptionsEverythingAndOnlyLaterLines()
+    {
+        TForm1 w(options());
+        w.store().SaveTask(QStringLiteral("t"), task(QStringLiteral("t"), QStringLiteral("03:00"), 1));
+        w.show();
+        auto *memo = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"));
+        w.protocol().AddStatus(w.texts().SendPassword);
+        w.setTaskMessage(QStringLiteral("t"), w.texts().SuccessfulOn + w.protocol().Timestamp());
+        QVERIFY(!w.taskForm()->isVisible());
+
+        w.menuAction(QStringLiteral("Deutsch1"))->trigger();
+        QVERIFY(w.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QVERIFY(!w.menuAction(QStringLiteral("English1"))->isChecked());
+        QCOMPARE(w.menuAction(QStringLiteral("RunBackupmanually1"))->text(), QStringLiteral("&Manuelles Backup"));
+        QCOMPARE(w.menuAction(QStringLiteral("RunBackupmanually2"))->text(), QStringLiteral("&Manuelles Backup"));
+        QCOMPARE(w.menuAction(QStringLiteral("DownloadFileperFTPmanually2"))->text(),
+                 QStringLiteral("Manueller &Download der Sicherungsdatei"));
+        QCOMPARE(w.menuAction(QStringLiteral("CancelTelnetsession1"))->text(), QStringLiteral("&Abbruch der Telnet-Session"));
+        QCOMPARE(w.menuAction(QStringLiteral("About1"))->text(), QStringLiteral("Ü&ber"));
+        QCOMPARE(w.menuAction(QStringLiteral("Lschen1"))->text(), QStringLiteral("&Löschen"));
+        QCOMPARE(w.menuAction(QStringLiteral("Ansicht1"))->text(), QStringLiteral("Ansicht"));
+        QCOMPARE(w.menuAction(QStringLiteral("Symbole1"))->text(), QStringLiteral("Symbole"));
+        QCOMPARE(w.menuAction(QStringLiteral("Details1"))->text(), QStringLiteral("Details"));
+        QCOMPARE(w.menuAction(QStringLiteral("Restore1"))->text(), QStringLiteral("&Wiederherstellen"));
+        QCOMPARE(w.menuAction(QStringLiteral("Close2"))->text(), QStringLiteral("&Beenden"));
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("Label10"))->text(), QStringLiteral("Aktueller Backup-Process"));
+        QCOMPARE(w.taskList().headerText(0), QStringLiteral("Task"));
+        QCOMPARE(w.taskList().headerText(4), QStringLiteral("Hinweis"));
+        QCOMPARE(memo->toolTip(), QStringLiteral("Task-Protokoll\nDoppelklick zum Leeren des Protokolls"));
+        // The editor follows although it is closed.
+        QCOMPARE(w.taskForm()->findChild<QLabel *>(QStringLiteral("Heading6"))->text(), QStringLiteral("Automatisches Backup"));
+
+        // Earlier lines keep their wording; the next ones use the new one.
+        w.protocol().AddStatus(w.texts().SendPassword);
+        const QStringList lines = memo->toPlainText().split('\n');
+        QCOMPARE(lines.at(0), QStringLiteral("12/07/2026 12:00:03\tSend password"));
+        QCOMPARE(lines.at(1), QStringLiteral("07.12.2026 12:00:03\tSende Passwort"));
+        QCOMPARE(w.taskList().rowMessage(0), QStringLiteral("Successful on 12/07/2026 12:00:03"));
+        QCOMPARE(w.texts().NotSuccessfulOn, QStringLiteral("!!! Nicht Erfolgreich am "));
+
+        // Choosing the active language again changes nothing visible.
+        w.menuAction(QStringLiteral("Deutsch1"))->trigger();
+        QVERIFY(w.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QCOMPARE(w.menuAction(QStringLiteral("Close1"))->text(), QStringLiteral("&Beenden"));
+        w.menuAction(QStringLiteral("English1"))->trigger();
+        QCOMPARE(w.taskForm()->findChild<QLabel *>(QStringLiteral("Heading6"))->text(), QStringLiteral("Scheduled Backup"));
+    }
+
+    void anOddStoredLanguageKeepsTheCaptionsAndReadsAsGerman()
+    {
+        {
+            QSettings raw(options().storeFile, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("Options/language"), QStringLiteral("5"));
+        }
+        TForm1 w(options());
+        w.show();
+        QVERIFY(w.menuAction(QStringLiteral("Deutsch1"))->isChecked());
+        QVERIFY(!w.menuAction(QStringLiteral("English1"))->isChecked());
+        QCOMPARE(w.menuAction(QStringLiteral("Close1"))->text(), QStringLiteral("C&lose"));  // design caption
+        QCOMPARE(w.protocol().Timestamp(), QStringLiteral("07.12.2026 12:00:03"));
+        QCOMPARE(w.texts().SendPassword, QStringLiteral("Sende Passwort"));
+        w.close();
+        QVERIFY(m_questions.first().startsWith(QStringLiteral("Möchten Sie")));
+        QSettings raw(options().storeFile, QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Options/language")).toString(), QStringLiteral("1"));
     }
 
     void aSecondCopyFindsTheFirstAndEnds()

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <iterator>
 
 #include "shell/LanguageTexts.h"
 #include "tasks/BrowseForDirectory.h"

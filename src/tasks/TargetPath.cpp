@@ -2,24 +2,14 @@
 
 #include <QDir>
 
-namespace {
-bool endsWithSeparator(const QString &dir)
-{
-#ifdef Q_OS_WIN
-    if (dir.endsWith(QLatin1Char('\\')))
-        return true;
-#endif
-    return dir.endsWith(QLatin1Char('/'));
-}
-}
+#include "retrieval/LocalTarget.h"
 
 QString LocalTargetPath(const QString &localdir, const QString &backupfile)
 {
     if (localdir.isEmpty())
         return QString();
-    if (endsWithSeparator(localdir))
-        return localdir + backupfile;
-    return localdir + QDir::separator() + backupfile;
+    // Joined exactly as retrieval joins them, so equal targets are one file.
+    return WithClosingSeparator(localdir) + backupfile;
 }
 
 bool SameLocalTarget(const QString &a, const QString &b)

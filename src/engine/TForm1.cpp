@@ -276,20 +276,7 @@ void TForm1::buildMenuRenderer()
     }
     MenuRenderer1 = new TFlatMenuRenderer(this);
     MenuRenderer1->setObjectName(QStringLiteral("MenuRenderer1"));
-    MenuRenderer1->setFont(QFont(QStringLiteral("Tahoma"), 8));
-    MenuRenderer1->setFontColor(MenuColor::system(MenuColor::MenuText));
-    MenuRenderer1->setColor(MenuColor::system(MenuColor::ButtonFace));
-    MenuRenderer1->setIconBackColor(MenuColor::system(MenuColor::ActiveBorder));
-    MenuRenderer1->setMenuBarColor(MenuColor::system(MenuColor::ButtonFace));
-    MenuRenderer1->setSelectColor(MenuColor::system(MenuColor::Highlight));
-    MenuRenderer1->setSelectBorderColor(MenuColor::system(MenuColor::Highlight));
-    MenuRenderer1->setSelectFontColor(MenuColor::system(MenuColor::MenuText));
-    MenuRenderer1->setDisabledColor(MenuColor::system(MenuColor::InactiveCaption));
-    MenuRenderer1->setSeparatorColor(MenuColor::system(MenuColor::ButtonFace));
-    MenuRenderer1->setCheckedColor(MenuColor::system(MenuColor::Highlight));
-    MenuRenderer1->setIconWidth(24);
-    MenuRenderer1->setFlatMenu(true);
-    MenuRenderer1->setAutoDetect(true);
+    MenuRenderer1->setUpForMainWindow();
     MenuRenderer1->setActive(true);
 }
 

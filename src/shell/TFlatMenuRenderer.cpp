@@ -979,3 +979,25 @@ int TFlatMenuRenderer::styleHint(StyleHint hint, const QStyleOption *option, con
         return 1;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
+
+void TFlatMenuRenderer::setUpForMainWindow()
+{
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFontColor(MenuColor::system(MenuColor::MenuText));
+    setColor(MenuColor::system(MenuColor::ButtonFace));
+    setIconBackColor(MenuColor::system(MenuColor::ActiveBorder));
+    setMenuBarColor(MenuColor::system(MenuColor::ButtonFace));
+    setSelectColor(MenuColor::system(MenuColor::Highlight));
+    setSelectBorderColor(MenuColor::system(MenuColor::Highlight));
+    setSelectFontColor(MenuColor::system(MenuColor::MenuText));
+    setDisabledColor(MenuColor::system(MenuColor::InactiveCaption));
+    setSeparatorColor(MenuColor::system(MenuColor::ButtonFace));
+    setCheckedColor(MenuColor::system(MenuColor::Highlight));
+    setIconWidth(24);
+    setDrawSelect(true);
+    setUseSystemColors(true);
+    setOverrideOwnerDraw(false);
+    setGradient(false);
+    setFlatMenu(true);
+    setAutoDetect(true);
+}

@@ -64,6 +64,8 @@ class TFlatMenuRenderer : public QProxyStyle {
 
 public:
     explicit TFlatMenuRenderer(QWidget *owner);
+    // The settings the main window's renderer uses (does not activate it).
+    void setUpForMainWindow();
     ~TFlatMenuRenderer() override;
 
     QWidget *owner() const { return m_owner; }

@@ -99,27 +99,7 @@ public:
         }
     }
 
-    static void setUpLikeMainWindow(TFlatMenuRenderer *r)
-    {
-        r->setFont(QFont(QStringLiteral("Tahoma"), 8));
-        r->setFontColor(MenuColor::system(MenuColor::MenuText));
-        r->setColor(MenuColor::system(MenuColor::ButtonFace));
-        r->setIconBackColor(MenuColor::system(MenuColor::ActiveBorder));
-        r->setMenuBarColor(MenuColor::system(MenuColor::ButtonFace));
-        r->setSelectColor(MenuColor::system(MenuColor::Highlight));
-        r->setSelectBorderColor(MenuColor::system(MenuColor::Highlight));
-        r->setSelectFontColor(MenuColor::system(MenuColor::MenuText));
-        r->setDisabledColor(MenuColor::system(MenuColor::InactiveCaption));
-        r->setSeparatorColor(MenuColor::system(MenuColor::ButtonFace));
-        r->setCheckedColor(MenuColor::system(MenuColor::Highlight));
-        r->setIconWidth(24);
-        r->setDrawSelect(true);
-        r->setUseSystemColors(true);
-        r->setOverrideOwnerDraw(false);
-        r->setGradient(false);
-        r->setFlatMenu(true);
-        r->setAutoDetect(true);
-    }
+    static void setUpLikeMainWindow(TFlatMenuRenderer *r) { r->setUpForMainWindow(); }
 
     QAction *entry(const char *name) const { return findChild<QAction *>(QLatin1String(name)); }
 

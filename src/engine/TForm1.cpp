@@ -1,6 +1,7 @@
 #include "engine/TForm1.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QEvent>
@@ -108,6 +109,8 @@ TForm1::~TForm1()
 void TForm1::buildWindow()
 {
     resize(698, 489);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(698 / 2, 489 / 2));
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -378,6 +378,43 @@ private slots:
         QCOMPARE(raw.value(QStringLiteral("Options/language")).toString(), QStringLiteral("1"));
     }
 
+    void aRunFromTheTrayComesBackAndGoesAwayAgain()
+    {
+        ScriptedTelnetHost host;
+        host.setCommandDelay(300);
+        TForm1Options o = options();
+        o.telnetPort = host.port();
+        TForm1 w(o);
+        w.store().SaveTask(QStringLiteral("n"), task(QStringLiteral("n"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
+        w.show();
+        w.minimizeToTray();
+        QTRY_VERIFY(w.isApplicationMinimized());
+        tickAt(w, at(12, 0, 3));
+        QVERIFY(host.waitFor([&] { return host.commands().size() == 1; }));
+        QVERIFY(!w.isApplicationMinimized());  // shown for the length of the run
+        QVERIFY(waitIdle(w));
+        QTRY_VERIFY(w.isApplicationMinimized());
+
+        // Started while visible, it stays visible.
+        w.restoreFromTray();
+        QTRY_VERIFY(!w.isApplicationMinimized());
+        tickAt(w, at(12, 0, 58));
+        QVERIFY(waitIdle(w));
+        QVERIFY(!w.isApplicationMinimized());
+    }
+
+    void aDoubleClickClearsTheProtocolButNotTheLogBuffer()
+    {
+        TForm1 w(options());
+        w.show();
+        w.protocol().AddStatus(QStringLiteral("one"));
+        w.protocol().AddSent(QStringLiteral("user"));
+        auto *memo = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"));
+        QTest::mouseDClick(memo->viewport(), Qt::LeftButton);
+        QCOMPARE(memo->toPlainText(), QString());
+        QCOMPARE(w.protocol().sentLines().size(), 1);
+    }
+
     void aSecondCopyFindsTheFirstAndEnds()
     {
         SingleInstance first;

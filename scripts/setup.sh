@@ -10,6 +10,8 @@ PACKAGES=(
   # test peers and tools
   busybox-static python3 python3-pyftpdlib openssl
   xvfb xauth imagemagick fonts-dejavu-core
+  # whole-program test in a network namespace, and the benchmarks
+  mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
 )
 
 missing=()

@@ -1,0 +1,472 @@
+#!/usr/bin/env bash
+# The whole program against a real web host, the way a user runs it.
+#
+# In a network namespace of its own (so the program's fixed ports 23 and 21
+# are free and nothing leaves the machine), the test builds a web host from
+# real servers: busybox telnetd with a login script and a real shell,
+# MariaDB with a real mysqldump, pyftpdlib for FTP and http.server for HTTP.
+# It writes the settings file with four tasks due at the same minute, starts
+# the real vaultwick, lets the scheduler start them, ends the program with
+# SIGTERM and checks what came of it:
+#   Blog        telnet login refused (wrong login name; FTP would let it in):
+#               nothing fetched, the previous backup intact
+#   Shop Archive inactive: never run
+#   Shop FTP    dump of "shop" fetched per FTP into the day's subdirectory
+#   Shop HTTP   dump of "crm" fetched per HTTP into the same subdirectory
+#
+# Usage: e2e_backup.sh VAULTWICK STORE_WRITER
+# Exit 0 passed, 1 failed, 77 skipped (the reason is printed).
+# VW_E2E_KEEP=1 keeps the working directory for a look afterwards.
+# Checks are shell code run by eval, so shellcheck cannot see their variables used.
+# shellcheck disable=SC2016,SC2034
+set -uo pipefail
+
+VAULTWICK=${1:?usage: e2e_backup.sh VAULTWICK STORE_WRITER}
+STORE_WRITER=${2:?usage: e2e_backup.sh VAULTWICK STORE_WRITER}
+HERE=$(cd "$(dirname "$0")" && pwd)
+PY=/usr/bin/python3
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+# ---------------------------------------------------------------------------
+# Outside the namespace: see that everything is there, then re-run inside.
+if [ "${VW_E2E_IN_NETNS:-}" != 1 ]; then
+    need() {  # need PATH DEBIAN-PACKAGE
+        [ -x "$1" ] || skip "$1 not found (Debian package $2)"
+    }
+    need /usr/bin/unshare util-linux
+    need /usr/sbin/mariadbd mariadb-server
+    need /usr/bin/mariadb-install-db mariadb-server
+    need /usr/bin/mariadb mariadb-client
+    need /usr/bin/mysqldump mariadb-client
+    need /bin/busybox busybox-static
+    need /usr/bin/inotifywait inotify-tools
+    need /usr/sbin/ip iproute2
+    need /usr/bin/ss iproute2
+    need "$PY" python3
+    "$PY" -c 'import pyftpdlib' 2>/dev/null || skip "pyftpdlib missing (Debian package python3-pyftpdlib)"
+    for applet in telnetd sh stty; do
+        /bin/busybox --list | grep -qx "$applet" || skip "busybox has no $applet applet"
+    done
+    [ -x "$VAULTWICK" ] || { echo "FAIL: no program at $VAULTWICK"; exit 1; }
+
+    # As root a plain network namespace; otherwise one inside a user namespace.
+    if unshare --net true 2>/dev/null; then
+        ns=(--net)
+    elif unshare --user --map-root-user --net true 2>/dev/null; then
+        ns=(--user --map-root-user --net)
+    else
+        skip "cannot make a network namespace here: $(unshare --net true 2>&1 | head -1)"
+    fi
+    VW_E2E_IN_NETNS=1 exec unshare "${ns[@]}" -- /bin/bash "$0" "$@"
+fi
+
+# ---------------------------------------------------------------------------
+# Inside the namespace: its loopback is down until brought up.
+ip link set lo up 2>/dev/null || skip "cannot bring up the loopback of the network namespace"
+
+T=$(mktemp -d /tmp/vw-e2e.XXXXXX) || exit 1
+PIDS=()
+FAILURES=0
+cleanup() {
+    local pid
+    for pid in "${PIDS[@]}"; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+    for pid in "${PIDS[@]}"; do
+        wait "$pid" 2>/dev/null
+    done
+    if [ "${VW_E2E_KEEP:-}" = 1 ]; then
+        echo "kept $T"
+    else
+        rm -rf "$T"
+    fi
+}
+trap cleanup EXIT
+
+say() { echo "[$(date +%H:%M:%S)] $*"; }
+
+show_file() {
+    [ -s "$1" ] || return 0
+    echo "----- $1"
+    tail -n 40 "$1"
+}
+
+diagnostics() {
+    show_file "$T/events.log"
+    show_file "$T/program.out"
+    show_file "$T/telnetd.err"
+    show_file "$T/ftp.log"
+    show_file "$T/ftp.err"
+    show_file "$T/http.log"
+    show_file "$T/http.err"
+    show_file "$T/db/err.log"
+    [ -e "$T/bin/vaultwck.log" ] && { echo "----- $T/bin/vaultwck.log"; cat -A "$T/bin/vaultwck.log"; }
+    echo "----- files below $T/local"
+    find "$T/local" | sort
+}
+
+abort() {
+    echo "FAIL: $*"
+    diagnostics
+    exit 1
+}
+
+# check DESCRIPTION CONDITION: the condition is shell code, run when checked.
+check() {
+    if eval "$2"; then
+        echo "ok    $1"
+    else
+        echo "FAIL  $1"
+        FAILURES=$((FAILURES + 1))
+    fi
+}
+
+# Every background helper reports on one pipe, one line per event: peers
+# that are ready, files the program puts in place, the program's start and
+# end. Waiting is a blocking read on it, bounded in time.
+mkfifo "$T/events"
+exec 3<>"$T/events"
+: >"$T/events.log"
+
+# await PATTERN SECONDS [ABORT-PATTERN]: 0 when a line matching PATTERN has
+# come (in EVENT), 1 when the time is up, 2 when a line matching
+# ABORT-PATTERN came first. Lines seen before count too.
+EVENT=
+await() {
+    local pattern=$1 end=$((SECONDS + $2)) abort_pattern=${3:-} line
+    while IFS= read -r line; do
+        # shellcheck disable=SC2254
+        case $line in $pattern) EVENT=$line; return 0 ;; esac
+    done <"$T/events.log"
+    while [ "$SECONDS" -lt "$end" ]; do
+        IFS= read -r -t "$((end - SECONDS))" -u 3 line || return 1
+        printf '%s\n' "$line" >>"$T/events.log"
+        # shellcheck disable=SC2254
+        case $line in $pattern) EVENT=$line; return 0 ;; esac
+        # shellcheck disable=SC2254
+        if [ -n "$abort_pattern" ]; then case $line in $abort_pattern) EVENT=$line; return 2 ;; esac; fi
+    done
+    return 1
+}
+
+# ---------------------------------------------------------------------------
+# The values of the tasks. Passwords with blanks, ";" and a quote: the shell
+# must get them as one argument each, and the log must never show them.
+HOST_USER=webuser
+WRONG_USER=webadmin
+HOST_PW='Host pw;2 secret'
+DB_USER=vwbackup
+DB_PW="Db pass;1'x"
+
+H=$T/host                       # the web host user's home
+mkdir -p "$H/bin" "$H/calls" "$H/dumps" "$H/htdocs/dumps" "$T/db" "$T/bin" \
+         "$T/home" "$T/config" "$T/data" "$T/cache" "$T/runtime" \
+         "$T/local/blog" "$T/local/shop" "$T/local/archive" || exit 1
+chmod 700 "$T/runtime"
+printf '%s\n' "$HOST_USER" >"$H/.login_user"
+printf '%s\n' "$HOST_PW" >"$H/.login_password"
+printf 'Debian GNU/Linux (Vaultwick end-to-end web host)\n' >"$H/.issue"
+
+# The login program telnetd runs on the pty: asks, checks, then a real shell
+# with the prompt the program waits for. Echo off after the password, so ash
+# reads plain lines and prints its prompt without line-editing sequences.
+cat >"$H/.login.sh" <<EOF
+#!/bin/busybox sh
+dir='$H'
+cr=\$(printf '\r')
+printf 'login: '
+IFS= read -r name || exit 1
+name=\${name%"\$cr"}
+printf 'Password:'
+/bin/busybox stty -echo
+IFS= read -r pw || exit 1
+pw=\${pw%"\$cr"}
+printf '\n'
+IFS= read -r want_user < "\$dir/.login_user"
+IFS= read -r want_pw < "\$dir/.login_password"
+if [ "\$name" != "\$want_user" ] || [ "\$pw" != "\$want_pw" ]; then
+    printf '%s\n' "\$name" >> "\$dir/.refused"
+    printf 'Login incorrect\n'
+    exit 1
+fi
+printf '%s\n' "\$name" >> "\$dir/.logins"
+cd "\$dir" || exit 1
+unset ENV HISTFILE
+export HOME="\$dir" PATH="\$dir/bin:/usr/bin:/bin" PS1='localhost> '
+exec /bin/busybox sh -i
+EOF
+
+# First on the shell's PATH: keeps each call's arguments exactly (a NUL after
+# each), then becomes the real mysqldump.
+cat >"$H/bin/mysqldump" <<EOF
+#!/bin/sh
+calls='$H/calls'
+n=\$(ls "\$calls" | wc -l)
+for a in "\$@"; do printf '%s\0' "\$a"; done > "\$calls/\$n"
+exec /usr/bin/mysqldump "\$@"
+EOF
+chmod 755 "$H/.login.sh" "$H/bin/mysqldump"
+
+# Yesterday's backup of the refused task, and a stale dump of it on the host
+# that a wrong fetch would bring in its place.
+{
+    echo '-- MariaDB dump of blog, the day before'
+    echo 'INSERT INTO `posts` VALUES (1,'"'"'yesterday'"'"');'
+    echo '-- Dump completed on 2026-01-01  3:00:00'
+} >"$T/local/blog/blog.sql"
+cp -p "$T/local/blog/blog.sql" "$T/blog-before.sql"
+{
+    echo '-- stale dump left on the host'
+    echo '-- Dump completed on 2025-01-01  3:00:00'
+} >"$H/dumps/blog.sql"
+cp -p "$H/dumps/blog.sql" "$T/blog-remote-before.sql"
+BLOG_MTIME=$(stat -c %Y "$T/local/blog/blog.sql")
+
+# ---------------------------------------------------------------------------
+say "starting the web host's servers"
+/bin/busybox telnetd -F -b 127.0.0.1 -p 23 -l "$H/.login.sh" -f "$H/.issue" 2>"$T/telnetd.err" &
+PIDS+=($!)
+"$PY" "$HERE/ftp_host.py" --port 21 --root "$H" --user localhost --password "$HOST_PW" \
+    --log "$T/ftp.log" >&3 2>"$T/ftp.err" &
+PIDS+=($!)
+"$PY" "$HERE/http_host.py" --port 80 --root "$H/htdocs" --log "$T/http.log" >&3 2>"$T/http.err" &
+PIDS+=($!)
+
+mariadb-install-db --no-defaults --datadir="$T/db/data" --user="$(id -un)" \
+    --auth-root-authentication-method=normal --skip-test-db >"$T/db/install.log" 2>&1 \
+    || { cat "$T/db/install.log"; abort "mariadb-install-db failed"; }
+"$PY" "$HERE/notify_wait.py" "$T/db/notify" mariadb 60 >&3 &
+PIDS+=($!)
+await "LISTENING mariadb" 10 || abort "the readiness listener did not start"
+NOTIFY_SOCKET="$T/db/notify" /usr/sbin/mariadbd --no-defaults --datadir="$T/db/data" \
+    --socket="$T/db/sock" --port=3306 --bind-address=127.0.0.1 --skip-name-resolve \
+    --user="$(id -un)" --pid-file="$T/db/pid" --log-error="$T/db/err.log" \
+    --innodb-buffer-pool-size=16M 2>>"$T/db/err.log" &
+PIDS+=($!)
+await "READY mariadb" 60 || abort "MariaDB did not become ready"
+await "READY ftp" 10 || abort "the FTP server did not become ready"
+await "READY http" 10 || abort "the HTTP server did not become ready"
+# telnetd listens right after its start, long before MariaDB is ready.
+[ -n "$(ss -Hltn 'sport = :23')" ] || abort "busybox telnetd does not listen on port 23"
+
+# Two databases with a few thousand rows of awkward text; one user that may dump them.
+sql_pw=${DB_PW//\'/\'\'}
+/usr/bin/mariadb --no-defaults --socket="$T/db/sock" -u root >"$T/db/setup.log" 2>&1 <<EOF || abort "setting up the databases failed: $(cat "$T/db/setup.log")"
+CREATE DATABASE shop CHARACTER SET utf8mb4;
+USE shop;
+CREATE TABLE shop.orders (id INT PRIMARY KEY, customer VARCHAR(64), note TEXT, amount DECIMAL(10,2));
+INSERT INTO shop.orders SELECT seq, CONCAT('Kunde ', seq), CONCAT('Größe; "', seq, '" O''Brien\\\\n\\tend'), seq * 1.25 FROM seq_1_to_3000;
+CREATE DATABASE crm CHARACTER SET utf8mb4;
+USE crm;
+CREATE TABLE crm.contacts (id INT PRIMARY KEY, name VARCHAR(64), mail VARCHAR(128));
+INSERT INTO crm.contacts SELECT seq, CONCAT('Müller ', seq), CONCAT('m', seq, '@example.invalid') FROM seq_1_to_800;
+CREATE USER '$DB_USER'@'127.0.0.1' IDENTIFIED BY '$sql_pw';
+GRANT SELECT, LOCK TABLES, SHOW VIEW, TRIGGER, EVENT ON shop.* TO '$DB_USER'@'127.0.0.1';
+GRANT SELECT, LOCK TABLES, SHOW VIEW, TRIGGER, EVENT ON crm.* TO '$DB_USER'@'127.0.0.1';
+EOF
+say "web host ready: telnet 23, FTP 21, HTTP 80, MariaDB 3306"
+
+# ---------------------------------------------------------------------------
+# The scheduler's first tick comes 55 s after the main window is made, which
+# is about 2.4 s (splash) after the start. The tasks are due in the minute of
+# that tick; the tick must not fall near a minute's edge, where a slow start
+# would move it into the next minute.
+LEAD=58
+start_second=$(( ($(date +%s) + LEAD) % 60 ))
+if [ "$start_second" -lt 8 ] || [ "$start_second" -gt 48 ]; then
+    pause=$(( (68 - start_second) % 60 ))
+    say "waiting ${pause}s so the first tick falls well inside a minute"
+    sleep "$pause"
+fi
+TICK_EPOCH=$(( $(date +%s) + LEAD ))
+BACKUP_TIME=$(date -d "@$TICK_EPOCH" +%H:%M)
+TICK_DAY=$(date -d "@$TICK_EPOCH" +%Y-%-m-%-d)
+TICK_DATE_EN=$(date -d "@$TICK_EPOCH" +%m/%d/%Y)
+
+STORE=$T/config/Korvane/Vaultwick.conf
+task() {  # task NAME KEY=VALUE...
+    local name=$1 kv
+    shift
+    for kv in "$@"; do
+        printf '%s\n' "tasks/$name/Options/$kv"
+    done
+}
+common=(host=localhost "hostpw=$HOST_PW" mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW"
+        "backuptime=$BACKUP_TIME")
+mapfile -t settings < <(
+    printf '%s\n' Options/Display=1 Options/language=0
+    task "Blog" "${common[@]}" "hostuser=$WRONG_USER" ftpdir=dumps database=blog backupfile=blog.sql \
+        remotedir=dumps/ "localdir=$T/local/blog" httpath= run=1 subdirectory=0 method=0
+    task "Shop Archive" "${common[@]}" "hostuser=$HOST_USER" ftpdir=dumps database=shop \
+        backupfile=shop-archive.sql remotedir=dumps/ "localdir=$T/local/archive" httpath= run=0 \
+        subdirectory=1 method=0
+    task "Shop FTP" "${common[@]}" "hostuser=$HOST_USER" ftpdir=dumps database=shop backupfile=shop-ftp.sql \
+        remotedir=dumps/ "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0
+    task "Shop HTTP" "${common[@]}" "hostuser=$HOST_USER" ftpdir= database=crm backupfile=crm-http.sql \
+        remotedir=htdocs/dumps/ "localdir=$T/local/shop" httpath=http://localhost/dumps/ run=1 \
+        subdirectory=1 method=1
+)
+"$STORE_WRITER" "$STORE" "${settings[@]}" || abort "cannot write the settings file $STORE"
+
+# Files the program puts in place below the local directories.
+inotifywait -m -r -e create -e moved_to --format 'FILE %w%f' "$T/local" >&3 2>&3 &
+PIDS+=($!)
+await "Watches established*" 10 || abort "inotifywait did not start watching"
+
+# The program from a copy of its own, so its log lands beside that copy, with
+# a home of its own (one copy per user and home may run).
+cp "$VAULTWICK" "$T/bin/vaultwick" || abort "cannot copy $VAULTWICK"
+say "starting vaultwick; tasks due at $BACKUP_TIME"
+(
+    cd "$T/bin" || exit 1
+    env HOME="$T/home" XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data" \
+        XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/runtime" QT_QPA_PLATFORM=offscreen \
+        "$T/bin/vaultwick" >"$T/program.out" 2>&1 &
+    pid=$!
+    echo "STARTED $pid" >&3
+    wait "$pid"
+    echo "EXITED $?" >&3
+) &
+PIDS+=($!)
+await "STARTED *" 10 || abort "vaultwick did not start"
+PROGRAM_PID=${EVENT#STARTED }
+PIDS+=("$PROGRAM_PID")
+START_EPOCH=$(date +%s)
+
+# The HTTP task is the last in the queue: its file in place means all are done.
+await "FILE $T/local/shop/*/crm-http.sql" $((LEAD + 70)) "EXITED *"
+case $? in
+    0) say "the last backup is in place, $(( $(date +%s) - START_EPOCH ))s after the start" ;;
+    2) abort "vaultwick ended on its own ($EVENT) before the backups were done" ;;
+    *) abort "no HTTP backup $(( $(date +%s) - START_EPOCH ))s after the start" ;;
+esac
+# Let the run write its report, then end the program as a session end does.
+sleep 1
+kill -TERM "$PROGRAM_PID"
+await "EXITED *" 20 || abort "vaultwick did not end on SIGTERM"
+PROGRAM_RC=${EVENT#EXITED }
+say "vaultwick ended with $PROGRAM_RC, $(( $(date +%s) - START_EPOCH ))s after the start"
+
+# ---------------------------------------------------------------------------
+echo "== outcome"
+check "vaultwick exits 0 on SIGTERM" '[ "$PROGRAM_RC" = 0 ]'
+
+dump_complete() {  # dump_complete FILE DATABASE TEXT: a whole mysqldump output
+    [ -s "$1" ] && tail -n 1 "$1" | grep -q '^-- Dump completed' \
+        && grep -qx -- "-- Host: 127.0.0.1    Database: $2" "$1" && grep -qF -- "$3" "$1"
+}
+check "the host holds the complete dump of shop" 'dump_complete "$H/dumps/shop-ftp.sql" shop "'"'"'Kunde 3000'"'"'"'
+check "the host holds the complete dump of crm" 'dump_complete "$H/htdocs/dumps/crm-http.sql" crm "'"'"'Müller 800'"'"'"'
+
+mapfile -t days < <(cd "$T/local/shop" && find . -mindepth 1 -maxdepth 1 -printf '%f\n')
+today=$(date +%Y-%-m-%-d)
+day=${days[0]:-none}
+check "one day subdirectory, named year-month-day without leading zeros (${days[*]:-none})" \
+    '[ ${#days[@]} = 1 ] && { [ "$day" = "$TICK_DAY" ] || [ "$day" = "$today" ]; }'
+check "FTP: the fetched file is byte-identical to the host's dump" \
+    'cmp "$H/dumps/shop-ftp.sql" "$T/local/shop/$day/shop-ftp.sql"'
+check "HTTP: the fetched file is byte-identical to the host's dump" \
+    'cmp "$H/htdocs/dumps/crm-http.sql" "$T/local/shop/$day/crm-http.sql"'
+
+mapfile -t files < <(cd "$T/local" && find . -type f | sort)
+expected_files=("./blog/blog.sql" "./shop/$day/crm-http.sql" "./shop/$day/shop-ftp.sql")
+check "no other file below the local directories (${files[*]})" '[ "${files[*]}" = "${expected_files[*]}" ]'
+check "refused login: the previous backup is intact" 'cmp "$T/blog-before.sql" "$T/local/blog/blog.sql"'
+check "refused login: the previous backup was not rewritten" \
+    '[ "$(stat -c %Y "$T/local/blog/blog.sql")" = "$BLOG_MTIME" ]'
+check "refused login: the stale dump on the host is untouched" 'cmp "$T/blog-remote-before.sql" "$H/dumps/blog.sql"'
+check "the telnet host refused one login and let two in" \
+    '[ "$(cat "$H/.refused" 2>/dev/null)" = "$WRONG_USER" ] && [ "$(cat "$H/.logins" 2>/dev/null)" = "$HOST_USER"$'"'"'\n'"'"'"$HOST_USER" ]'
+
+echo "== the dump commands as the host's shell passed them to mysqldump"
+mapfile -t calls < <(cd "$H/calls" && ls | sort -n)
+check "mysqldump ran twice (calls: ${#calls[@]})" '[ "${#calls[@]}" = 2 ]'
+expect_args() {  # expect_args CALL ARG...: that call's argv, element by element
+    local file=$H/calls/$1 got=() i=0 want
+    shift
+    [ -e "$file" ] || return 1
+    mapfile -d '' got <"$file"
+    if [ "${#got[@]}" != "$#" ]; then
+        printf '  got: [%s]\n' "${got[@]}"
+        return 1
+    fi
+    for want in "$@"; do
+        if [ "${got[$i]}" != "$want" ]; then
+            printf '  argument %d: got [%s], want [%s]\n' "$i" "${got[$i]}" "$want"
+            return 1
+        fi
+        i=$((i + 1))
+    done
+}
+check "Shop FTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> shop" \
+    'expect_args 0 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" shop'
+check "Shop HTTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> crm" \
+    'expect_args 1 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" crm'
+
+echo "== the servers' side"
+ftp_has() { grep -qxE -- "$1" "$T/ftp.log"; }
+check "FTP: logs in as the task's host name with the host password" \
+    'ftp_has "USER localhost" && ftp_has "PASS \*\*\*\*"'
+check "FTP: changes into ftpdir and fetches the file ($(cut -d' ' -f1 "$T/ftp.log" | tr '\n' ' '))" \
+    'ftp_has "CWD dumps" && ftp_has "RETR shop-ftp.sql"'
+check "FTP: binary, active mode, no passive fallback" \
+    'ftp_has "TYPE I" && ftp_has "(PORT|EPRT) .*" && ! ftp_has "(PASV|EPSV).*"'
+check "FTP: one session only, nothing fetched for the refused or the inactive task" \
+    '[ "$(grep -c "^USER " "$T/ftp.log")" = 1 ] && ! ftp_has "RETR (blog|shop-archive).*"'
+check "HTTP: one request, for httpath + backupfile ($(tr '\n' ' ' <"$T/http.log"))" \
+    '[ "$(cat "$T/http.log")" = "GET /dumps/crm-http.sql 200" ]'
+
+echo "== the log file"
+LOG=$T/bin/vaultwck.log
+check "vaultwck.log written beside the program" '[ -s "$LOG" ]'
+check "every line ends in CR LF" '[ "$(grep -c $'"'"'\r$'"'"' "$LOG")" = "$(wc -l <"$LOG")" ]'
+mapfile -t log_lines < <(tr -d '\r' <"$LOG" 2>/dev/null)
+log_texts=()
+stamps_ok=1
+for l in "${log_lines[@]}"; do
+    [[ ${l%%$'\t'*} =~ ^[0-1][0-9]/[0-3][0-9]/[0-9]{4}\ [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$ ]] || stamps_ok=0
+    log_texts+=("${l#*$'\t'}")
+done
+check "every line: MM/dd/yyyy hh:mm:ss, a tab, the text" '[ "$stamps_ok" = 1 ]'
+check "the first line was sent in the tasks' minute ($TICK_DATE_EN $BACKUP_TIME)" \
+    '[[ "${log_lines[0]:-}" == "$TICK_DATE_EN $BACKUP_TIME:"* ]]'
+expected_log=(
+    "$WRONG_USER" "********"
+    "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** shop > dumps/shop-ftp.sql" exit
+    "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** crm > htdocs/dumps/crm-http.sql" exit
+)
+log_matches() {
+    local i
+    for i in "${!expected_log[@]}"; do
+        if [ "${log_texts[$i]:-<none>}" != "${expected_log[$i]}" ]; then
+            printf '  line %d: got [%s], want [%s]\n' "$i" "${log_texts[$i]:-<none>}" "${expected_log[$i]}"
+            return 1
+        fi
+    done
+    [ "${#log_texts[@]}" = "${#expected_log[@]}" ]
+}
+check "the lines sent to the host, in order, passwords as ********" log_matches
+no_secret() {
+    local secret
+    for secret in "$HOST_PW" "$DB_PW" "Host pw" "Db pass" "secret"; do
+        if grep -qF -- "$secret" "$1"; then
+            echo "  [$secret] in $1"
+            return 1
+        fi
+    done
+}
+check "no password in clear in the log" 'no_secret "$LOG"'
+check "no password in clear in the program's output" 'no_secret "$T/program.out"'
+check "no second log in the data directory" '[ -z "$(find "$T/data" -name vaultwck.log)" ]'
+check "settings saved at the end (4 tasks counted)" 'grep -qx "totaltasks=4" "$STORE"'
+
+echo "== $FAILURES failed"
+if [ "$FAILURES" -gt 0 ]; then
+    diagnostics
+    exit 1
+fi
+exit 0

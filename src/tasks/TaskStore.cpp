@@ -77,6 +77,16 @@ bool TaskStore::isValidName(const QString &name)
 
 QString TaskStore::storedName(QSettings &settings, const QString &name) const
 {
+    // The spelling as stored is the usual case (names come from the list);
+    // finding it directly keeps large stores fast, where listing all tasks
+    // for every read would make a rebuild grow with the square of the tasks.
+    if (!name.isEmpty()) {
+        settings.beginGroup(kTasks + QLatin1Char('/') + name);
+        const bool exact = !settings.childGroups().isEmpty() || !settings.childKeys().isEmpty();
+        settings.endGroup();
+        if (exact)
+            return name;
+    }
     settings.beginGroup(kTasks);
     const QStringList groups = settings.childGroups();
     settings.endGroup();

@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and prints their figures as a Markdown table.
+#
+#   bash bench/run_benchmarks.sh [BUILD-DIR]      (default: build)
+#
+# Needs the build's vaultwick and bench/vw_bench, curl, /usr/bin/time,
+# busybox (httpd) and python3-pyftpdlib. Everything talks over 127.0.0.1.
+# Takes about seven minutes on two cores, most of it in the fixed 60 s idle
+# measurement and the two runs with 1 000 tasks. Not a test: nothing here
+# passes or fails on a figure.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+BENCH=$BUILD/bench/vw_bench
+PROGRAM=$BUILD/src/vaultwick
+PEERS=$ROOT/bench/peers.py
+SIZE_MIB=${VW_BENCH_SIZE_MIB:-512}
+ROUNDS=${VW_BENCH_ROUNDS:-5}
+export QT_QPA_PLATFORM=offscreen
+
+for f in "$BENCH" "$PROGRAM" /usr/bin/curl /usr/bin/time /bin/busybox /usr/bin/python3; do
+    [ -x "$f" ] || { echo "missing: $f" >&2; exit 1; }
+done
+
+# In memory where possible, so the disk's write-back does not blur the transfers.
+TMP_BASE=/tmp
+[ -d /dev/shm ] && [ -w /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')" -gt $((4 * SIZE_MIB * 1024)) ] && TMP_BASE=/dev/shm
+W=$(mktemp -d "$TMP_BASE/vw-bench.XXXXXX")
+export XDG_RUNTIME_DIR=$W/runtime
+mkdir -p "$W/srv" "$W/get" "$W/home" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+PIDS=()
+cleanup() {
+    local pid
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$W"
+}
+trap cleanup EXIT
+
+note() { echo "... $*" >&2; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+field() { tr ' ' '\n' <<<"$2" | sed -n "s/^$1=//p"; }  # field KEY "k=v k=v ..."
+
+# start_peer VAR COMMAND...: starts a peer that prints "READY <port>"; VAR gets the port.
+start_peer() {
+    local var=$1 fifo line
+    shift
+    fifo=$W/peer.$RANDOM
+    mkfifo "$fifo"
+    "$@" >"$fifo" 2>>"$W/peers.err" &
+    PIDS+=($!)
+    # A blocking read, bounded: the peer answers within a second or two.
+    IFS= read -r -t 15 line <"$fifo" || { echo "peer $* did not start" >&2; exit 1; }
+    rm -f "$fifo"
+    printf -v "$var" '%s' "${line#READY }"
+}
+
+# ---------------------------------------------------------------------------
+note "making the ${SIZE_MIB} MiB dump and a 16 MiB one"
+make_dump() {  # make_dump FILE MIB: random bytes ending in mysqldump's completion line
+    local tail='-- Dump completed on 2026-12-08 10:00:00'
+    head -c $(($2 * 1024 * 1024 - ${#tail} - 2)) /dev/urandom >"$1"
+    printf '\n%s\n' "$tail" >>"$1"
+}
+make_dump "$W/srv/big.sql" "$SIZE_MIB"
+make_dump "$W/srv/small.sql" 16
+
+start_peer FTP_PORT /usr/bin/python3 "$PEERS" ftp "$W/srv" 127.0.0.1 bench
+HTTP_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+/bin/busybox httpd -f -p "127.0.0.1:$HTTP_PORT" -h "$W/srv" &
+PIDS+=($!)
+sleep 0.5  # busybox httpd says nothing when it listens
+
+# program_get METHOD FILE -> "seconds peak_kb rss_before_kb cpu_s"
+program_get() {
+    local out
+    rm -f "$W/get/$2"
+    out=$("$BENCH" retrieve "$1" "$([ "$1" = ftp ] && echo "$FTP_PORT" || echo "$HTTP_PORT")" "$2" "$W/get" bench 2>/dev/null)
+    [ "$(field ok "$out")" = 1 ] && cmp -s "$W/srv/$2" "$W/get/$2" || { echo "retrieval failed: $out" >&2; exit 1; }
+    echo "$(field seconds "$out") $(field peak_rss_kb "$out") $(field rss_before_kb "$out") $(awk -v m="$(field cpu_ms "$out")" 'BEGIN { print m / 1000 }')"
+}
+# curl_get METHOD FILE -> "seconds peak_kb cpu_s"
+curl_get() {
+    local url
+    rm -f "$W/get/curl-$2"
+    if [ "$1" = ftp ]; then
+        url="ftp://127.0.0.1:$FTP_PORT/$2"
+        /usr/bin/time -f '%e %M %U %S' -o "$W/time.out" curl -sS -P - -u 127.0.0.1:bench -o "$W/get/curl-$2" "$url"
+    else
+        url="http://127.0.0.1:$HTTP_PORT/$2"
+        /usr/bin/time -f '%e %M %U %S' -o "$W/time.out" curl -sS -o "$W/get/curl-$2" "$url"
+    fi
+    cmp -s "$W/srv/$2" "$W/get/curl-$2" || { echo "curl $url failed" >&2; exit 1; }
+    awk '{ print $1, $2, $3 + $4 }' "$W/time.out"
+}
+
+declare -A RESULT
+for method in ftp http; do
+    note "$method: $ROUNDS rounds of ${SIZE_MIB} MiB, vaultwick and curl alternately"
+    cat "$W/srv/big.sql" >/dev/null  # the first round reads from the page cache too
+    p_s=() p_kb=() p_cpu=() c_s=() c_kb=() c_cpu=() before=()
+    for _ in $(seq "$ROUNDS"); do
+        out=$(program_get "$method" big.sql)
+        read -r s kb b cpu <<<"$out"
+        p_s+=("$s") p_kb+=("$kb") before+=("$b") p_cpu+=("$cpu")
+        out=$(curl_get "$method" big.sql)
+        read -r s kb cpu <<<"$out"
+        c_s+=("$s") c_kb+=("$kb") c_cpu+=("$cpu")
+    done
+    out=$(program_get "$method" small.sql)
+    read -r _ small_kb _ _ <<<"$out"
+    RESULT[$method.p_s]=$(printf '%s\n' "${p_s[@]}" | median)
+    RESULT[$method.c_s]=$(printf '%s\n' "${c_s[@]}" | median)
+    RESULT[$method.p_kb]=$(printf '%s\n' "${p_kb[@]}" | sort -n | tail -1)
+    RESULT[$method.c_kb]=$(printf '%s\n' "${c_kb[@]}" | sort -n | tail -1)
+    RESULT[$method.p_cpu]=$(printf '%s\n' "${p_cpu[@]}" | median)
+    RESULT[$method.c_cpu]=$(printf '%s\n' "${c_cpu[@]}" | median)
+    RESULT[$method.before]=$(printf '%s\n' "${before[@]}" | median)
+    RESULT[$method.small_kb]=$small_kb
+done
+rm -f "$W/srv/big.sql" "$W/get/"*
+
+# ---------------------------------------------------------------------------
+note "CPU over 60 idle seconds: vaultwick with its window shown, and the main window in the tray"
+"$BENCH" make-store "$W/one.conf" 0
+"$BENCH" make-store "$W/t1000.conf" 1000
+mkdir -p "$W/home/.config/Korvane" "$W/prog"
+cp "$W/one.conf" "$W/home/.config/Korvane/Vaultwick.conf"
+cp "$PROGRAM" "$W/prog/vaultwick"
+HOME=$W/home XDG_CONFIG_HOME=$W/home/.config "$W/prog/vaultwick" >/dev/null 2>&1 &
+VW_PID=$!
+PIDS+=("$VW_PID")
+"$BENCH" idle-tray "$W/one.conf" 60 >"$W/idle-tray.out" 2>/dev/null &
+TRAY_PID=$!
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+sleep 5  # past the splash and the first paint
+t0=$(cpu_ticks "$VW_PID")
+sleep 60
+t1=$(cpu_ticks "$VW_PID")
+kill -TERM "$VW_PID"
+wait "$TRAY_PID"
+IDLE_SHOWN_MS=$(( (t1 - t0) * 1000 / $(getconf CLK_TCK) ))
+IDLE_TRAY=$(cat "$W/idle-tray.out")
+
+note "CPU over a connection wait and over the paced sending of a dump command"
+start_peer SILENT_PORT /usr/bin/python3 "$PEERS" silent
+CONNECT=$("$BENCH" connect-wait "$W/one.conf" "$SILENT_PORT" 2>/dev/null)
+start_peer PROMPT_PORT /usr/bin/python3 "$PEERS" prompt "127.0.0.1> "
+PACED=$("$BENCH" paced-send "$W/one.conf" "$PROMPT_PORT" 2>/dev/null)
+
+# ---------------------------------------------------------------------------
+note "start-up to the main window shown"
+startups=()
+for _ in 1 2 3 4 5; do
+    startups+=("$(field exposed_ms "$("$BENCH" startup "$W/one.conf" 2>/dev/null)")")
+done
+STARTUP_ONE=$(printf '%s\n' "${startups[@]}" | median)
+STARTUP_1000=$(field exposed_ms "$("$BENCH" startup "$W/t1000.conf" 2>/dev/null)")
+
+note "RefreshTaskList with 100, 250, 500 and 1 000 stored tasks"
+declare -A REFRESH
+for n in 100 250 500; do
+    "$BENCH" make-store "$W/t$n.conf" "$n"
+    REFRESH[$n]=$(field median_ms "$("$BENCH" refresh "$W/t$n.conf" 3 2>/dev/null)")
+done
+REFRESH[1000]=$(field median_ms "$("$BENCH" refresh "$W/t1000.conf" 1 2>/dev/null)")
+
+# ---------------------------------------------------------------------------
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+ms() { awk -v v="$1" 'BEGIN { printf "%.0f ms", v }'; }
+
+echo
+echo "| Measurement | vaultwick | reference | note |"
+echo "|---|---|---|---|"
+for method in ftp http; do
+    M=$(tr a-z A-Z <<<"$method")
+    echo "| $M ${SIZE_MIB} MiB, time (median of $ROUNDS) | ${RESULT[$method.p_s]} s | curl ${RESULT[$method.c_s]} s | ratio $(ratio "${RESULT[$method.p_s]}" "${RESULT[$method.c_s]}") |"
+    echo "| $M ${SIZE_MIB} MiB, CPU time (median) | ${RESULT[$method.p_cpu]} s | curl ${RESULT[$method.c_cpu]} s | user + system |"
+    echo "| $M ${SIZE_MIB} MiB, peak memory | $(mib "${RESULT[$method.p_kb]}") | curl $(mib "${RESULT[$method.c_kb]}") | before the transfer $(mib "${RESULT[$method.before]}"); 16 MiB file: $(mib "${RESULT[$method.small_kb]}") |"
+done
+if [ "$IDLE_SHOWN_MS" = 0 ]; then IDLE_SHOWN="< 10 ms"; else IDLE_SHOWN="$IDLE_SHOWN_MS ms"; fi
+echo "| CPU, 60 s idle, window shown (real program) | $IDLE_SHOWN | | utime + stime from /proc, in clock ticks of 10 ms |"
+echo "| CPU, 60 s idle, in the tray | $(field cpu_ms "$IDLE_TRAY") ms | | $(field wakeups "$IDLE_TRAY") wake-ups |"
+echo "| CPU, connection wait ($(field seconds "$CONNECT") s) | $(field cpu_ms "$CONNECT") ms | | $(field cpu_percent "$CONNECT") % of a core, $(field wakeups "$CONNECT") wake-ups |"
+echo "| CPU, user name and $(field dump_command_chars "$PACED")-character dump command paced ($(field seconds "$PACED") s) | $(field cpu_ms "$PACED") ms | | $(field cpu_percent "$PACED") % of a core, $(field wakeups "$PACED") wake-ups |"
+echo "| Start-up to main window exposed, 1 task (median of 5) | $(ms "$STARTUP_ONE") | | splash excluded |"
+echo "| Start-up to main window exposed, 1 000 tasks | $(ms "$STARTUP_1000") | | |"
+for n in 100 250 500 1000; do
+    echo "| RefreshTaskList, $n tasks | $(ms "${REFRESH[$n]}") | | |"
+done

@@ -49,7 +49,7 @@ if [ "${VW_E2E_IN_NETNS:-}" != 1 ]; then
     need "$PY" python3
     "$PY" -c 'import pyftpdlib' 2>/dev/null || skip "pyftpdlib missing (Debian package python3-pyftpdlib)"
     for applet in telnetd sh stty; do
-        /bin/busybox --list | grep -qx "$applet" || skip "busybox has no $applet applet"
+        /bin/busybox --list | grep -x "$applet" >/dev/null || skip "busybox has no $applet applet"
     done
     [ -x "$VAULTWICK" ] || { echo "FAIL: no program at $VAULTWICK"; exit 1; }
 
@@ -107,6 +107,11 @@ diagnostics() {
     [ -e "$T/bin/vaultwck.log" ] && { echo "----- $T/bin/vaultwck.log"; cat -A "$T/bin/vaultwck.log"; }
     echo "----- files below $T/local"
     find "$T/local" | sort
+    echo "----- telnet logins: let in [$(tr '\n' ' ' <"$H/.logins" 2>/dev/null)], refused [$(tr '\n' ' ' <"$H/.refused" 2>/dev/null)]"
+    local call
+    for call in "$H"/calls/*; do
+        [ -e "$call" ] && echo "mysqldump call ${call##*/}: $(tr '\0' ' ' <"$call")"
+    done
 }
 
 abort() {
@@ -356,7 +361,7 @@ echo "== outcome"
 check "vaultwick exits 0 on SIGTERM" '[ "$PROGRAM_RC" = 0 ]'
 
 dump_complete() {  # dump_complete FILE DATABASE TEXT: a whole mysqldump output
-    [ -s "$1" ] && tail -n 1 "$1" | grep -q '^-- Dump completed' \
+    [ -s "$1" ] && [[ $(tail -n 1 "$1") == "-- Dump completed"* ]] \
         && grep -qx -- "-- Host: 127.0.0.1    Database: $2" "$1" && grep -qF -- "$3" "$1"
 }
 check "the host holds the complete dump of shop" 'dump_complete "$H/dumps/shop-ftp.sql" shop "'"'"'Kunde 3000'"'"'"'

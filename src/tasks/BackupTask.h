@@ -22,10 +22,26 @@ struct BackupTask {
     bool subdirectory = false;
     int method = 0;           // 0 FTP; anything else HTTP
 
+    // Values added after the sixteen; absent in older stores, whose defaults
+    // behave exactly as before.
+    int transport = 0;        // 0 telnet, 1 SSH
+    int sshport = 22;
+    QString sshkey;           // empty: agent, default keys, then the host password
+    // Written by the program after runs, not by the editor (ISO 8601 with offset).
+    QString lastattempt;
+    QString lastsuccess;
+    QString lastmessage;
+    QString saved;            // when the editor last saved the task
+    int compress = 0;         // 0 none, 1 gzip, 2 zstd
+    int keepdaily = 0;        // 0 in all three keeps everything
+    int keepweekly = 0;
+    int keepmonthly = 0;
+
     // A task with every value at its default and the given name.
     static BackupTask withDefaults(const QString &name = QString());
     bool isActive() const { return run == 1; }
     bool usesHttp() const { return method != 0; }
+    bool usesSsh() const { return transport == 1; }
 
     bool operator==(const BackupTask &) const = default;
 };

@@ -132,6 +132,17 @@ void TaskStore::LoadTask(const QString &name, BackupTask &task) const
     task.run = parseInt(readText(*settings, group, QStringLiteral("run"), QString()), 0);
     task.subdirectory = parseInt(readText(*settings, group, QStringLiteral("subdirectory"), QString()), 0) != 0;
     task.method = parseInt(readText(*settings, group, QStringLiteral("method"), QString()), 0);
+    task.transport = parseInt(readText(*settings, group, QStringLiteral("transport"), QString()), 0);
+    task.sshport = parseInt(readText(*settings, group, QStringLiteral("sshport"), QString()), 22);
+    task.sshkey = readText(*settings, group, QStringLiteral("sshkey"), QString());
+    task.lastattempt = readText(*settings, group, QStringLiteral("lastattempt"), QString());
+    task.lastsuccess = readText(*settings, group, QStringLiteral("lastsuccess"), QString());
+    task.lastmessage = readText(*settings, group, QStringLiteral("lastmessage"), QString());
+    task.saved = readText(*settings, group, QStringLiteral("saved"), QString());
+    task.compress = parseInt(readText(*settings, group, QStringLiteral("compress"), QString()), 0);
+    task.keepdaily = parseInt(readText(*settings, group, QStringLiteral("keepdaily"), QString()), 0);
+    task.keepweekly = parseInt(readText(*settings, group, QStringLiteral("keepweekly"), QString()), 0);
+    task.keepmonthly = parseInt(readText(*settings, group, QStringLiteral("keepmonthly"), QString()), 0);
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -164,6 +175,17 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"run", QString::number(task.run == 1 ? 1 : 0)},
         {"subdirectory", task.subdirectory ? QStringLiteral("1") : QStringLiteral("0")},
         {"method", QString::number(task.method != 0 ? 1 : 0)},
+        // Added values, after the sixteen. The run's own record (last attempt,
+        // success, message) is written by the run, not here, so an editor
+        // open during a run cannot put back an older record.
+        {"transport", QString::number(task.transport == 1 ? 1 : 0)},
+        {"sshport", QString::number(task.sshport)},
+        {"sshkey", task.sshkey},
+        {"saved", task.saved},
+        {"compress", QString::number(task.compress)},
+        {"keepdaily", QString::number(task.keepdaily)},
+        {"keepweekly", QString::number(task.keepweekly)},
+        {"keepmonthly", QString::number(task.keepmonthly)},
     };
     for (const auto &[key, value] : values)
         settings->setValue(valuePath(group, QString::fromLatin1(key)), value);

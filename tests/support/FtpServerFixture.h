@@ -18,7 +18,7 @@ public:
 
     // Starts the script and waits, at most timeoutMs, for its ready line.
     bool start(const QString &scriptName, const QStringList &arguments, const QString &stderrPath,
-               int timeoutMs = 15000);
+               int timeoutMs = 60000);
     void stop();
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     quint16 port() const { return m_port; }

@@ -181,11 +181,11 @@ private slots:
         // Images: inactive and active at both sizes, none for run 2.
         auto image = [&](int row, int size) {
             return m->index(row, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(size, size).toImage()
-                .convertToFormat(QImage::Format_ARGB32);
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         };
         auto resource = [](const char *name) {
             return QImage(QStringLiteral(":/tasklist/%1.png").arg(QLatin1String(name)))
-                .convertToFormat(QImage::Format_ARGB32);
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         };
         QCOMPARE(image(1, 16), resource("inactive16"));
         QCOMPARE(image(1, 48), resource("inactive48"));

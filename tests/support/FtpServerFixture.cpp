@@ -19,8 +19,9 @@ QString readText(const QString &path)
 
 QString LoopbackServerProcess::scriptPath(const QString &scriptName)
 {
-    // The scripts sit beside this source file.
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(scriptName);
+    // The scripts sit beside this source file; the directory comes from the
+    // build, since __FILE__ may be relative (compiler caches rewrite it).
+    return QDir(QStringLiteral(VW_TEST_SUPPORT_DIR)).filePath(scriptName);
 }
 
 quint16 LoopbackServerProcess::unusedPort()

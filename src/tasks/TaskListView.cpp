@@ -143,7 +143,7 @@ void TaskListView::markSharedTargets(const QList<TaskListEntry> &entries, const 
     for (int i = 0; i < entries.size(); ++i) {
         const TaskListEntry &e = entries[i];
         if (!e.unreadableKey.isEmpty())
-            continue;  // its target is not known; its row already has its warning
+            continue;  // it cannot run, so it overwrites nothing; its row has its own warning
         const QString target = LocalTargetPath(e.localdir, e.row.backupfile);
         if (target.isEmpty())
             continue;

@@ -5,12 +5,15 @@
 //       COUNT tasks as the store keeps them ("Task 0001".., inactive), or with
 //       COUNT 0 the one task the run measurements use (host 127.0.0.1)
 //   vw_bench retrieve ftp|http PORT FILE LOCALDIR [PASSWORD]
-//       one retrieval through the download dispatcher from 127.0.0.1:PORT
+//       one retrieval through the download dispatcher from 127.0.0.1:PORT,
+//       shown on a stand-in window with the main window's progress widgets
 //       (FTP: user "127.0.0.1", login directory; HTTP: http://127.0.0.1:PORT/FILE)
 //   vw_bench startup STOREFILE
 //       main window made, shown and exposed, as main() does after the splash
 //   vw_bench refresh STOREFILE REPEATS
 //       RefreshTaskList on the shown main window
+//   vw_bench save STOREFILE REPEATS
+//       one task of the store saved again, as the editor's OK does
 //   vw_bench idle-tray STOREFILE SECONDS
 //       main window in the tray, event loop left alone
 //   vw_bench connect-wait STOREFILE PORT
@@ -25,6 +28,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QVBoxLayout>
 #include <QSettings>
 #include <QTimer>
 #include <QWindow>
@@ -44,6 +50,7 @@
 #include "shell/TNotifyIcon.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskListView.h"
+#include "tasks/TaskStore.h"
 
 namespace {
 
@@ -96,15 +103,43 @@ public:
     QStringList lines;
 };
 
-// Counts what the window would show; shows nothing.
-class CountingRetrievalHost final : public RetrievalHost {
+// Shows a retrieval as the main window does, with the same widgets on
+// screen: the bar in a group box whose caption carries the FTP text. So the
+// figures include what painting the progress costs.
+class StandInWindow final : public QWidget, public RetrievalHost {
 public:
-    void setDownloadProgress(int, int) override { ++progressUpdates; }
-    void setStatusCaption(const QString &) override { ++captionUpdates; }
+    StandInWindow()
+    {
+        auto *layout = new QVBoxLayout(this);
+        m_box = new QGroupBox(QStringLiteral("Status && Log"), this);
+        auto *inner = new QVBoxLayout(m_box);
+        m_bar = new QProgressBar(m_box);
+        m_bar->setFixedSize(150, 16);
+        inner->addWidget(m_bar);
+        layout->addWidget(m_box);
+        resize(575, 200);
+    }
+    void setDownloadProgress(int position, int maximum) override
+    {
+        ++progressUpdates;
+        m_bar->setRange(0, maximum);
+        m_bar->setValue(position);
+    }
+    void setStatusCaption(const QString &caption) override
+    {
+        ++captionUpdates;
+        QString text = caption;
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        m_box->setTitle(text);
+    }
     void showRetrievalError(const QString &text) override { errors.append(text); }
     long progressUpdates = 0;
     long captionUpdates = 0;
     QStringList errors;
+
+private:
+    QGroupBox *m_box;
+    QProgressBar *m_bar;
 };
 
 int makeStore(const QStringList &a)
@@ -148,6 +183,8 @@ int makeStore(const QStringList &a)
     return s.status() == QSettings::NoError ? 0 : 1;
 }
 
+void waitExposed(QWidget &w);
+
 int retrieve(const QStringList &a)
 {
     if (a.size() < 4)
@@ -166,7 +203,9 @@ int retrieve(const QStringList &a)
     ProtocolLog log(texts, Clock::system());
     NoProtocolView view;
     log.setView(&view);
-    CountingRetrievalHost host;
+    StandInWindow host;
+    host.show();
+    waitExposed(host);
     RetrievalOptions options;
     options.ftpPort = quint16(a[1].toUInt());
     DownloadDispatcher dispatcher(log, texts, host, Clock::system(), options);
@@ -179,9 +218,10 @@ int retrieve(const QStringList &a)
     const double seconds = t.nsecsElapsed() / 1e9;
     const Cpu cpu1 = cpuNow();
     const qint64 size = QFileInfo(dispatcher.LocalTargetFile(task)).size();
-    std::printf("ok=%d seconds=%.3f bytes=%lld rss_before_kb=%ld peak_rss_kb=%ld cpu_ms=%.0f progress_updates=%ld\n",
+    std::printf("ok=%d seconds=%.3f bytes=%lld rss_before_kb=%ld peak_rss_kb=%ld cpu_ms=%.0f progress_updates=%ld "
+                "caption_updates=%ld\n",
                 ok ? 1 : 0, seconds, static_cast<long long>(size), rssBefore, statusKb("VmHWM:"),
-                cpu1.ms - cpu0.ms, host.progressUpdates);
+                cpu1.ms - cpu0.ms, host.progressUpdates, host.captionUpdates);
     for (const QString &l : view.lines)
         std::fprintf(stderr, "%s\n", qPrintable(l));
     return ok ? 0 : 1;
@@ -270,6 +310,33 @@ int refresh(const QStringList &a)
     return 0;
 }
 
+// Saving one task, as the editor's OK does, into the store.
+int save(const QStringList &a)
+{
+    if (a.size() < 2)
+        return usage();
+    const TaskStore store(a[0]);
+    const QStringList names = store.ListTaskNames();
+    if (names.isEmpty())
+        return usage();
+    const QString name = names.at(names.size() / 2);
+    BackupTask task = store.LoadTask(name);
+    const int repeats = qMax(1, a[1].toInt());
+    QList<double> ms;
+    bool ok = true;
+    for (int i = 0; i < repeats; ++i) {
+        task.database = QStringLiteral("shop_%1").arg(i);
+        QElapsedTimer t;
+        t.start();
+        ok = store.SaveTask(name, task) && ok;
+        ms.append(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("ok=%d tasks=%lld repeats=%d min_ms=%.1f median_ms=%.1f max_ms=%.1f\n", ok ? 1 : 0,
+                static_cast<long long>(names.size()), repeats, ms.first(), ms.at(ms.size() / 2), ms.last());
+    return ok ? 0 : 1;
+}
+
 int idleTray(const QStringList &a)
 {
     if (a.size() < 2)
@@ -352,6 +419,8 @@ int main(int argc, char *argv[])
         return startup(args);
     if (mode == QLatin1String("refresh"))
         return refresh(args);
+    if (mode == QLatin1String("save"))
+        return save(args);
     if (mode == QLatin1String("idle-tray"))
         return idleTray(args);
     if (mode == QLatin1String("connect-wait"))

@@ -6,6 +6,7 @@
 #include "retrieval/FtpTransfer.h"
 #include "retrieval/HttpTransfer.h"
 #include "retrieval/LocalTarget.h"
+#include "retrieval/ProgressMailbox.h"
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/TransferProgress.h"
 #include "retrieval/WindowThreadRelay.h"
@@ -16,48 +17,36 @@ namespace {
 
 const QString CancelledLine = QStringLiteral("\rThe backup-task will be cancelled.");
 
-// Forwards the FTP transfer's display to the window thread.
+// Forwards the FTP transfer's display to the window thread: the progress
+// through the mailbox, the passive retry's protocol line through the relay.
 class RelayedFtpDisplay final : public FtpTransferObserver {
 public:
-    RelayedFtpDisplay(WindowThreadRelay &relay, RetrievalHost &host, std::function<void()> noteRetry)
-        : m_relay(relay), m_host(host), m_noteRetry(std::move(noteRetry))
+    RelayedFtpDisplay(WindowThreadRelay &relay, ProgressMailbox &progress, std::function<void()> noteRetry)
+        : m_relay(relay), m_progress(progress), m_noteRetry(std::move(noteRetry))
     {
     }
-    void transferStarted() override
-    {
-        m_relay.post([this] { m_host.setDownloadProgress(0, 100); });
-    }
-    void transferProgress(const FtpProgressStep &step) override
-    {
-        m_relay.post([this, step] {
-            m_host.setDownloadProgress(step.percent, 100);
-            m_host.setStatusCaption(step.caption());
-        });
-    }
+    void transferStarted() override { m_progress.setBar(0, 100); }
+    void transferProgress(const FtpProgressStep &step) override { m_progress.setFtpStep(step); }
     void retryingPassive() override { m_relay.post(m_noteRetry); }
-    void transferEnded() override
-    {
-        m_relay.post([this] { m_host.setDownloadProgress(0, 100); });
-    }
+    void transferEnded() override { m_progress.setBar(0, 100); }
 
 private:
     WindowThreadRelay &m_relay;
-    RetrievalHost &m_host;
+    ProgressMailbox &m_progress;
     std::function<void()> m_noteRetry;
 };
 
 class RelayedHttpDisplay final : public HttpTransferObserver {
 public:
-    RelayedHttpDisplay(WindowThreadRelay &relay, RetrievalHost &host) : m_relay(relay), m_host(host) {}
+    explicit RelayedHttpDisplay(ProgressMailbox &progress) : m_progress(progress) {}
     void transferProgress(qint64 received, qint64 total) override
     {
         const BarValues bar = ScaleForBar(received, total);
-        m_relay.post([this, bar] { m_host.setDownloadProgress(bar.position, bar.maximum); });
+        m_progress.setBar(bar.position, bar.maximum);
     }
 
 private:
-    WindowThreadRelay &m_relay;
-    RetrievalHost &m_host;
+    ProgressMailbox &m_progress;
 };
 
 } // namespace
@@ -135,9 +124,11 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.options = m_options;
 
     WindowThreadRelay relay;
-    RelayedFtpDisplay display(relay, m_host, [this] { m_log.AddStatus(PassiveRetryText()); });
+    ProgressMailbox progress(m_host, m_options.progressIntervalMs);
+    RelayedFtpDisplay display(relay, progress, [this] { m_log.AddStatus(PassiveRetryText()); });
     FtpTransferResult result;
     relay.run([&] { result = FetchPerFtp(request, display); });
+    progress.flush();
 
     // The dialogs do not wait for an answer: the failure is reported at once.
     switch (result.failure) {
@@ -174,9 +165,11 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task)
     request.options = m_options;
 
     WindowThreadRelay relay;
-    RelayedHttpDisplay display(relay, m_host);
+    ProgressMailbox progress(m_host, m_options.progressIntervalMs);
+    RelayedHttpDisplay display(progress);
     HttpTransferResult result;
     relay.run([&] { result = FetchPerHttp(request, display); });
+    progress.flush();
 
     if (result.failure == HttpFailure::None) {
         m_log.AddStatus(task.backupfile + m_texts.SavedSuffix);

@@ -167,6 +167,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, CurlReceiveBufferSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);

@@ -85,6 +85,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     // The agent text the program announces to web servers.
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Program_Name");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, CurlReceiveBufferSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(o.connectTimeoutMs));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);

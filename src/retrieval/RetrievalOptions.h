@@ -15,6 +15,9 @@ struct RetrievalOptions {
     // A transfer or server reply that stalls this long is broken off, so an
     // unattended night does not hang on a dead connection.
     int stallTimeoutS = 120;
+    // The progress display is updated at most this often (milliseconds); a
+    // transfer's last state is always shown.
+    int progressIntervalMs = 50;
     // HTTP redirects followed at most.
     int maxRedirects = 5;
     // Extra certificates trusted for HTTPS (PEM file); empty: the system's.

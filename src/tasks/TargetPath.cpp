@@ -12,11 +12,16 @@ QString LocalTargetPath(const QString &localdir, const QString &backupfile)
     return WithClosingSeparator(localdir) + backupfile;
 }
 
-bool SameLocalTarget(const QString &a, const QString &b)
+QString LocalTargetKey(const QString &target)
 {
 #ifdef Q_OS_WIN
-    return QDir::toNativeSeparators(a).compare(QDir::toNativeSeparators(b), Qt::CaseInsensitive) == 0;
+    return QDir::toNativeSeparators(target).toCaseFolded();
 #else
-    return a == b;
+    return target;
 #endif
+}
+
+bool SameLocalTarget(const QString &a, const QString &b)
+{
+    return LocalTargetKey(a) == LocalTargetKey(b);
 }

@@ -11,3 +11,6 @@ QString LocalTargetPath(const QString &localdir, const QString &backupfile);
 // Whether two target paths name the same file: letter case counts except on
 // Windows, where "/" and "\" are also the same separator.
 bool SameLocalTarget(const QString &a, const QString &b);
+
+// A key equal for exactly the targets SameLocalTarget finds equal, for hashing.
+QString LocalTargetKey(const QString &target);

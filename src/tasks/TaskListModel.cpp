@@ -148,6 +148,13 @@ void TaskListModel::appendRow(const Row &row)
     endInsertRows();
 }
 
+void TaskListModel::setRows(QVector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
 void TaskListModel::setMessage(int i, const QString &text)
 {
     if (i < 0 || i >= int(m_rows.size()))

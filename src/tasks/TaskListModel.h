@@ -37,6 +37,8 @@ public:
 
     void clear();
     void appendRow(const Row &row);
+    // Replaces every row at once: one reset instead of a layout per row.
+    void setRows(QVector<Row> rows);
     const Row &row(int i) const { return m_rows.at(i); }
     void setMessage(int i, const QString &text);
 

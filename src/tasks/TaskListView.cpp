@@ -1,7 +1,7 @@
 #include "tasks/TaskListView.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
@@ -47,6 +47,8 @@ TaskListView::TaskListView(QWidget *parent) : QWidget(parent)
     m_icons->setModelColumn(TaskListModel::NameColumn);
     m_icons->setIconSize(QSize(48, 48));
     m_icons->setGridSize(QSize(96, 92));
+    // Every item fits the fixed grid: no per-item measuring, so large lists lay out fast.
+    m_icons->setUniformItemSizes(true);
     m_icons->setMovement(QListView::Static);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setWordWrap(true);
@@ -99,53 +101,61 @@ QString TaskListView::overwriteWarning(const LanguageTexts &texts)
                      QStringLiteral("Diese Backup-Datei könnte eine Datei eines anderen Tasks überschreiben."));
 }
 
-bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)
+QString TaskListView::unreadableWarning(const LanguageTexts &texts, const QString &key)
 {
-    const quint64 rebuild = ++m_rebuild;
-    QPointer<TaskListView> self(this);
-    try {
-        const QStringList names = store.ListTaskNames();
-        m_model->clear();
-        for (const QString &name : names) {
-            // Read first: a row is added only once its values are known.
-            const TaskRowValues values = store.ReadRow(name);
-            m_model->appendRow({name, values.run, values.host, values.backupfile, values.backuptime, QString()});
-            // Let the list fill visibly and the window stay responsive.
-            QCoreApplication::processEvents();
-            if (!self)
-                return false;
-            if (m_rebuild != rebuild)
-                return false;  // a newer rebuild ran meanwhile and has done the work
-        }
-    } catch (const std::exception &) {
-        return false;
-    }
-    return MarkSharedTargets(store, texts);
+    return WarningPrefix
+        + texts.pick(QStringLiteral("Stored value \"%1\" cannot be read; this task cannot run.").arg(key),
+                     QStringLiteral("Gespeicherter Wert \"%1\" ist nicht lesbar; dieser Task kann nicht laufen.").arg(key));
 }
 
-bool TaskListView::MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts)
+bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)
+{
+    // One read and one model reset: the list is complete before anything
+    // else runs, so no event processing in between is needed.
+    const QList<TaskListEntry> entries = store.ReadTaskList();
+    QVector<TaskListModel::Row> rows;
+    rows.reserve(entries.size());
+    bool allRead = true;
+    for (const TaskListEntry &e : entries) {
+        QString message;
+        if (!e.unreadableKey.isEmpty()) {
+            message = unreadableWarning(texts, e.unreadableKey);
+            allRead = false;
+        }
+        rows.append({e.name, e.row.run, e.row.host, e.row.backupfile, e.row.backuptime, message});
+    }
+    m_model->setRows(std::move(rows));
+    markSharedTargets(entries, texts);
+    return allRead;
+}
+
+void TaskListView::MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts)
+{
+    markSharedTargets(store.ReadTaskList(), texts);
+}
+
+void TaskListView::markSharedTargets(const QList<TaskListEntry> &entries, const LanguageTexts &texts)
 {
     QList<int> noted;
-    try {
-        const QStringList names = store.ListTaskNames();
-        QStringList targets;
-        for (int i = 0; i < names.size(); ++i) {
-            const QString target = LocalTargetPath(store.ReadLocalDir(names[i]), store.ReadBackupFile(names[i]));
-            if (!target.isEmpty()) {
-                for (const QString &earlier : std::as_const(targets)) {
-                    if (SameLocalTarget(target, earlier))
-                        noted.append(i);
-                }
-            }
-            targets.append(target);
-        }
-    } catch (const std::exception &) {
-        return false;
+    // Each target is compared with all before it; a hash of the earlier ones
+    // keeps that linear.
+    QHash<QString, int> seen;
+    for (int i = 0; i < entries.size(); ++i) {
+        const TaskListEntry &e = entries[i];
+        if (!e.unreadableKey.isEmpty())
+            continue;  // it cannot run, so it overwrites nothing; its row has its own warning
+        const QString target = LocalTargetPath(e.localdir, e.row.backupfile);
+        if (target.isEmpty())
+            continue;
+        // Position i is noted once for every earlier equal target.
+        int &count = seen[LocalTargetKey(target)];
+        for (int k = 0; k < count; ++k)
+            noted.append(i);
+        ++count;
     }
     const QString warning = overwriteWarning(texts);
     for (int row : std::as_const(noted))
         setRowMessage(row, warning);
-    return true;
 }
 
 void TaskListView::SetDisplayMode(int value)

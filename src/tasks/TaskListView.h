@@ -14,6 +14,7 @@ class QListView;
 class QStackedWidget;
 class QTreeView;
 class TaskStore;
+struct TaskListEntry;
 
 // The task list "ListView1": one row per stored task, in store order, shown
 // either as a report with five columns or as large icons. Both views show
@@ -26,15 +27,14 @@ public:
     explicit TaskListView(QWidget *parent = nullptr);
     ~TaskListView() override;
 
-    // Rebuilds every row from the store (empty Message column, no selection),
-    // letting pending events run after each row, then marks shared targets.
-    // A store read error ends the rebuild with the rows built so far and
-    // skips the marking; false then.
+    // Rebuilds every row from the store in one read (empty Message column,
+    // no selection), then marks shared targets. A task with a value that is
+    // not text still gets its row, marked with the unreadable warning and
+    // left out of the target check; false then.
     bool RefreshTaskList(const TaskStore &store, const LanguageTexts &texts);
     // Writes the overwrite warning into the Message column of every row whose
-    // local target file is that of a row before it. false on a read error
-    // (nothing marked then).
-    bool MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts);
+    // local target file is that of a row before it.
+    void MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts);
 
     // 0 icon view (Symbole1 checked, Details1 not), 1 report view (Details1
     // checked, Symbole1 not). Any other value keeps the view and Details1 and
@@ -82,6 +82,7 @@ public:
     TaskListModel *model() const { return m_model; }
 
     static QString overwriteWarning(const LanguageTexts &texts);
+    static QString unreadableWarning(const LanguageTexts &texts, const QString &key);
 
 signals:
     // The selected row changed (-1: none).
@@ -89,6 +90,7 @@ signals:
 
 private:
     void showContextMenu(QWidget *viewport, const QPoint &pos);
+    void markSharedTargets(const QList<TaskListEntry> &entries, const LanguageTexts &texts);
 
     TaskListModel *m_model = nullptr;
     QStackedWidget *m_stack = nullptr;
@@ -98,7 +100,4 @@ private:
     QAction *m_symbole1 = nullptr;
     QPointer<QMenu> m_contextMenu;
     int m_displayMode = 0;
-    // Counts rebuilds, so one that started inside another's event processing
-    // stops the outer one.
-    quint64 m_rebuild = 0;
 };

@@ -103,46 +103,52 @@ QString TaskStore::readText(QSettings &settings, const QString &group, const QSt
     const QVariant v = settings.value(valuePath(group, key));
     if (!v.isValid())
         return fallback;
-    if (v.typeId() != QMetaType::QString)
-        throw TaskStoreReadError(QStringLiteral("Value %1 of task %2 is not text")
-                                     .arg(key, group).toStdString());
+    if (v.typeId() != QMetaType::QString) {
+        TaskStoreReadError error(QStringLiteral("Value %1 of task %2 is not text").arg(key, group).toStdString());
+        error.key = key;
+        throw error;
+    }
     return v.toString();
 }
 
 void TaskStore::LoadTask(const QString &name, BackupTask &task) const
 {
     auto settings = open();
-    const QString group = storedName(*settings, name);
     task.name = name;
-    task.host = readText(*settings, group, QStringLiteral("host"), QString());
-    task.hostuser = readText(*settings, group, QStringLiteral("hostuser"), QString());
-    task.hostpw = readText(*settings, group, QStringLiteral("hostpw"), QString());
-    task.ftpdir = readText(*settings, group, QStringLiteral("ftpdir"), QString());
-    task.mysql = readText(*settings, group, QStringLiteral("mysql"), QString::fromLatin1(TaskDefaults::mysql));
-    task.database = readText(*settings, group, QStringLiteral("database"), QString());
-    task.dbuser = readText(*settings, group, QStringLiteral("dbuser"), QString());
-    task.dbpw = readText(*settings, group, QStringLiteral("dbpw"), QString());
-    task.backupfile = readText(*settings, group, QStringLiteral("backupfile"),
+    loadFrom(*settings, storedName(*settings, name), task);
+}
+
+void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &task) const
+{
+    task.host = readText(settings, group, QStringLiteral("host"), QString());
+    task.hostuser = readText(settings, group, QStringLiteral("hostuser"), QString());
+    task.hostpw = readText(settings, group, QStringLiteral("hostpw"), QString());
+    task.ftpdir = readText(settings, group, QStringLiteral("ftpdir"), QString());
+    task.mysql = readText(settings, group, QStringLiteral("mysql"), QString::fromLatin1(TaskDefaults::mysql));
+    task.database = readText(settings, group, QStringLiteral("database"), QString());
+    task.dbuser = readText(settings, group, QStringLiteral("dbuser"), QString());
+    task.dbpw = readText(settings, group, QStringLiteral("dbpw"), QString());
+    task.backupfile = readText(settings, group, QStringLiteral("backupfile"),
                                QString::fromLatin1(TaskDefaults::backupfile));
-    task.remotedir = readText(*settings, group, QStringLiteral("remotedir"), QString());
-    task.localdir = readText(*settings, group, QStringLiteral("localdir"), TaskDefaults::localdir());
-    task.httpath = readText(*settings, group, QStringLiteral("httpath"), QString());
-    task.backuptime = readText(*settings, group, QStringLiteral("backuptime"),
+    task.remotedir = readText(settings, group, QStringLiteral("remotedir"), QString());
+    task.localdir = readText(settings, group, QStringLiteral("localdir"), TaskDefaults::localdir());
+    task.httpath = readText(settings, group, QStringLiteral("httpath"), QString());
+    task.backuptime = readText(settings, group, QStringLiteral("backuptime"),
                                QString::fromLatin1(TaskDefaults::backuptime));
-    task.run = parseInt(readText(*settings, group, QStringLiteral("run"), QString()), 0);
-    task.subdirectory = parseInt(readText(*settings, group, QStringLiteral("subdirectory"), QString()), 0) != 0;
-    task.method = parseInt(readText(*settings, group, QStringLiteral("method"), QString()), 0);
-    task.transport = parseInt(readText(*settings, group, QStringLiteral("transport"), QString()), 0);
-    task.sshport = parseInt(readText(*settings, group, QStringLiteral("sshport"), QString()), 22);
-    task.sshkey = readText(*settings, group, QStringLiteral("sshkey"), QString());
-    task.lastattempt = readText(*settings, group, QStringLiteral("lastattempt"), QString());
-    task.lastsuccess = readText(*settings, group, QStringLiteral("lastsuccess"), QString());
-    task.lastmessage = readText(*settings, group, QStringLiteral("lastmessage"), QString());
-    task.saved = readText(*settings, group, QStringLiteral("saved"), QString());
-    task.compress = parseInt(readText(*settings, group, QStringLiteral("compress"), QString()), 0);
-    task.keepdaily = parseInt(readText(*settings, group, QStringLiteral("keepdaily"), QString()), 0);
-    task.keepweekly = parseInt(readText(*settings, group, QStringLiteral("keepweekly"), QString()), 0);
-    task.keepmonthly = parseInt(readText(*settings, group, QStringLiteral("keepmonthly"), QString()), 0);
+    task.run = parseInt(readText(settings, group, QStringLiteral("run"), QString()), 0);
+    task.subdirectory = parseInt(readText(settings, group, QStringLiteral("subdirectory"), QString()), 0) != 0;
+    task.method = parseInt(readText(settings, group, QStringLiteral("method"), QString()), 0);
+    task.transport = parseInt(readText(settings, group, QStringLiteral("transport"), QString()), 0);
+    task.sshport = parseInt(readText(settings, group, QStringLiteral("sshport"), QString()), 22);
+    task.sshkey = readText(settings, group, QStringLiteral("sshkey"), QString());
+    task.lastattempt = readText(settings, group, QStringLiteral("lastattempt"), QString());
+    task.lastsuccess = readText(settings, group, QStringLiteral("lastsuccess"), QString());
+    task.lastmessage = readText(settings, group, QStringLiteral("lastmessage"), QString());
+    task.saved = readText(settings, group, QStringLiteral("saved"), QString());
+    task.compress = parseInt(readText(settings, group, QStringLiteral("compress"), QString()), 0);
+    task.keepdaily = parseInt(readText(settings, group, QStringLiteral("keepdaily"), QString()), 0);
+    task.keepweekly = parseInt(readText(settings, group, QStringLiteral("keepweekly"), QString()), 0);
+    task.keepmonthly = parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0);
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -202,17 +208,58 @@ void TaskStore::DeleteTask(const QString &name) const
     finishWrite(*settings);
 }
 
-QStringList TaskStore::ListTaskNames() const
+QStringList TaskStore::sortedNames(QSettings &settings)
 {
-    auto settings = open();
-    settings->beginGroup(kTasks);
-    QStringList names = settings->childGroups();
-    settings->endGroup();
+    settings.beginGroup(kTasks);
+    QStringList names = settings.childGroups();
+    settings.endGroup();
     std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
     return names;
+}
+
+QStringList TaskStore::ListTaskNames() const
+{
+    return sortedNames(*open());
+}
+
+QList<TaskListEntry> TaskStore::ReadTaskList() const
+{
+    auto settings = open();
+    const QStringList names = sortedNames(*settings);
+    QList<TaskListEntry> entries;
+    entries.reserve(names.size());
+    for (const QString &name : names) {
+        TaskListEntry e;
+        e.name = name;
+        // The whole task, as a run would load it: a value the list does not
+        // show still decides whether the task can run.
+        BackupTask t = BackupTask::withDefaults(name);
+        try {
+            loadFrom(*settings, name, t);
+        } catch (const TaskStoreReadError &error) {
+            e.unreadableKey = error.key;
+            // Each shown value on its own, so the others still show.
+            auto text = [&](const QString &key, const QString &fallback) {
+                try {
+                    return readText(*settings, name, key, fallback);
+                } catch (const TaskStoreReadError &) {
+                    return fallback;
+                }
+            };
+            t.run = parseInt(text(QStringLiteral("run"), QString()), 0);
+            t.host = text(QStringLiteral("host"), QString());
+            t.backupfile = text(QStringLiteral("backupfile"), QString::fromLatin1(TaskDefaults::backupfile));
+            t.backuptime = text(QStringLiteral("backuptime"), QString::fromLatin1(TaskDefaults::backuptime));
+            t.localdir = text(QStringLiteral("localdir"), TaskDefaults::localdir());
+        }
+        e.row = {t.run, t.host, t.backupfile, t.backuptime};
+        e.localdir = t.localdir;
+        entries.append(e);
+    }
+    return entries;
 }
 
 TaskRowValues TaskStore::ReadRow(const QString &name) const

@@ -13,6 +13,7 @@ class QSettings;
 class TaskStoreReadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    QString key;  // the value's key, when the store knows it
 };
 
 // What the task list shows of a task.
@@ -21,6 +22,16 @@ struct TaskRowValues {
     QString host;
     QString backupfile;
     QString backuptime;
+};
+
+// A task as the task list and the shared-target check see it.
+struct TaskListEntry {
+    QString name;
+    TaskRowValues row;
+    QString localdir;
+    // The first of these values that is not text, empty when all are; such
+    // a value reads as its default, and the task cannot be loaded.
+    QString unreadableKey;
 };
 
 // The tasks in the per-user settings store, one group per task below "tasks",
@@ -45,6 +56,10 @@ public:
     QStringList ListTaskNames() const;
 
     TaskRowValues ReadRow(const QString &name) const;
+    // Every task in store order with its row values and local directory,
+    // through one settings object: a large store is parsed once, not once
+    // per value. A value that is not text marks only its own task.
+    QList<TaskListEntry> ReadTaskList() const;
     // backupfile (default "backup.sql") and localdir (default as the task's).
     QString ReadBackupFile(const QString &name) const;
     QString ReadLocalDir(const QString &name) const;
@@ -59,6 +74,9 @@ public:
     static bool isValidName(const QString &name);
 
 private:
+    static QStringList sortedNames(QSettings &settings);
+    // LoadTask's reading, into an open settings object.
+    void loadFrom(QSettings &settings, const QString &group, BackupTask &task) const;
     // The stored spelling of name, or name itself when there is no such task.
     QString storedName(QSettings &settings, const QString &name) const;
     QString readText(QSettings &settings, const QString &group, const QString &key,

@@ -233,6 +233,25 @@ private slots:
         QCOMPARE(w.taskList().rowMessage(0), QStringLiteral("!!! Invalid backup time: 25:70"));
     }
 
+    void anUnreadableTaskIsMarkedAndTheTasksAfterItRun()
+    {
+        const TForm1Options o = options();
+        TForm1 w(o);
+        for (const char *n : {"a", "b-bad", "c"})
+            w.store().SaveTask(QString::fromLatin1(n), task(QString::fromLatin1(n), QStringLiteral("12:00"), 1));
+        QSettings(o.storeFile, QSettings::IniFormat)
+            .setValue(QStringLiteral("tasks/b-bad/Options/dbuser"), QStringList{QStringLiteral("x"), QStringLiteral("y")});
+        w.show();
+        QCOMPARE(w.taskList().rowCount(), 3);
+        QVERIFY(w.taskList().rowMessage(1).startsWith(QStringLiteral("!!! ")));
+        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        tickAt(w, at(12, 0, 10));
+        QStringList names;
+        for (const auto &args : started)
+            names << args.at(0).toString();
+        QCOMPARE(names, (QStringList{"a", "c"}));
+    }
+
     void theTrayHintFollowsTheCurrentTask()
     {
         TForm1 w(options());

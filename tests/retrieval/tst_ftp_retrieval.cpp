@@ -15,6 +15,21 @@ bool usedActiveMode(const QStringList &commands)
         && !commands.contains("EPSV") && !commands.contains("PASV");
 }
 
+// Whether every item of shown appears in all, in the same order.
+template <typename List>
+bool inOrderWithin(const List &shown, const List &all)
+{
+    qsizetype at = 0;
+    for (const auto &item : shown) {
+        while (at < all.size() && !(all.at(at) == item))
+            ++at;
+        if (at == all.size())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
 // Records what a transfer shows when it is driven directly, without a window.
 struct StepRecorder final : FtpTransferObserver {
     void transferStarted() override {}
@@ -67,9 +82,12 @@ void FtpRetrievalTest::tenThousandByteExample()
     QVERIFY(bench.retrieve(task));
 
     QCOMPARE(ReadAll(bench.localFile()), dump);
-    QCOMPARE(bench.host.captions, (QStringList{"4,10 Kb of 10,00 Kb / 41 %", "8,19 Kb of 10,00 Kb / 82 %",
-                                                "10,00 Kb of 10,00 Kb / 100 %", "10,00 Kb of 10,00 Kb / 100 %"}));
-    QCOMPARE(bench.host.bars, (QList<Bar>{{0, 100}, {41, 100}, {82, 100}, {100, 100}, {100, 100}, {0, 100}}));
+    // The window shows some of the block steps in order, always the last.
+    QVERIFY(inOrderWithin(bench.host.captions, QStringList{"4,10 Kb of 10,00 Kb / 41 %", "8,19 Kb of 10,00 Kb / 82 %",
+                                                            "10,00 Kb of 10,00 Kb / 100 %", "10,00 Kb of 10,00 Kb / 100 %"}));
+    QCOMPARE(bench.host.captions.last(), QStringLiteral("10,00 Kb of 10,00 Kb / 100 %"));
+    QVERIFY(inOrderWithin(bench.host.bars, QList<Bar>{{0, 100}, {41, 100}, {82, 100}, {100, 100}, {100, 100}, {0, 100}}));
+    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
     QVERIFY(bench.host.errors.isEmpty());
     QVERIFY(bench.view.lines.isEmpty());  // the outcome line is the caller's
     QVERIFY(!bench.host.calledFromOtherThread);
@@ -124,8 +142,8 @@ void FtpRetrievalTest::severalMegabytesByteExact()
     QVERIFY(bench.retrieve(task));
 
     QVERIFY(ReadAll(bench.localFile()) == dump);
-    // One caption per 4 096-byte block, one for the partial last block, one for the end.
-    QCOMPARE(bench.host.captions.size(), qsizetype(size / 4096 + 2));
+    // At most one caption per 4 096-byte block, one for the partial last block, one for the end.
+    QVERIFY(bench.host.captions.size() <= qsizetype(size / 4096 + 2));
     QCOMPARE(bench.host.captions.last(), QStringLiteral("5,00 Mb of 5,00 Mb / 100 %"));
     for (qsizetype i = 2; i < bench.host.bars.size() - 1; ++i)
         QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);

@@ -1,12 +1,15 @@
 // The pure parts of retrieval: byte-count texts, the FTP block display, the
 // HTTP bar scaling, the dump completion check and the local target.
 #include <QTemporaryDir>
+#include <thread>
 #include <QtTest>
 
 #include "DumpSamples.h"
 #include "retrieval/ByteCount.h"
 #include "retrieval/DumpCompletion.h"
 #include "retrieval/LocalTarget.h"
+#include "retrieval/ProgressMailbox.h"
+#include "RecordingRetrievalHost.h"
 #include "retrieval/TransferProgress.h"
 #include "tasks/BackupTask.h"
 
@@ -27,6 +30,7 @@ private slots:
     void percentRoundsHalvesToEven();
     void sixtyFourBitCounts();
     void largeFileRisesSteadily();
+    void theWindowSeesTheLatestStateAndAlwaysTheLast();
 
     void barScaling_data();
     void barScaling();
@@ -350,3 +354,40 @@ void RetrievalUnitsTest::localTargetFile()
 
 QTEST_GUILESS_MAIN(RetrievalUnitsTest)
 #include "tst_retrieval_units.moc"
+
+void RetrievalUnitsTest::theWindowSeesTheLatestStateAndAlwaysTheLast()
+{
+    using Bar = RecordingRetrievalHost::Bar;
+    RecordingRetrievalHost host;
+    {
+        ProgressMailbox box(host, 3600 * 1000);
+        // Posted from a transfer thread: the first state shows at once.
+        std::thread([&] { box.setBar(0, 100); }).join();
+        QTRY_COMPARE(host.bars, QList<Bar>{(Bar{0, 100})});
+        // Within the interval only the latest state waits; nothing shows.
+        std::thread([&] {
+            box.setFtpStep({4096, 10000, 41});
+            box.setFtpStep({8192, 10000, 82});
+            box.setBar(0, 100);
+        }).join();
+        QCoreApplication::processEvents();
+        QCOMPARE(host.bars.size(), 1);
+        // The end shows the last bar and the last caption, once.
+        box.flush();
+        box.flush();
+        QCOMPARE(host.bars, (QList<Bar>{{0, 100}, {0, 100}}));
+        QCOMPARE(host.captions, QStringList{"8,19 Kb of 10,00 Kb / 82 %"});
+        box.setBar(5, 10);  // the mailbox goes away with this still waiting: nothing shows
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(host.bars.size(), 2);
+    QVERIFY(!host.calledFromOtherThread);
+
+    // With no interval every wake-up shows.
+    RecordingRetrievalHost quick;
+    ProgressMailbox box(quick, 0);
+    box.setBar(1, 10);
+    QTRY_COMPARE(quick.bars.size(), 1);
+    box.setBar(2, 10);
+    QTRY_COMPARE(quick.bars.size(), 2);
+}

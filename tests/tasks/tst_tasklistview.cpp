@@ -446,57 +446,30 @@ private slots:
         QCOMPARE(view.selectedRow(), -1);
     }
 
-    void rebuildLetsEventsRunAfterEachRow()
-    {
-        for (const char *n : {"A", "B", "C", "D"})
-            addTask(QString::fromLatin1(n), 1, QStringLiteral("/%1").arg(QLatin1String(n)), QStringLiteral("x.sql"));
-        TaskListView view;
-        int seen = -1;
-        QTimer::singleShot(0, &view, [&] { seen = view.rowCount(); });
-        QVERIFY(view.RefreshTaskList(store(), m_english));
-        QCOMPARE(seen, 1);  // a timer tick during the rebuild sees the rows so far
-        QCOMPARE(view.rowCount(), 4);
-    }
-
-    void rebuildInsideARebuildLeavesOneSetOfRows()
-    {
-        addTask(QStringLiteral("A"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("B"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("C"), 1, QStringLiteral("/c"), QStringLiteral("x.sql"));
-        TaskListView view;
-        bool inner = false;
-        QTimer::singleShot(0, &view, [&] { inner = view.RefreshTaskList(store(), m_english); });
-        view.RefreshTaskList(store(), m_english);
-        QVERIFY(inner);
-        QCOMPARE(view.rowCount(), 3);
-        QCOMPARE(view.rowName(2), QStringLiteral("C"));
-        QCOMPARE(view.rowMessage(1), kWarningEn);
-    }
-
-    void readErrorEndsTheRebuild()
+    void anUnreadableValueMarksOnlyItsRow()
     {
         addTask(QStringLiteral("A1"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
         addTask(QStringLiteral("A2"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("B"), 1, QStringLiteral("/c"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("C"), 1, QStringLiteral("/d"), QStringLiteral("x.sql"));
-        setRaw(QStringLiteral("B"), QStringLiteral("host"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        addTask(QStringLiteral("B"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"), QStringLiteral("b.example"));
+        addTask(QStringLiteral("C"), 1, QStringLiteral("/c"), QStringLiteral("x.sql"), QStringLiteral("c.example"));
+        addTask(QStringLiteral("D"), 0, QStringLiteral("/d"), QStringLiteral("x.sql"));
+        const QVariant notText = QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        setRaw(QStringLiteral("B"), QStringLiteral("dbpw"), notText);  // not shown, but the task cannot load
+        setRaw(QStringLiteral("C"), QStringLiteral("host"), notText);
         TaskListView view;
         QVERIFY(!view.RefreshTaskList(store(), m_english));
-        QCOMPARE(view.rowCount(), 2);
-        QCOMPARE(view.rowName(1), QStringLiteral("A2"));
-        QCOMPARE(view.rowMessage(1), QString());  // the overwrite check did not run
-    }
-
-    void readErrorEndsTheOverwriteCheck()
-    {
-        addTask(QStringLiteral("A1"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("A2"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"));
-        addTask(QStringLiteral("B"), 1, QStringLiteral("/c"), QStringLiteral("x.sql"));
-        setRaw(QStringLiteral("B"), QStringLiteral("localdir"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
-        TaskListView view;
-        QVERIFY(!view.RefreshTaskList(store(), m_english));
-        QCOMPARE(view.rowCount(), 3);
-        QCOMPARE(view.rowMessage(1), QString());
+        QCOMPARE(view.rowCount(), 5);
+        QCOMPARE(view.rowName(4), QStringLiteral("D"));
+        QCOMPARE(view.rowMessage(1), kWarningEn);  // the check ran for the readable tasks
+        QCOMPARE(view.rowMessage(2), QStringLiteral("!!! Stored value \"dbpw\" cannot be read; this task cannot run."));
+        QCOMPARE(view.rowHost(2), QStringLiteral("b.example"));
+        QCOMPARE(view.rowImageIndex(2), 1);
+        QCOMPARE(view.rowHost(3), QString());  // the unreadable value shows its default
+        QCOMPARE(view.rowTime(3), QStringLiteral("12:00"));
+        QCOMPARE(view.rowMessage(4), QString());
+        QVERIFY(TaskListModel::isWarning(view.rowMessage(3)));
+        QVERIFY(!view.RefreshTaskList(store(), m_german));
+        QCOMPARE(view.rowMessage(3), QStringLiteral("!!! Gespeicherter Wert \"host\" ist nicht lesbar; dieser Task kann nicht laufen."));
     }
 
     void displayModes()

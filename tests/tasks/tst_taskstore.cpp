@@ -203,6 +203,40 @@ private slots:
         QCOMPARE(t.hostpw, QString());
     }
 
+    void theListReadGivesWhatSingleReadsGive()
+    {
+        QVERIFY(store().SaveTask(QStringLiteral("beta"), tricky(QStringLiteral("beta"))));
+        QVERIFY(store().SaveTask(QStringLiteral("Alpha"), BackupTask::withDefaults(QStringLiteral("Alpha"))));
+        {
+            QSettings raw(m_ini, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("tasks/Gamma/Options/run"), QStringLiteral("2"));
+            raw.setValue(QStringLiteral("tasks/Gamma/Options/backupfile"), QString());
+            raw.setValue(QStringLiteral("tasks/Odd/Options/hostpw"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+            raw.setValue(QStringLiteral("tasks/Odd/Options/host"), QStringLiteral("odd.example"));
+        }
+        const QList<TaskListEntry> list = store().ReadTaskList();
+        QStringList names;
+        for (const TaskListEntry &e : list)
+            names << e.name;
+        QCOMPARE(names, store().ListTaskNames());
+        for (const TaskListEntry &e : list) {
+            if (e.name == QLatin1String("Odd")) {
+                QCOMPARE(e.unreadableKey, QStringLiteral("hostpw"));
+                QCOMPARE(e.row.host, QStringLiteral("odd.example"));
+                QVERIFY_THROWS_EXCEPTION(TaskStoreReadError, store().LoadTask(e.name));
+                continue;
+            }
+            const TaskRowValues row = store().ReadRow(e.name);
+            QCOMPARE(e.unreadableKey, QString());
+            QCOMPARE(e.row.run, row.run);
+            QCOMPARE(e.row.host, row.host);
+            QCOMPARE(e.row.backupfile, row.backupfile);
+            QCOMPARE(e.row.backuptime, row.backuptime);
+            QCOMPARE(e.row.backupfile, store().ReadBackupFile(e.name));
+            QCOMPARE(e.localdir, store().ReadLocalDir(e.name));
+        }
+    }
+
     void storeFileIsPrivateAndWriteFailureIsReported()
     {
         QVERIFY(store().SaveTask(QStringLiteral("P"), tricky(QStringLiteral("P"))));

@@ -101,7 +101,7 @@ class CountingRetrievalHost final : public RetrievalHost {
 public:
     void setDownloadProgress(int, int) override { ++progressUpdates; }
     void setStatusCaption(const QString &) override { ++captionUpdates; }
-    void showRetrievalError(const QString &text) override { errors.append(text); }
+    void showRetrievalError(int, const QString &text) override { errors.append(text); }
     long progressUpdates = 0;
     long captionUpdates = 0;
     QStringList errors;

@@ -19,8 +19,14 @@ QString readText(const QString &path)
 
 QString LoopbackServerProcess::scriptPath(const QString &scriptName)
 {
-    // The scripts sit beside this source file.
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(scriptName);
+    // The scripts sit beside this source file. A compiler cache may record
+    // its path relative to the build directory; then the source tree that
+    // ctest names is the sure way there.
+    const QFileInfo source(QStringLiteral(__FILE__));
+    const QString tree = qEnvironmentVariable("VW_SOURCE_DIR");
+    if (source.isRelative() && !tree.isEmpty())
+        return QDir(tree).filePath(QStringLiteral("tests/support/") + scriptName);
+    return source.absoluteDir().filePath(scriptName);
 }
 
 quint16 LoopbackServerProcess::unusedPort()

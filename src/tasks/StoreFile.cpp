@@ -139,12 +139,13 @@ StoreFile::Health StoreFile::check() const
 {
     if (!QFileInfo::exists(m_path))
         return Health::Whole;
-    QByteArray bytes;
+    QByteArray bytes, backup;
     const bool readable = readFile(m_path, bytes);
-    if (readable && IsWhole(bytes) && !(bytes.isEmpty() && QFileInfo::exists(backupPath())))
+    const bool soundBackup = readFile(backupPath(), backup) && !backup.isEmpty() && IsWhole(backup);
+    // Empty is whole only when the copy agrees (every task deleted).
+    if (readable && IsWhole(bytes) && !(bytes.isEmpty() && soundBackup))
         return Health::Whole;
-    QByteArray backup;
-    if (!readable || !readFile(backupPath(), backup) || backup.isEmpty() || !IsWhole(backup))
+    if (!readable || !soundBackup)
         return Health::Damaged;
     // Keep the damaged file for whoever wants to look at it, then put the
     // backup copy in its place the same way a save does.

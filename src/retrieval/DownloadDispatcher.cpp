@@ -132,6 +132,17 @@ QString DownloadDispatcher::LocalFileReason(const QString &localFile, qint64 exp
                       QStringLiteral("die lokale Datei %1 konnte nicht geschrieben werden").arg(localFile));
 }
 
+QString DownloadDispatcher::TransferReason(qint64 received, int curlCode) const
+{
+    if (received > 0)
+        return reasonLine(QStringLiteral("transfer cut off after %1").arg(FormatByteCount(received)),
+                          QStringLiteral("Übertragung abgebrochen nach %1").arg(FormatByteCount(received)));
+    // libcurl's own short description; it never holds the address or a password.
+    const QString what = QString::fromUtf8(curl_easy_strerror(CURLcode(curlCode)));
+    return reasonLine(QStringLiteral("transfer failed: %1").arg(what),
+                      QStringLiteral("Übertragung gescheitert: %1").arg(what));
+}
+
 QString DownloadDispatcher::LocalTargetFile(const BackupTask &task) const
 {
     return ::LocalTargetFile(task, m_clock.now().date());
@@ -207,8 +218,7 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
         m_reason = LocalFileReason(localFile, qMax(result.listedSize, result.received));
         break;
     case FtpFailure::Transfer:
-        m_reason = reasonLine(QStringLiteral("transfer cut off after %1").arg(FormatByteCount(result.received)),
-                              QStringLiteral("Übertragung abgebrochen nach %1").arg(FormatByteCount(result.received)));
+        m_reason = TransferReason(result.received, result.curlCode);
         break;
     }
     return false;
@@ -249,18 +259,13 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
         m_reason = LocalFileReason(request.localFile, result.received);
         break;
     case HttpFailure::Transfer:
-        if (result.received > 0 || result.curlCode == CURLE_PARTIAL_FILE)
-            m_reason = reasonLine(QStringLiteral("transfer cut off after %1").arg(FormatByteCount(result.received)),
-                                  QStringLiteral("Übertragung abgebrochen nach %1").arg(FormatByteCount(result.received)));
-        else if (result.curlCode == CURLE_COULDNT_CONNECT || result.curlCode == CURLE_COULDNT_RESOLVE_HOST
-                 || result.curlCode == CURLE_OPERATION_TIMEDOUT)
+        if (result.received == 0
+            && (result.curlCode == CURLE_COULDNT_CONNECT || result.curlCode == CURLE_COULDNT_RESOLVE_HOST
+                || result.curlCode == CURLE_OPERATION_TIMEDOUT))
             m_reason = reasonLine(QStringLiteral("no connection to the server (refused or not reachable)"),
                                   QStringLiteral("keine Verbindung zum Server (abgewiesen oder nicht erreichbar)"));
         else
-            m_reason = reasonLine(QStringLiteral("transfer failed: %1")
-                                      .arg(QString::fromUtf8(curl_easy_strerror(CURLcode(result.curlCode)))),
-                                  QStringLiteral("Übertragung gescheitert: %1")
-                                      .arg(QString::fromUtf8(curl_easy_strerror(CURLcode(result.curlCode)))));
+            m_reason = TransferReason(result.received, result.curlCode);
         break;
     }
     m_log.AddStatus(QStringLiteral("HTTP-") + m_texts.DownloadFailed);

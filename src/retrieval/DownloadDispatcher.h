@@ -52,6 +52,8 @@ public:
 private:
     // The reason line for a file that could not be stored locally.
     QString LocalFileReason(const QString &localFile, qint64 expectedSize) const;
+    // A transfer that broke off, or never began.
+    QString TransferReason(qint64 received, int curlCode) const;
     QString reasonLine(const QString &english, const QString &german) const;
 
     ProtocolLog &m_log;

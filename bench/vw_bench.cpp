@@ -132,7 +132,7 @@ public:
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         m_box->setTitle(text);
     }
-    void showRetrievalError(const QString &text) override { errors.append(text); }
+    void showRetrievalError(int, const QString &text) override { errors.append(text); }
     long progressUpdates = 0;
     long captionUpdates = 0;
     QStringList errors;

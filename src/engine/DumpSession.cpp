@@ -6,6 +6,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "engine/ShellQuote.h"
+#include "engine/Clock.h"
 #include "retrieval/Retriever.h"
 #include "shell/LanguageTexts.h"
 #include "telnet/TelnetClient.h"
@@ -97,6 +98,7 @@ void DumpSession::StartBackup()
     m_state = State::Connecting;
     emit runStarted(m_task.name);
 
+    m_runStart = m_log.clock().now();
     wasMinimized = m_host.isApplicationMinimized();
     m_host.restoreFromTray();
     dumpSent = false;
@@ -313,11 +315,12 @@ void DumpSession::Telnet1Disconnected(int, const QString &description)
     const BackupTask task = m_task;
     bool ok = false;
     if (exitSent) {
-        ok = m_retriever.RetrieveBackupFile(task);
+        ok = m_retriever.RetrieveBackupFile(task, m_runStart);
         if (ok) {
             reportSuccess(task.name, task.backupfile);
         } else {
             m_log.AddStatus(QStringLiteral("FTP-") + m_texts.DownloadFailed);
+            addFailureReason();
             reportFailure(task.name);
         }
     } else {
@@ -343,6 +346,13 @@ void DumpSession::reportSuccess(const QString &taskName, const QString &backupfi
 void DumpSession::reportFailure(const QString &taskName)
 {
     m_host.setTaskMessage(taskName, m_texts.NotSuccessfulOn + m_log.Timestamp());
+}
+
+void DumpSession::addFailureReason()
+{
+    const QString reason = m_retriever.FailureReason();
+    if (!reason.isEmpty())
+        m_log.AddStatus(reason);
 }
 
 void DumpSession::finishRun(bool success)
@@ -397,6 +407,7 @@ bool DumpSession::ManualDownload(const BackupTask &task)
         reportSuccess(task.name, task.backupfile);
     } else {
         m_log.AddStatus(m_texts.DownloadFailed);
+        addFailureReason();
         reportFailure(task.name);
     }
     return ok;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -80,6 +81,8 @@ private:
     void StartBackup();
     void startNextQueued();
     void finishRun(bool success);
+    // The retrieval's reason for its failure, after the failure line.
+    void addFailureReason();
     void reportFailure(const QString &taskName);
     void reportSuccess(const QString &taskName, const QString &backupfile);
     bool stillRunning(quint64 runId) const { return m_runId == runId && m_state != State::Idle; }
@@ -108,6 +111,7 @@ private:
     State m_state = State::Idle;
     quint64 m_runId = 0;
     BackupTask m_task;            // the run's own copy
+    QDateTime m_runStart;         // a dump older than this is not the run's
     QList<BackupTask> m_queue;
     QTimer m_watchdog;
     bool m_loginPhase = false;    // which limit the watchdog stands for

@@ -37,6 +37,7 @@ public:
     void ClearView();
 
     const QStringList &sentLines() const { return m_sent; }
+    const Clock &clock() const { return m_clock; }
 
     // "vaultwck.log" beside the executable, or in the per-user data directory
     // when the executable's directory is not writable.

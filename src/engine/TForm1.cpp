@@ -1,5 +1,6 @@
 #include "engine/TForm1.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QScreen>
 #include <QCloseEvent>
@@ -356,6 +357,7 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::FormShow()
 {
+    const StoreFile::Health health = m_store.CheckAtStartup();
     // Settings that cannot be read leave the defaults: icon view, English.
     AppSettings settings(m_store);
     int display = 0, language = 0;
@@ -370,7 +372,27 @@ void TForm1::FormShow()
     ListView1->holdDisplayMode(display);
     m_texts.Language = language;
     ApplyLanguage();
+    ReportStoreHealth(health);
     RefreshTaskList();
+}
+
+void TForm1::ReportStoreHealth(StoreFile::Health health)
+{
+    const QString file = QDir::toNativeSeparators(m_store.fileName());
+    if (health == StoreFile::Health::Restored) {
+        const QString damaged = QDir::toNativeSeparators(StoreFile(m_store.fileName()).damagedPath());
+        m_log.AddStatus(m_texts.pick(
+            QStringLiteral("The settings file %1 could not be read whole and was restored from its backup copy; "
+                           "the damaged file is kept as %2").arg(file, damaged),
+            QStringLiteral("Die Einstellungsdatei %1 war nicht vollständig lesbar und wurde aus ihrer Sicherungskopie "
+                           "wiederhergestellt; die beschädigte Datei bleibt als %2 erhalten").arg(file, damaged)));
+    } else if (health == StoreFile::Health::Damaged) {
+        m_log.AddStatus(m_texts.pick(
+            QStringLiteral("The settings file %1 cannot be read whole; it is kept as it is and no changes "
+                           "are saved to it").arg(file),
+            QStringLiteral("Die Einstellungsdatei %1 ist nicht vollständig lesbar; sie bleibt unverändert erhalten, "
+                           "und es werden keine Änderungen darin gespeichert").arg(file)));
+    }
 }
 
 void TForm1::RefreshTaskList()
@@ -592,6 +614,12 @@ void TForm1::setTaskMessage(const QString &taskName, const QString &text)
 
 void TForm1::setDownloadProgress(int position, int maximum)
 {
+    // A range of 0..0 would make the bar a busy animation: an unknown total
+    // shows an empty bar instead.
+    if (maximum <= 0) {
+        maximum = 1;
+        position = 0;
+    }
     ProgressBar1->setRange(0, maximum);
     ProgressBar1->setValue(position);
 }
@@ -604,10 +632,21 @@ void TForm1::setStatusCaption(const QString &caption)
     GroupBox1->setTitle(text);
 }
 
-void TForm1::showRetrievalError(const QString &text)
+void TForm1::showRetrievalError(int kind, const QString &text)
 {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // An unattended month of failures leaves one box per kind, showing the
+    // latest text, not a stack of them.
+    if (QMessageBox *open = m_errorBoxes.value(kind)) {
+        open->setText(shown);
+        open->show();
+        open->raise();
+        return;
+    }
     // Not modal: an unattended night's later tasks must not wait behind it.
-    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), shown, QMessageBox::Ok, this);
+    m_errorBoxes.insert(kind, box);
     box->setObjectName(QStringLiteral("RetrievalErrorDialog"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QHash>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QStatusBar;
 class QTimer;
+class QMessageBox;
 class Retriever;
 class TaskListView;
 class TAboutForm;
@@ -70,7 +72,7 @@ public:
     // RetrievalHost
     void setDownloadProgress(int position, int maximum) override;
     void setStatusCaption(const QString &caption) override;
-    void showRetrievalError(const QString &text) override;
+    void showRetrievalError(int kind, const QString &text) override;
 
     // The current task: what the editor shows and what the last load filled.
     BackupTask &currentTask() override { return m_currentTask; }
@@ -82,6 +84,8 @@ public:
     TaskListView &taskList() { return *ListView1; }
     void RefreshTaskList() override;
     void SaveSettings() override;
+    // A protocol line when the store was restored or is kept as damaged.
+    void ReportStoreHealth(StoreFile::Health health);
     ProtocolLog &protocol() { return m_log; }
     LanguageTexts &texts() { return m_texts; }
     DumpSession &session() { return *m_session; }
@@ -145,6 +149,8 @@ private:
 
     TTelnetClient *m_telnet = nullptr;
     std::unique_ptr<Retriever> m_retriever;
+    // The FTP error dialog of each kind that is on screen.
+    QHash<int, QPointer<QMessageBox>> m_errorBoxes;
     std::unique_ptr<DumpSession> m_session;
 
     TaskListView *ListView1 = nullptr;

@@ -1,7 +1,11 @@
 #include "retrieval/DownloadDispatcher.h"
 
+#include <QFileInfo>
+#include <QStorageInfo>
+
 #include "engine/Clock.h"
 #include "engine/ProtocolLog.h"
+#include "retrieval/ByteCount.h"
 #include "retrieval/CurlSupport.h"
 #include "retrieval/FtpTransfer.h"
 #include "retrieval/HttpTransfer.h"
@@ -94,25 +98,60 @@ QString DownloadDispatcher::PassiveRetryText() const
                         QStringLiteral("Aktive FTP-Datenverbindung gescheitert, neuer Versuch im passiven Modus"));
 }
 
+QString DownloadDispatcher::StaleDumpText() const
+{
+    return m_texts.pick(QStringLiteral("Dump file on the host is older than this run - not saved"),
+                        QStringLiteral("Dump-Datei auf dem Host ist älter als dieser Lauf - nicht gespeichert"));
+}
+
+QString DownloadDispatcher::reasonLine(const QString &english, const QString &german) const
+{
+    return m_texts.pick(QStringLiteral("Reason: ") + english, QStringLiteral("Grund: ") + german);
+}
+
+QString DownloadDispatcher::LocalFileReason(const QString &localFile, qint64 expectedSize) const
+{
+    // The transfer's temporary file is gone by now; a disk that still has no
+    // room for the whole dump is what made the write fail.
+    const QStorageInfo volume(QFileInfo(localFile).absolutePath());
+    if (volume.isValid() && volume.bytesAvailable() <= expectedSize + 64 * 1024)
+        return reasonLine(QStringLiteral("disk full - %1 could not be written").arg(localFile),
+                          QStringLiteral("Datenträger voll - %1 konnte nicht geschrieben werden").arg(localFile));
+    return reasonLine(QStringLiteral("the local file %1 could not be written").arg(localFile),
+                      QStringLiteral("die lokale Datei %1 konnte nicht geschrieben werden").arg(localFile));
+}
+
+QString DownloadDispatcher::TransferReason(qint64 received, int curlCode) const
+{
+    if (received > 0)
+        return reasonLine(QStringLiteral("transfer cut off after %1").arg(FormatByteCount(received)),
+                          QStringLiteral("Übertragung abgebrochen nach %1").arg(FormatByteCount(received)));
+    // libcurl's own short description; it never holds the address or a password.
+    const QString what = QString::fromUtf8(curl_easy_strerror(CURLcode(curlCode)));
+    return reasonLine(QStringLiteral("transfer failed: %1").arg(what),
+                      QStringLiteral("Übertragung gescheitert: %1").arg(what));
+}
+
 QString DownloadDispatcher::LocalTargetFile(const BackupTask &task) const
 {
     return ::LocalTargetFile(task, m_clock.now().date());
 }
 
-bool DownloadDispatcher::RetrieveBackupFile(const BackupTask &task)
+bool DownloadDispatcher::RetrieveBackupFile(const BackupTask &task, const QDateTime &runStart)
 {
     // A copy: the current task may be reloaded while the transfer runs.
     const BackupTask t = task;
     if (t.usesHttp())
-        return DownloadPerHttp(t);
+        return DownloadPerHttp(t, runStart);
     return DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile,
-                          LocalTargetFile(t));
+                          LocalTargetFile(t), runStart);
 }
 
 bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                                        const QString &localFile)
+                                        const QString &localFile, const QDateTime &runStart)
 {
+    m_reason.clear();
     FtpTransferRequest request;
     request.server = server;
     request.userName = userName;
@@ -121,6 +160,7 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.remoteDir = remoteDir;
     request.remoteFile = remoteFile;
     request.localFile = localFile;
+    request.runStart = runStart;
     request.options = m_options;
 
     WindowThreadRelay relay;
@@ -135,33 +175,53 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     case FtpFailure::None:
         return true;
     case FtpFailure::Session:
-        m_host.showRetrievalError(FtpSessionErrorText());
+        m_host.showRetrievalError(1, FtpSessionErrorText());
+        m_reason = reasonLine(QStringLiteral("libcurl cannot be used"), QStringLiteral("libcurl ist nicht nutzbar"));
         break;
     case FtpFailure::HostOrLogin:
-        m_host.showRetrievalError(FtpHostErrorText(server));
+        m_host.showRetrievalError(2, FtpHostErrorText(server));
+        if (result.curlCode == CURLE_LOGIN_DENIED)
+            m_reason = reasonLine(QStringLiteral("login refused by %1").arg(server),
+                                  QStringLiteral("Anmeldung von %1 abgewiesen").arg(server));
+        else
+            m_reason = reasonLine(QStringLiteral("no connection to %1 (refused or not reachable)").arg(server),
+                                  QStringLiteral("keine Verbindung zu %1 (abgewiesen oder nicht erreichbar)").arg(server));
         break;
     case FtpFailure::Directory:
-        m_host.showRetrievalError(FtpDirectoryErrorText(remoteDir));
+        m_host.showRetrievalError(3, FtpDirectoryErrorText(remoteDir));
+        m_reason = reasonLine(QStringLiteral("directory %1 not found on the host").arg(remoteDir),
+                              QStringLiteral("Verzeichnis %1 auf dem Host nicht gefunden").arg(remoteDir));
         break;
     case FtpFailure::RemoteFile:
-        m_host.showRetrievalError(FtpFileErrorText(remoteFile));
+        m_host.showRetrievalError(4, FtpFileErrorText(remoteFile));
+        [[fallthrough]];
+    case FtpFailure::OpenRemote:
+        m_reason = reasonLine(QStringLiteral("file %1 not found on the host").arg(remoteFile),
+                              QStringLiteral("Datei %1 auf dem Host nicht gefunden").arg(remoteFile));
         break;
     case FtpFailure::IncompleteDump:
-        m_log.AddStatus(IncompleteDumpText(remoteFile));
+        m_reason = IncompleteDumpText(remoteFile);
         break;
-    case FtpFailure::OpenRemote:
+    case FtpFailure::StaleDump:
+        m_reason = StaleDumpText();
+        break;
     case FtpFailure::LocalFile:
+        m_reason = LocalFileReason(localFile, qMax(result.listedSize, result.received));
+        break;
     case FtpFailure::Transfer:
+        m_reason = TransferReason(result.received, result.curlCode);
         break;
     }
     return false;
 }
 
-bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task)
+bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime &runStart)
 {
+    m_reason.clear();
     HttpTransferRequest request;
     request.url = task.httpath + task.backupfile;
     request.localFile = LocalTargetFile(task);
+    request.runStart = runStart;
     request.options = m_options;
 
     WindowThreadRelay relay;
@@ -175,8 +235,32 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task)
         m_log.AddStatus(task.backupfile + m_texts.SavedSuffix);
         return true;
     }
-    if (result.failure == HttpFailure::IncompleteDump)
-        m_log.AddStatus(IncompleteDumpText(task.backupfile));
+    switch (result.failure) {
+    case HttpFailure::None:
+        break;
+    case HttpFailure::IncompleteDump:
+        m_reason = IncompleteDumpText(task.backupfile);
+        break;
+    case HttpFailure::StaleDump:
+        m_reason = StaleDumpText();
+        break;
+    case HttpFailure::HttpStatus:
+        m_reason = reasonLine(QStringLiteral("the server answered with HTTP status %1").arg(result.status),
+                              QStringLiteral("der Server antwortete mit HTTP-Status %1").arg(result.status));
+        break;
+    case HttpFailure::LocalFile:
+        m_reason = LocalFileReason(request.localFile, result.received);
+        break;
+    case HttpFailure::Transfer:
+        if (result.received == 0
+            && (result.curlCode == CURLE_COULDNT_CONNECT || result.curlCode == CURLE_COULDNT_RESOLVE_HOST
+                || result.curlCode == CURLE_OPERATION_TIMEDOUT))
+            m_reason = reasonLine(QStringLiteral("no connection to the server (refused or not reachable)"),
+                                  QStringLiteral("keine Verbindung zum Server (abgewiesen oder nicht erreichbar)"));
+        else
+            m_reason = TransferReason(result.received, result.curlCode);
+        break;
+    }
     m_log.AddStatus(QStringLiteral("HTTP-") + m_texts.DownloadFailed);
     return false;
 }

@@ -19,16 +19,18 @@ public:
     DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RetrievalHost &host,
                        const Clock &clock, RetrievalOptions options = {});
 
-    bool RetrieveBackupFile(const BackupTask &task) override;
+    using Retriever::RetrieveBackupFile;
+    bool RetrieveBackupFile(const BackupTask &task, const QDateTime &runStart) override;
+    QString FailureReason() const override { return m_reason; }
 
     // The FTP retrieval with its non-blocking error dialogs. The progress goes
     // to the host's ProgressBar1 and status caption.
     bool DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                        const QString &localFile);
+                        const QString &localFile, const QDateTime &runStart = QDateTime());
     // The HTTP retrieval of the task's httpath + backupfile into its local
     // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
-    bool DownloadPerHttp(const BackupTask &task);
+    bool DownloadPerHttp(const BackupTask &task, const QDateTime &runStart = QDateTime());
 
     // The task's local target file for today, with the day's subdirectory made
     // when the task asks for one. Empty when the task has no local directory.
@@ -45,11 +47,19 @@ public:
     // Protocol texts of this retrieval, in the current language.
     QString IncompleteDumpText(const QString &file) const;
     QString PassiveRetryText() const;
+    QString StaleDumpText() const;
 
 private:
+    // The reason line for a file that could not be stored locally.
+    QString LocalFileReason(const QString &localFile, qint64 expectedSize) const;
+    // A transfer that broke off, or never began.
+    QString TransferReason(qint64 received, int curlCode) const;
+    QString reasonLine(const QString &english, const QString &german) const;
+
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
     RetrievalHost &m_host;
     const Clock &m_clock;
     RetrievalOptions m_options;
+    QString m_reason;
 };

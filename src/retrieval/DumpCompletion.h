@@ -10,6 +10,7 @@ public:
     void add(const char *data, qint64 size);
     void reset() { m_tail.clear(); }
     bool completed() const { return EndsWithDumpCompletion(m_tail); }
+    const QByteArray &tail() const { return m_tail; }
 
     // True when the last non-blank line of text begins with the completion
     // comment. Trailing line breaks and blanks are allowed.

@@ -6,6 +6,7 @@
 
 #include "retrieval/CurlSupport.h"
 #include "retrieval/DumpCompletion.h"
+#include "retrieval/DumpFreshness.h"
 
 namespace {
 
@@ -184,15 +185,22 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     // Log in, change directory and list the size, without a data connection.
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    // MDTM: the file's time tells a fresh dump from one left by an earlier day.
+    if (request.runStart.isValid())
+        curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
     CURLcode code = curl_easy_perform(h);
     if (code != CURLE_OK) {
         result.failure = classifyBeforeTransfer(code, trace.lastVerb);
+        result.curlCode = code;
         result.detail = QString::fromUtf8(errorText);
         return result;
     }
     curl_off_t listed = -1;
     curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &listed);
     result.listedSize = listed;
+    curl_off_t fileTime = -1;
+    curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
+    curl_easy_setopt(h, CURLOPT_FILETIME, 0L);
 
     QSaveFile file(request.localFile);
     if (request.localFile.isEmpty() || !file.open(QIODevice::WriteOnly)) {
@@ -239,6 +247,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
             result.failure = FtpFailure::OpenRemote;
         else
             result.failure = FtpFailure::Transfer;
+        result.curlCode = code;
         result.detail = QString::fromUtf8(errorText);
         observer.transferEnded();
         return result;  // file is discarded: the earlier backup stays
@@ -255,6 +264,9 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     if (request.requireCompletedDump && !sink.completion.completed()) {
         result.failure = FtpFailure::IncompleteDump;
+    } else if (DumpFreshness::IsStale(request.runStart, fileTime,
+                                      DumpFreshness::CompletionTime(sink.completion.tail()))) {
+        result.failure = FtpFailure::StaleDump;
     } else if (!file.commit()) {
         result.failure = FtpFailure::LocalFile;
         result.detail = file.errorString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include "retrieval/RetrievalOptions.h"
@@ -24,6 +25,9 @@ struct FtpTransferRequest {
     QString remoteFile;
     QString localFile;     // replaced only by a complete, accepted download
     bool requireCompletedDump = true;
+    // Start of the run the dump was made for: an older file is refused.
+    // Invalid: whatever the host holds is wanted (manual download).
+    QDateTime runStart;
     RetrievalOptions options;
 };
 
@@ -38,6 +42,7 @@ enum class FtpFailure {
     LocalFile,      // the local file cannot be written or put in place
     Transfer,       // the data broke off or fell short of the listed size
     IncompleteDump, // complete transfer of a dump without its completion line
+    StaleDump,      // the file on the host is older than the run
 };
 
 struct FtpTransferResult {
@@ -45,6 +50,7 @@ struct FtpTransferResult {
     qint64 listedSize = -1;  // -1: not listed
     qint64 received = 0;
     bool retriedPassive = false;
+    int curlCode = 0;        // libcurl's code of the failed step
     QString detail;          // libcurl's message, for diagnostics
 };
 

@@ -4,6 +4,7 @@
 
 #include "retrieval/CurlSupport.h"
 #include "retrieval/DumpCompletion.h"
+#include "retrieval/DumpFreshness.h"
 
 namespace {
 
@@ -95,9 +96,18 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &sink);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    // A cache between here and the host must not hand out yesterday's dump.
+    curl_slist *headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    // Last-Modified tells a fresh dump from one left by an earlier day.
+    curl_easy_setopt(h, CURLOPT_FILETIME, request.runStart.isValid() ? 1L : 0L);
 
     const CURLcode code = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, static_cast<curl_slist *>(nullptr));
+    curl_slist_free_all(headers);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
+    result.curlCode = code;
     result.received = sink.received;
     result.detail = QString::fromUtf8(errorText);
 
@@ -116,6 +126,12 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     }
     if (request.requireCompletedDump && !sink.completion.completed()) {
         result.failure = HttpFailure::IncompleteDump;
+        return result;
+    }
+    curl_off_t fileTime = -1;
+    curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
+    if (DumpFreshness::IsStale(request.runStart, fileTime, DumpFreshness::CompletionTime(sink.completion.tail()))) {
+        result.failure = HttpFailure::StaleDump;
         return result;
     }
     if (!file.commit()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include "retrieval/RetrievalOptions.h"
@@ -16,6 +17,9 @@ struct HttpTransferRequest {
     QString url;           // used as it stands: the task's prefix and file name
     QString localFile;     // replaced only by a complete, accepted download
     bool requireCompletedDump = true;
+    // Start of the run the dump was made for: an older file is refused.
+    // Invalid: whatever the host holds is wanted (manual download).
+    QDateTime runStart;
     RetrievalOptions options;
 };
 
@@ -25,12 +29,14 @@ enum class HttpFailure {
     Transfer,       // unreachable, refused, broken off, too many redirects, TLS
     HttpStatus,     // a reply other than 2xx: an error page is no backup
     IncompleteDump, // complete transfer of a dump without its completion line
+    StaleDump,      // the file on the host is older than the run
 };
 
 struct HttpTransferResult {
     HttpFailure failure = HttpFailure::None;
     long status = 0;
     qint64 received = 0;
+    int curlCode = 0;  // libcurl's code of a failed transfer
     QString detail;  // libcurl's message, for diagnostics
 };
 

@@ -10,7 +10,9 @@ public:
     virtual void setDownloadProgress(int position, int maximum) = 0;
     // Caption of the status frame GroupBox1 (FTP progress text).
     virtual void setStatusCaption(const QString &caption) = 0;
-    // An FTP error dialog. Must not block: it is shown without a nested
-    // modal loop, and the caller goes on at once.
-    virtual void showRetrievalError(const QString &text) = 0;
+    // FTP error dialog number kind (1 session, 2 host, 3 directory, 4 file).
+    // Must not block: it is shown without a nested modal loop, and the caller
+    // goes on at once. A dialog of that kind still on screen takes the new
+    // text instead of a second one opening.
+    virtual void showRetrievalError(int kind, const QString &text) = 0;
 };

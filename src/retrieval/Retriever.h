@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDateTime>
+#include <QString>
+
 struct BackupTask;
 
 // Fetches a task's dump file into its local target. Synchronous for the
@@ -8,6 +11,12 @@ struct BackupTask;
 class Retriever {
 public:
     virtual ~Retriever() = default;
-    // true when the file was stored locally (and passed the completeness check).
-    virtual bool RetrieveBackupFile(const BackupTask &task) = 0;
+    // true when the file was stored locally (and passed the completeness
+    // check). runStart: start of the run that made the dump, so a file older
+    // than the run is refused; invalid for a download without a run.
+    virtual bool RetrieveBackupFile(const BackupTask &task, const QDateTime &runStart) = 0;
+    bool RetrieveBackupFile(const BackupTask &task) { return RetrieveBackupFile(task, QDateTime()); }
+    // Why the last retrieval failed, as a protocol line in the current
+    // language; empty when there is nothing to add.
+    virtual QString FailureReason() const { return QString(); }
 };

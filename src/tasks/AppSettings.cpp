@@ -44,8 +44,7 @@ bool AppSettings::saveTo(QSettings &settings, int totalTasks, bool englishChecke
     // Each value reaches the store before the next is written, so a failure
     // leaves exactly the values before it written.
     for (const auto &[key, value] : values) {
-        settings.setValue(key, QString::number(value));
-        if (!TaskStore::finishWrite(settings))
+        if (TaskStore::setIfChanged(settings, key, QString::number(value)) && !TaskStore::finishWrite(settings))
             return false;
     }
     return true;
@@ -53,6 +52,9 @@ bool AppSettings::saveTo(QSettings &settings, int totalTasks, bool englishChecke
 
 bool AppSettings::SaveSettings(int totalTasks, bool englishChecked, int displayMode) const
 {
-    auto settings = m_store.open();
-    return saveTo(*settings, totalTasks, englishChecked, displayMode);
+    return m_store.writeValues({
+        {TotalTasksKey, QString::number(totalTasks)},
+        {LanguageKey, QString::number(englishChecked ? 0 : 1)},
+        {DisplayKey, QString::number(displayMode)},
+    });
 }

@@ -18,8 +18,8 @@ public:
     int ReadLanguage() const;
 
     // Writes totaltasks, language (0 with English checked, else 1) and
-    // Display, in that order, each as decimal text. A write that fails ends
-    // the save; the values written before it stay. false then.
+    // Display, in that order, each as decimal text, those that changed only.
+    // A save that fails leaves the store as it was; false then.
     bool SaveSettings(int totalTasks, bool englishChecked, int displayMode) const;
 
     // The same on a given settings object.

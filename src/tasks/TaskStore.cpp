@@ -70,6 +70,58 @@ bool TaskStore::finishWrite(QSettings &settings)
     return settings.status() == QSettings::NoError;
 }
 
+bool TaskStore::setIfChanged(QSettings &settings, const QString &key, const QString &value)
+{
+    // Rewriting an unchanged value would rewrite the whole file for nothing.
+    const QVariant stored = settings.value(key);
+    if (stored.isValid() && stored.typeId() == QMetaType::QString && stored.toString() == value)
+        return false;
+    settings.setValue(key, value);
+    return true;
+}
+
+bool TaskStore::write(const std::function<bool(QSettings &)> &change) const
+{
+    if (m_keptDamaged)
+        return false;
+    const QString file = fileName();
+    if (file.isEmpty()) {  // the Windows registry writes value by value
+        auto settings = open();
+        const bool ok = change(*settings);
+        return finishWrite(*settings) && ok;
+    }
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    return StoreFile(file).apply([&](QSettings &settings) { return change(settings); });
+}
+
+bool TaskStore::writeValues(const QList<std::pair<QString, QString>> &values) const
+{
+    {
+        auto reader = open();
+        const bool held = std::all_of(values.begin(), values.end(), [&](const auto &kv) {
+            const QVariant v = reader->value(kv.first);
+            return v.isValid() && v.typeId() == QMetaType::QString && v.toString() == kv.second;
+        });
+        if (held)
+            return true;
+    }
+    return write([&](QSettings &settings) {
+        for (const auto &[key, value] : values)
+            setIfChanged(settings, key, value);
+        return true;
+    });
+}
+
+StoreFile::Health TaskStore::CheckAtStartup()
+{
+    const QString file = fileName();
+    if (file.isEmpty())
+        return StoreFile::Health::Whole;
+    const StoreFile::Health health = StoreFile(file).check();
+    m_keptDamaged = health == StoreFile::Health::Damaged;
+    return health;
+}
+
 bool TaskStore::isValidName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
@@ -162,9 +214,10 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
 {
     if (!isValidName(name))
         return false;
-    auto settings = open();
-    const QString group = storedName(*settings, name);
-    const std::pair<const char *, QString> values[] = {
+    std::unique_ptr<QSettings> reader = open();
+    const QString group = storedName(*reader, name);
+    reader.reset();
+    const std::pair<const char *, QString> fields[] = {
         {"host", task.host},
         {"hostuser", task.hostuser},
         {"hostpw", task.hostpw},
@@ -193,19 +246,21 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"keepweekly", QString::number(task.keepweekly)},
         {"keepmonthly", QString::number(task.keepmonthly)},
     };
-    for (const auto &[key, value] : values)
-        settings->setValue(valuePath(group, QString::fromLatin1(key)), value);
-    return finishWrite(*settings);
+    QList<std::pair<QString, QString>> values;
+    for (const auto &[key, value] : fields)
+        values.append({valuePath(group, QString::fromLatin1(key)), value});
+    return writeValues(values);
 }
 
 void TaskStore::DeleteTask(const QString &name) const
 {
-    auto settings = open();
-    const QString group = storedName(*settings, name);
+    const QString group = storedName(*open(), name);
     if (!isValidName(group))
         return;
-    settings->remove(kTasks + QLatin1Char('/') + group);
-    finishWrite(*settings);
+    write([&](QSettings &settings) {
+        settings.remove(kTasks + QLatin1Char('/') + group);
+        return true;
+    });
 }
 
 QStringList TaskStore::sortedNames(QSettings &settings)

@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
 #include "tasks/BackupTask.h"
+#include "tasks/StoreFile.h"
 
 class QSettings;
 
@@ -70,6 +72,21 @@ public:
     QString fileName() const;
     // After a write: flush, keep the file private, report success.
     static bool finishWrite(QSettings &settings);
+    // Writes value under key unless the store holds it already. true when set.
+    static bool setIfChanged(QSettings &settings, const QString &key, const QString &value);
+
+    // Every change goes through here: it lands whole or not at all, and a
+    // store kept as damaged is not written. false when nothing was saved.
+    bool write(const std::function<bool(QSettings &)> &change) const;
+    // Writes those of the values (full key, text) that the store does not
+    // hold already; true at once when it holds them all, so an unchanged save
+    // needs no room on the disk.
+    bool writeValues(const QList<std::pair<QString, QString>> &values) const;
+
+    // Before the first use: a store that cannot be read whole is restored
+    // from its backup copy, or else kept untouched (no later write replaces it).
+    StoreFile::Health CheckAtStartup();
+    bool keptAsDamaged() const { return m_keptDamaged; }
 
     static bool isValidName(const QString &name);
 
@@ -83,4 +100,5 @@ private:
                      const QString &fallback) const;
 
     QString m_iniFile;
+    bool m_keptDamaged = false;
 };

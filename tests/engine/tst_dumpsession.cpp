@@ -193,6 +193,27 @@ private slots:
         QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Nicht Erfolgreich am 07.12.2026 14:05:09"));
     }
 
+    // The retrieval learns when the run began (to refuse an older dump) and
+    // its reason follows the failure line; a manual download has no run start.
+    void aFailedDownloadSaysWhyAndKnowsTheRunStart()
+    {
+        Rig rig;
+        rig.host.setCredentials(QStringLiteral("webuser"), QStringLiteral("hostpw"));
+        rig.retriever.result = false;
+        rig.retriever.reason = QStringLiteral("Dump file on the host is older than this run - not saved");
+        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.messages().mid(rig.messages().size() - 2),
+                 (QStringList{QStringLiteral("FTP-Download failed"), rig.retriever.reason}));
+        QCOMPARE(rig.retriever.runStarts, QList<QDateTime>{rig.clock.now()});
+        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
+
+        QVERIFY(!rig.session->ManualDownload(sampleTask()));
+        QCOMPARE(rig.messages().mid(rig.messages().size() - 2),
+                 (QStringList{QStringLiteral("Download failed"), rig.retriever.reason}));
+        QVERIFY(!rig.retriever.runStarts.last().isValid());
+    }
+
     void aPromptThatNeverMatchesIsEndedByTheWatchdog()
     {
         SessionPacing p = fastPacing();

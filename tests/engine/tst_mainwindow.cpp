@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -65,6 +66,11 @@ private:
     {
         m_clock.set(QDateTime(QDate(2026, 12, 7), time));
         w.Timer1Timer();
+    }
+
+    static QString protocolText(TForm1 &w)
+    {
+        return w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText();
     }
 
     static bool waitIdle(TForm1 &w, int ms = 8000)
@@ -252,6 +258,70 @@ private slots:
         QCOMPARE(names, (QStringList{"a", "c"}));
     }
 
+    // An unattended month leaves one box per kind with the latest text, its
+    // line break shown; the retrieval bar never turns into a busy animation.
+    void retrievalDisplayStaysCalm()
+    {
+        TForm1 w(options());
+        w.show();
+        auto boxes = [&] { return w.findChildren<QMessageBox *>(QStringLiteral("RetrievalErrorDialog")); };
+        w.showRetrievalError(2, QStringLiteral("FTP Host \"a\" is not available.\rThe backup-task will be cancelled."));
+        w.showRetrievalError(2, QStringLiteral("FTP Host \"b\" is not available.\rThe backup-task will be cancelled."));
+        QCOMPARE(boxes().size(), 1);
+        QCOMPARE(boxes().first()->text(),
+                 QStringLiteral("FTP Host \"b\" is not available.\nThe backup-task will be cancelled."));
+        w.showRetrievalError(4, QStringLiteral("File not available: x.sql\rThe backup-task will be cancelled."));
+        QCOMPARE(boxes().size(), 2);
+        boxes().first()->close();  // the user's OK
+        QTest::qWait(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(boxes().size(), 1);
+        w.showRetrievalError(2, QStringLiteral("again"));
+        QCOMPARE(boxes().size(), 2);
+
+        auto *bar = w.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+        w.setDownloadProgress(0, 0);
+        QVERIFY(bar->maximum() > bar->minimum());
+        QCOMPARE(bar->value(), bar->minimum());
+        w.setDownloadProgress(5, 10);
+        QCOMPARE(bar->maximum(), 10);
+        QCOMPARE(bar->value(), 5);
+    }
+
+    // A store that cannot be read whole is never written over: restored from
+    // its backup copy when there is a sound one, else kept and left alone.
+    void aDamagedStoreIsRestoredOrKept()
+    {
+        const TForm1Options o = options();
+        {
+            TForm1 w(o);
+            w.store().SaveTask(QStringLiteral("keep"), task(QStringLiteral("keep"), QStringLiteral("03:00"), 1));
+            w.store().SaveTask(QStringLiteral("also"), task(QStringLiteral("also"), QStringLiteral("04:00"), 1));
+        }
+        QFile store(o.storeFile);
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        const QByteArray whole = store.readAll();
+        store.close();
+        QVERIFY(store.resize(whole.size() / 2 + 1));  // cut off mid-line
+        {
+            TForm1 w(o);
+            w.show();
+            QCOMPARE(w.taskList().rowCount(), 2);
+            QVERIFY(protocolText(w).contains(QStringLiteral("restored from its backup copy")));
+        }
+        QVERIFY(QFile::remove(o.storeFile + QStringLiteral(".bak")));
+        QVERIFY(store.resize(whole.size() / 2 + 1));
+        {
+            TForm1 w(o);
+            w.show();
+            QVERIFY(protocolText(w).contains(QStringLiteral("is kept as it is")));
+            m_answer = true;
+            w.close();
+        }
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), whole.left(whole.size() / 2 + 1));
+    }
+
     void theTrayHintFollowsTheCurrentTask()
     {
         TForm1 w(options());
@@ -326,7 +396,7 @@ private slots:
         w.DownloadFileperFTPmanually1Click();
         const QStringList after = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText().split('\n');
         QCOMPARE(after.mid(2).join('|').replace(QRegularExpression("[^|]*\t"), QString()),
-                 QStringLiteral("HTTP-Download failed|Download failed"));
+                 QStringLiteral("HTTP-Download failed|Download failed|Reason: the server answered with HTTP status 404"));
         QCOMPARE(w.taskList().rowMessage(0).left(22), QStringLiteral("!!! Not Successful on "));
     }
 

@@ -60,6 +60,13 @@ private:
             QTest::qWait(10);
     }
 
+    // The served dump as made during this run, by the test's own clock.
+    bool madeNow(const QString &servedFile) const
+    {
+        QFile f(servedFile);
+        return f.open(QIODevice::ReadWrite) && f.setFileTime(m_clock.now(), QFileDevice::FileModificationTime);
+    }
+
     static BackupTask baseTask(const QString &localdir)
     {
         BackupTask t = BackupTask::withDefaults(QStringLiteral("Nightly"));
@@ -81,6 +88,7 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
         const QByteArray dump = QByteArray("CREATE TABLE t (x int);\n") + "-- Dump completed on 2027-03-05  3:00:01\n";
         QVERIFY(ftp.putFile(QStringLiteral("backups/backup.sql"), dump));
+        QVERIFY(madeNow(ftp.rootPath() + QStringLiteral("/backups/backup.sql")));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
         auto w = window(host, ftp.port());
@@ -105,6 +113,7 @@ private slots:
         if (!ftp.start())
             QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
         QVERIFY(ftp.putFile(QStringLiteral("backup.sql"), "CREATE TABLE t (x int);\nINSERT INTO t VALUES (1"));
+        QVERIFY(madeNow(ftp.rootPath() + QStringLiteral("/backup.sql")));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
         auto w = window(host, ftp.port());
@@ -121,7 +130,10 @@ private slots:
         QCOMPARE(old.readAll(), QByteArray("yesterday's good backup\n-- Dump completed\n"));
         QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("backup.sql")});
         const QStringList p = protocol(*w);
-        QCOMPARE(p.last(), QStringLiteral("FTP-Download failed"));
+        QCOMPARE(p.mid(p.size() - 2),
+                 (QStringList{QStringLiteral("FTP-Download failed"),
+                              QStringLiteral("Dump incomplete: backup.sql does not end with mysqldump's completion "
+                                             "line; the previous backup is kept")}));
         QVERIFY(w->taskList().rowMessage(0).startsWith(QStringLiteral("!!! Not Successful on ")));
     }
 
@@ -131,6 +143,7 @@ private slots:
         if (!http.start())
             QSKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
         QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), "x\n-- Dump completed on 2027-03-05\n"));
+        QVERIFY(madeNow(http.rootPath() + QStringLiteral("/dumps/backup.sql")));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
         auto w = window(host);
@@ -144,12 +157,13 @@ private slots:
                                                    QStringLiteral("backup.sql saved successfully")}));
         QVERIFY(QFile::exists(local.filePath(QStringLiteral("2027-3-5/backup.sql"))));
 
-        // A missing file: the HTTP line, then the line every failed run ends with.
+        // A missing file: the HTTP line, the line every failed run has, and why.
         t.httpath = http.url(QStringLiteral("missing/"));
         runSelected(*w, t);
         p = protocol(*w);
-        QCOMPARE(p.mid(p.size() - 2), (QStringList{QStringLiteral("HTTP-Download failed"),
-                                                   QStringLiteral("FTP-Download failed")}));
+        QCOMPARE(p.mid(p.size() - 3), (QStringList{QStringLiteral("HTTP-Download failed"),
+                                                   QStringLiteral("FTP-Download failed"),
+                                                   QStringLiteral("Reason: the server answered with HTTP status 404")}));
     }
 };
 

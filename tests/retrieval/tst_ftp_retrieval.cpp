@@ -53,6 +53,7 @@ private slots:
     void emptyFileIsFetchedButIsNoDump();
     void incompleteDumpKeepsPreviousBackup_data();
     void incompleteDumpKeepsPreviousBackup();
+    void staleDumpIsNotStored();
     void errorDialogs_data();
     void errorDialogs();
     void unwritableLocalDirectoryFailsWithoutDialog();
@@ -183,7 +184,7 @@ void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(bench.host.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
-    QCOMPARE(bench.view.messages(), QStringList{bench.dispatcher->IncompleteDumpText("backup.sql")});
+    QCOMPARE(bench.dispatcher->FailureReason(), bench.dispatcher->IncompleteDumpText("backup.sql"));
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
@@ -210,9 +211,41 @@ void FtpRetrievalTest::incompleteDumpKeepsPreviousBackup()
 
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
-    QCOMPARE(bench.view.messages(), QStringList{line});
+    QCOMPARE(bench.dispatcher->FailureReason(), line);
     QVERIFY(bench.host.errors.isEmpty());
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+}
+
+// A dump the host kept from an earlier day is no backup of this run; MDTM
+// tells its age. A manual download takes what is there.
+void FtpRetrievalTest::staleDumpIsNotStored()
+{
+    QVERIFY(m_server.putFile("old/backup.sql", MakeDump(5000)));
+    const QDateTime runStart = QDateTime::currentDateTime();
+    auto age = [&](int seconds) {
+        QFile served(m_server.rootPath() + "/old/backup.sql");
+        return served.open(QIODevice::ReadWrite)
+            && served.setFileTime(runStart.addSecs(-seconds), QFileDevice::FileModificationTime);
+    };
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions(m_server.port()), 1);
+    BackupTask task = bench.task();
+    task.ftpdir = "old";
+    const QByteArray previous = MakeDump(700, true, 9);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+
+    QVERIFY(age(16 * 60));
+    QVERIFY(!bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QCOMPARE(bench.dispatcher->FailureReason(),
+             QString("Dump-Datei auf dem Host ist älter als dieser Lauf - nicht gespeichert"));
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QVERIFY(bench.host.errors.isEmpty());
+
+    QVERIFY(bench.dispatcher->RetrieveBackupFile(task));  // manual: no run to compare with
+    QVERIFY(WriteAll(bench.localFile(), previous));
+    QVERIFY(age(14 * 60));  // within the allowance for clock differences
+    QVERIFY(bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QCOMPARE(ReadAll(bench.localFile()), MakeDump(5000));
 }
 
 void FtpRetrievalTest::errorDialogs_data()
@@ -223,16 +256,23 @@ void FtpRetrievalTest::errorDialogs_data()
     QTest::addColumn<bool>("serverDown");
     QTest::addColumn<bool>("previousBackup");
     QTest::addColumn<QString>("dialog");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("reason");
     QTest::newRow("missing directory") << "no-such-dir" << "backup.sql" << "" << false << true
-        << "The directory Verzeichnis no-such-dir does not exist.\rThe backup-task will be cancelled.";
+        << "The directory Verzeichnis no-such-dir does not exist.\rThe backup-task will be cancelled." << 3
+        << "Reason: directory no-such-dir not found on the host";
     QTest::newRow("missing file, no local file") << "dumps" << "missing.sql" << "" << false << false
-        << "File not available: missing.sql\rThe backup-task will be cancelled.";
+        << "File not available: missing.sql\rThe backup-task will be cancelled." << 4
+        << "Reason: file missing.sql not found on the host";
     QTest::newRow("missing file, local file kept") << "dumps" << "missing.sql" << "" << false << true
-        << "File not available: missing.sql\rThe backup-task will be cancelled.";
+        << "File not available: missing.sql\rThe backup-task will be cancelled." << 4
+        << "Reason: file missing.sql not found on the host";
     QTest::newRow("refused login") << "dumps" << "backup.sql" << "wrong" << false << true
-        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled.";
+        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled." << 2
+        << "Reason: login refused by 127.0.0.1";
     QTest::newRow("server down") << "dumps" << "backup.sql" << "" << true << true
-        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled.";
+        << "FTP Host \"127.0.0.1\" is not available.\rThe backup-task will be cancelled." << 2
+        << "Reason: no connection to 127.0.0.1 (refused or not reachable)";
 }
 
 void FtpRetrievalTest::errorDialogs()
@@ -243,6 +283,8 @@ void FtpRetrievalTest::errorDialogs()
     QFETCH(bool, serverDown);
     QFETCH(bool, previousBackup);
     QFETCH(QString, dialog);
+    QFETCH(int, kind);
+    QFETCH(QString, reason);
     QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(3000)));
     const quint16 port = serverDown ? LoopbackServerProcess::unusedPort() : m_server.port();
     RetrievalTestBench bench(RetrievalTestBench::shortOptions(port));
@@ -255,6 +297,9 @@ void FtpRetrievalTest::errorDialogs()
 
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(bench.host.errors, QStringList{dialog});
+    QCOMPARE(bench.host.errorKinds, QList<int>{kind});
+    QCOMPARE(bench.dispatcher->FailureReason(), reason);
+    QVERIFY(!reason.contains(task.hostpw));
     QVERIFY(bench.view.lines.isEmpty());
     QVERIFY(!bench.host.calledFromOtherThread);
     if (previousBackup) {

@@ -18,6 +18,7 @@ private slots:
     void fetchesWithProgressAndWritesItsLine();
     void prefixIsJoinedUnchanged();
     void redirectsAreFollowed();
+    void freshCopyOfAFreshDumpOnly();
     void failures_data();
     void failures();
     void brokenTransferFailsEvenWithoutTheDumpCheck();
@@ -98,19 +99,48 @@ void HttpRetrievalTest::redirectsAreFollowed()
     QCOMPARE(ReadAll(bench.localFile()), dump);
 }
 
+// Caches are asked for a fresh copy, and Last-Modified before the run refuses
+// the file.
+void HttpRetrievalTest::freshCopyOfAFreshDumpOnly()
+{
+    QVERIFY(m_server.putFile("aged/backup.sql", MakeDump(6000)));
+    const QDateTime runStart = QDateTime::currentDateTime();
+    {
+        QFile served(m_server.rootPath() + "/aged/backup.sql");
+        QVERIFY(served.open(QIODevice::ReadWrite));
+        QVERIFY(served.setFileTime(runStart.addDays(-1), QFileDevice::FileModificationTime));
+    }
+    RetrievalTestBench bench(RetrievalTestBench::shortOptions());
+    BackupTask task = bench.task();
+    task.method = 1;
+    task.httpath = m_server.url("aged/");
+    QVERIFY(WriteAll(bench.localFile(), "previous"));
+
+    QVERIFY(!bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QCOMPARE(bench.dispatcher->FailureReason(), QString("Dump file on the host is older than this run - not saved"));
+    QCOMPARE(ReadAll(bench.localFile()), QByteArray("previous"));
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QVERIFY(m_server.requests().contains("HEADERS Cache-Control: no-cache Pragma: no-cache"));
+
+    QVERIFY(bench.dispatcher->RetrieveBackupFile(task, runStart.addDays(-1)));
+    QCOMPARE(ReadAll(bench.localFile()), MakeDump(6000));
+}
+
 void HttpRetrievalTest::failures_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("serverDown");
     QTest::addColumn<bool>("localDirMissing");
-    QTest::addColumn<bool>("incomplete");
-    QTest::newRow("404: no error page stored") << "nowhere/" << false << false << false;
-    QTest::newRow("500") << "status/500/" << false << false << false;
-    QTest::newRow("connection refused") << "dumps/" << true << false << false;
-    QTest::newRow("cut off mid-file") << "cut/dumps/" << false << false << false;
-    QTest::newRow("too many redirects") << "redirect/4/dumps/" << false << false << false;
-    QTest::newRow("incomplete dump") << "partial/" << false << false << true;
-    QTest::newRow("local directory missing") << "dumps/" << false << true << false;
+    QTest::addColumn<QString>("reason");  // how the reason line begins
+    QTest::newRow("404: no error page stored") << "nowhere/" << false << false
+        << "Reason: the server answered with HTTP status 404";
+    QTest::newRow("500") << "status/500/" << false << false << "Reason: the server answered with HTTP status 500";
+    QTest::newRow("connection refused") << "dumps/" << true << false
+        << "Reason: no connection to the server (refused or not reachable)";
+    QTest::newRow("cut off mid-file") << "cut/dumps/" << false << false << "Reason: transfer cut off after ";
+    QTest::newRow("too many redirects") << "redirect/4/dumps/" << false << false << "Reason: transfer failed: ";
+    QTest::newRow("incomplete dump") << "partial/" << false << false << "Dump incomplete: backup.sql ";
+    QTest::newRow("local directory missing") << "dumps/" << false << true << "Reason: the local file ";
 }
 
 void HttpRetrievalTest::failures()
@@ -118,7 +148,7 @@ void HttpRetrievalTest::failures()
     QFETCH(QString, path);
     QFETCH(bool, serverDown);
     QFETCH(bool, localDirMissing);
-    QFETCH(bool, incomplete);
+    QFETCH(QString, reason);
     QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(400000, true, 12)));
     QVERIFY(m_server.putFile("partial/backup.sql", MakeDump(30000, false)));
     RetrievalTestBench bench(RetrievalTestBench::shortOptions());
@@ -134,11 +164,8 @@ void HttpRetrievalTest::failures()
 
     QVERIFY(!bench.retrieve(task));
 
-    QStringList expected;
-    if (incomplete)
-        expected << bench.dispatcher->IncompleteDumpText("backup.sql");
-    expected << "HTTP-Download failed";
-    QCOMPARE(bench.view.messages(), expected);
+    QCOMPARE(bench.view.messages(), QStringList{"HTTP-Download failed"});
+    QVERIFY2(bench.dispatcher->FailureReason().startsWith(reason), qPrintable(bench.dispatcher->FailureReason()));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
     QVERIFY(bench.host.errors.isEmpty());

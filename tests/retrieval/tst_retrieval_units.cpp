@@ -7,6 +7,7 @@
 #include "DumpSamples.h"
 #include "retrieval/ByteCount.h"
 #include "retrieval/DumpCompletion.h"
+#include "retrieval/DumpFreshness.h"
 #include "retrieval/LocalTarget.h"
 #include "retrieval/ProgressMailbox.h"
 #include "RecordingRetrievalHost.h"
@@ -38,6 +39,7 @@ private slots:
     void completionLine_data();
     void completionLine();
     void completionAcrossChunks();
+    void dumpAgeWithoutAServerTime();
 
     void dailySubdirectoryName_data();
     void dailySubdirectoryName();
@@ -350,6 +352,25 @@ void RetrievalUnitsTest::localTargetFile()
     QVERIFY(!EndsWithSeparator(QStringLiteral("backups\\")));
     QCOMPARE(WithClosingSeparator(QStringLiteral("backups\\")), QStringLiteral("backups\\/"));
 #endif
+}
+
+// Without a file time from the server the completion line's date decides,
+// with room for the host's unknown time zone; a dump without a date is taken.
+void RetrievalUnitsTest::dumpAgeWithoutAServerTime()
+{
+    const QDateTime start(QDate(2026, 12, 8), QTime(3, 0));
+    auto completed = [](const char *text) { return DumpFreshness::CompletionTime(QByteArray("INSERT ...;\n") + text); };
+    QCOMPARE(completed("-- Dump completed on 2026-12-07 01:00:01\n"), QDateTime(QDate(2026, 12, 7), QTime(1, 0, 1)));
+    QVERIFY(!DumpFreshness::IsStale(start, -1, completed("-- Dump completed on 2026-12-07 01:00:01\n")));
+    QVERIFY(DumpFreshness::IsStale(start, -1, completed("-- Dump completed on 2026-12-07 00:59:59")));
+    QVERIFY(DumpFreshness::IsStale(start, -1, completed("-- Dump completed on 2025-1-9  4:05:06\r\n")));
+    QVERIFY(!completed("-- Dump completed\n").isValid());
+    QVERIFY(!DumpFreshness::IsStale(start, -1, QDateTime()));
+    // The server's time, when given, decides alone.
+    const QDateTime old = completed("-- Dump completed on 2020-01-01 00:00:00");
+    QVERIFY(!DumpFreshness::IsStale(start, start.toSecsSinceEpoch() - 900, old));
+    QVERIFY(DumpFreshness::IsStale(start, start.toSecsSinceEpoch() - 901, QDateTime::currentDateTime()));
+    QVERIFY(!DumpFreshness::IsStale(QDateTime(), 0, old));  // no run: nothing to compare with
 }
 
 QTEST_GUILESS_MAIN(RetrievalUnitsTest)

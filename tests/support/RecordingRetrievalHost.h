@@ -26,9 +26,10 @@ public:
         noteThread();
         captions.append(caption);
     }
-    void showRetrievalError(const QString &text) override
+    void showRetrievalError(int kind, const QString &text) override
     {
         noteThread();
+        errorKinds.append(kind);
         errors.append(text);
     }
     void clear()
@@ -36,11 +37,13 @@ public:
         bars.clear();
         captions.clear();
         errors.clear();
+        errorKinds.clear();
     }
 
     QList<Bar> bars;
     QStringList captions;
     QStringList errors;
+    QList<int> errorKinds;
     bool calledFromOtherThread = false;
 
 private:

@@ -34,6 +34,8 @@ def main():
             log.write("%s\n" % (format % a))
 
         def do_GET(self):
+            log.write("HEADERS Cache-Control: %s Pragma: %s\n"
+                      % (self.headers.get("Cache-Control"), self.headers.get("Pragma")))
             parts = self.path.split("/")
             if len(parts) > 3 and parts[1] == "redirect":
                 count = int(parts[2])

@@ -187,6 +187,11 @@ private slots:
         store().DeleteTask(QStringLiteral("Never"));
         QCOMPARE(store().ListTaskNames(), QStringList{QStringLiteral("Two")});
         QCOMPARE(store().LoadTask(QStringLiteral("One")).host, QString());
+        // A store emptied by deleting every task is whole, not damaged.
+        store().DeleteTask(QStringLiteral("Two"));
+        TaskStore emptied = store();
+        QCOMPARE(emptied.CheckAtStartup(), StoreFile::Health::Whole);
+        QVERIFY(emptied.SaveTask(QStringLiteral("Three"), tricky(QStringLiteral("Three"))));
     }
 
     void aValueThatIsNotTextIsAReadError()

@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "engine/Clock.h"
 #include "shell/LanguageTexts.h"
+#include "storage/DurableFile.h"
 
 ProtocolLog::ProtocolLog(const LanguageTexts &language, const Clock &clock)
     : m_language(language), m_clock(clock)
@@ -41,19 +41,19 @@ bool ProtocolLog::Save() const
 {
     if (m_logFilePath.isEmpty())
         return false;
-    QSaveFile file(m_logFilePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QByteArray bytes;
     for (const QString &l : m_sent) {
         bytes += l.toUtf8();
         bytes += "\r\n";
     }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    bool diskFull = false;
+    const bool saved = DurableFile::WriteWhole(m_logFilePath, bytes, &diskFull);
+    // Said once when the disk fills, not at every later try.
+    if (diskFull && !m_saveFailedOnFullDisk && m_view)
+        m_view->appendProtocolLine(line(m_language.pick(QStringLiteral("Log file not saved: disk full"),
+                                                        QStringLiteral("Protokolldatei nicht gespeichert: Datenträger voll"))));
+    m_saveFailedOnFullDisk = diskFull;
+    return saved;
 }
 
 void ProtocolLog::ClearView()

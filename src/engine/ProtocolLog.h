@@ -31,8 +31,9 @@ public:
     // Appends to the log file buffer. Callers pass the line as it may be
     // written to disk: passwords already masked.
     void AddSent(const QString &text);
-    // Replaces the log file with the buffer, atomically; errors are dropped
-    // and the buffer stays for the next try.
+    // Replaces the log file with the buffer, durably and atomically; on an
+    // error the previous file and the buffer stay for the next try, and a
+    // full disk is said once in the protocol.
     bool Save() const;
     void ClearView();
 
@@ -51,4 +52,5 @@ private:
     ProtocolView *m_view = nullptr;
     QString m_logFilePath;
     QStringList m_sent;
+    mutable bool m_saveFailedOnFullDisk = false;
 };

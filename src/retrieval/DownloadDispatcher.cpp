@@ -109,12 +109,14 @@ QString DownloadDispatcher::reasonLine(const QString &english, const QString &ge
     return m_texts.pick(QStringLiteral("Reason: ") + english, QStringLiteral("Grund: ") + german);
 }
 
-QString DownloadDispatcher::LocalFileReason(const QString &localFile, qint64 expectedSize) const
+QString DownloadDispatcher::LocalFileReason(const QString &localFile, qint64 expectedSize,
+                                            StoredDumpWriter::Failure failure) const
 {
-    // The transfer's temporary file is gone by now; a disk that still has no
-    // room for the whole dump is what made the write fail.
+    // The writer knows a full disk; otherwise a disk that still has no room
+    // for the whole dump is what made the write fail.
     const QStorageInfo volume(QFileInfo(localFile).absolutePath());
-    if (volume.isValid() && volume.bytesAvailable() <= expectedSize + 64 * 1024)
+    if (failure == StoredDumpWriter::Failure::DiskFull
+        || (volume.isValid() && volume.bytesAvailable() <= expectedSize + 64 * 1024))
         return reasonLine(QStringLiteral("disk full - %1 could not be written").arg(localFile),
                           QStringLiteral("Datenträger voll - %1 konnte nicht geschrieben werden").arg(localFile));
     return reasonLine(QStringLiteral("the local file %1 could not be written").arg(localFile),
@@ -206,7 +208,7 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
         m_reason = StaleDumpText();
         break;
     case FtpFailure::LocalFile:
-        m_reason = LocalFileReason(localFile, qMax(result.listedSize, result.received));
+        m_reason = LocalFileReason(localFile, qMax(result.listedSize, result.received), result.storeFailure);
         break;
     case FtpFailure::Transfer:
         m_reason = TransferReason(result.received, result.curlCode);
@@ -249,7 +251,7 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
                               QStringLiteral("der Server antwortete mit HTTP-Status %1").arg(result.status));
         break;
     case HttpFailure::LocalFile:
-        m_reason = LocalFileReason(request.localFile, result.received);
+        m_reason = LocalFileReason(request.localFile, result.received, result.storeFailure);
         break;
     case HttpFailure::Transfer:
         if (result.received == 0

@@ -4,6 +4,7 @@
 
 #include "retrieval/RetrievalOptions.h"
 #include "retrieval/Retriever.h"
+#include "storage/StoredDumpWriter.h"
 
 class Clock;
 class LanguageTexts;
@@ -51,7 +52,7 @@ public:
 
 private:
     // The reason line for a file that could not be stored locally.
-    QString LocalFileReason(const QString &localFile, qint64 expectedSize) const;
+    QString LocalFileReason(const QString &localFile, qint64 expectedSize, StoredDumpWriter::Failure failure) const;
     // A transfer that broke off, or never began.
     QString TransferReason(qint64 received, int curlCode) const;
     QString reasonLine(const QString &english, const QString &german) const;

@@ -1,12 +1,11 @@
 #include "retrieval/FtpTransfer.h"
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QUrl>
 
 #include "retrieval/CurlSupport.h"
-#include "retrieval/DumpCompletion.h"
 #include "retrieval/DumpFreshness.h"
+#include "storage/StoredDumpWriter.h"
 
 namespace {
 
@@ -27,10 +26,9 @@ int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *userData)
 }
 
 struct DownloadSink {
-    QSaveFile *file = nullptr;
+    StoredDumpWriter *out = nullptr;
     FtpBlockProgress *progress = nullptr;
     FtpTransferObserver *observer = nullptr;
-    DumpCompletionCheck completion;
     qint64 received = 0;
     bool writeFailed = false;
 };
@@ -45,11 +43,10 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
     const qint64 length = qint64(size * count);
-    if (sink->file->write(data, length) != length) {
+    if (!sink->out->write(data, length)) {
         sink->writeFailed = true;
         return 0;  // anything short of length makes libcurl abort the transfer
     }
-    sink->completion.add(data, length);
     sink->received += length;
     for (const FtpProgressStep &step : sink->progress->add(length))
         sink->observer->transferProgress(step);
@@ -202,16 +199,17 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
     curl_easy_setopt(h, CURLOPT_FILETIME, 0L);
 
-    QSaveFile file(request.localFile);
-    if (request.localFile.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+    StoredDumpWriter out;
+    if (request.localFile.isEmpty() || !out.open(request.localFile)) {
         result.failure = FtpFailure::LocalFile;
-        result.detail = file.errorString();
+        result.storeFailure = out.failure();
+        result.detail = out.errorString();
         return result;
     }
 
     FtpBlockProgress progress(listed < 0 ? 0 : listed);
     DownloadSink sink;
-    sink.file = &file;
+    sink.out = &out;
     sink.progress = &progress;
     sink.observer = &observer;
     observer.transferStarted();
@@ -241,14 +239,16 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     result.received = sink.received;
 
     if (code != CURLE_OK) {
-        if (sink.writeFailed)
+        if (sink.writeFailed) {
             result.failure = FtpFailure::LocalFile;
-        else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE))
+            result.storeFailure = out.failure();
+        } else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE)) {
             result.failure = FtpFailure::OpenRemote;
-        else
+        } else {
             result.failure = FtpFailure::Transfer;
+        }
         result.curlCode = code;
-        result.detail = QString::fromUtf8(errorText);
+        result.detail = sink.writeFailed ? out.errorString() : QString::fromUtf8(errorText);
         observer.transferEnded();
         return result;  // file is discarded: the earlier backup stays
     }
@@ -262,14 +262,15 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     for (const FtpProgressStep &step : progress.finish())
         observer.transferProgress(step);
 
-    if (request.requireCompletedDump && !sink.completion.completed()) {
+    // Neither an incomplete nor a stale dump is committed: the previous backup stays.
+    if (request.requireCompletedDump && !out.completed()) {
         result.failure = FtpFailure::IncompleteDump;
     } else if (DumpFreshness::IsStale(request.runStart, fileTime,
-                                      DumpFreshness::CompletionTime(sink.completion.tail()))) {
+                                      DumpFreshness::CompletionTime(out.receivedTail()))) {
         result.failure = FtpFailure::StaleDump;
-    } else if (!file.commit()) {
+    } else if ((result.storeFailure = out.commit(request.requireCompletedDump)) != StoredDumpWriter::Failure::None) {
         result.failure = FtpFailure::LocalFile;
-        result.detail = file.errorString();
+        result.detail = out.errorString();
     }
     observer.transferEnded();
     return result;

@@ -5,6 +5,7 @@
 
 #include "retrieval/RetrievalOptions.h"
 #include "retrieval/TransferProgress.h"
+#include "storage/StoredDumpWriter.h"
 
 // What an FTP transfer shows while it runs. Called on the transfer's thread.
 class FtpTransferObserver {
@@ -51,6 +52,7 @@ struct FtpTransferResult {
     qint64 received = 0;
     bool retriedPassive = false;
     int curlCode = 0;        // libcurl's code of the failed step
+    StoredDumpWriter::Failure storeFailure = StoredDumpWriter::Failure::None;  // why LocalFile
     QString detail;          // libcurl's message, for diagnostics
 };
 

@@ -1,17 +1,14 @@
 #include "retrieval/HttpTransfer.h"
 
-#include <QSaveFile>
-
 #include "retrieval/CurlSupport.h"
-#include "retrieval/DumpCompletion.h"
 #include "retrieval/DumpFreshness.h"
+#include "storage/StoredDumpWriter.h"
 
 namespace {
 
 struct DownloadSink {
-    QSaveFile *file = nullptr;
+    StoredDumpWriter *out = nullptr;
     HttpTransferObserver *observer = nullptr;
-    DumpCompletionCheck completion;
     qint64 received = 0;
     bool writeFailed = false;
     curl_off_t shownNow = -1;
@@ -22,11 +19,10 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
     const qint64 length = qint64(size * count);
-    if (sink->file->write(data, length) != length) {
+    if (!sink->out->write(data, length)) {
         sink->writeFailed = true;
         return 0;
     }
-    sink->completion.add(data, length);
     sink->received += length;
     return size * count;
 }
@@ -56,10 +52,11 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     }
     CURL *h = easy.get();
 
-    QSaveFile file(request.localFile);
-    if (request.localFile.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+    StoredDumpWriter out;
+    if (request.localFile.isEmpty() || !out.open(request.localFile)) {
         result.failure = HttpFailure::LocalFile;
-        result.detail = file.errorString();
+        result.storeFailure = out.failure();
+        result.detail = out.errorString();
         return result;
     }
 
@@ -67,7 +64,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     const QByteArray caFile = request.options.caCertificateFile.toLocal8Bit();
     char errorText[CURL_ERROR_SIZE] = {};
     DownloadSink sink;
-    sink.file = &file;
+    sink.out = &out;
     sink.observer = &observer;
     const RetrievalOptions &o = request.options;
 
@@ -112,31 +109,36 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     result.detail = QString::fromUtf8(errorText);
 
     if (code != CURLE_OK) {
-        if (sink.writeFailed)
+        if (sink.writeFailed) {
             result.failure = HttpFailure::LocalFile;
-        else if (code == CURLE_HTTP_RETURNED_ERROR)
+            result.storeFailure = out.failure();
+            result.detail = out.errorString();
+        } else if (code == CURLE_HTTP_RETURNED_ERROR) {
             result.failure = HttpFailure::HttpStatus;
-        else
+        } else {
             result.failure = HttpFailure::Transfer;
+        }
         return result;
     }
     if (result.status < 200 || result.status > 299) {
         result.failure = HttpFailure::HttpStatus;
         return result;
     }
-    if (request.requireCompletedDump && !sink.completion.completed()) {
+    // Neither an incomplete nor a stale dump is committed: the previous backup stays.
+    if (request.requireCompletedDump && !out.completed()) {
         result.failure = HttpFailure::IncompleteDump;
         return result;
     }
     curl_off_t fileTime = -1;
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
-    if (DumpFreshness::IsStale(request.runStart, fileTime, DumpFreshness::CompletionTime(sink.completion.tail()))) {
+    if (DumpFreshness::IsStale(request.runStart, fileTime, DumpFreshness::CompletionTime(out.receivedTail()))) {
         result.failure = HttpFailure::StaleDump;
         return result;
     }
-    if (!file.commit()) {
+    result.storeFailure = out.commit(request.requireCompletedDump);
+    if (result.storeFailure != StoredDumpWriter::Failure::None) {
         result.failure = HttpFailure::LocalFile;
-        result.detail = file.errorString();
+        result.detail = out.errorString();
     }
     return result;
 }

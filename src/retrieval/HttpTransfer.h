@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "retrieval/RetrievalOptions.h"
+#include "storage/StoredDumpWriter.h"
 
 // What an HTTP transfer shows while it runs. Called on the transfer's thread.
 class HttpTransferObserver {
@@ -37,6 +38,7 @@ struct HttpTransferResult {
     long status = 0;
     qint64 received = 0;
     int curlCode = 0;  // libcurl's code of a failed transfer
+    StoredDumpWriter::Failure storeFailure = StoredDumpWriter::Failure::None;  // why LocalFile
     QString detail;  // libcurl's message, for diagnostics
 };
 

@@ -15,6 +15,7 @@
 #include "retrieval/TransferProgress.h"
 #include "retrieval/WindowThreadRelay.h"
 #include "shell/LanguageTexts.h"
+#include "storage/RetentionSweeper.h"
 #include "tasks/BackupTask.h"
 
 namespace {
@@ -143,15 +144,37 @@ bool DownloadDispatcher::RetrieveBackupFile(const BackupTask &task, const QDateT
 {
     // A copy: the current task may be reloaded while the transfer runs.
     const BackupTask t = task;
-    if (t.usesHttp())
-        return DownloadPerHttp(t, runStart);
-    return DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile,
-                          LocalTargetFile(t), runStart);
+    const bool stored = t.usesHttp()
+        ? DownloadPerHttp(t, runStart)
+        : DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile, LocalTargetFile(t),
+                         runStart, StoreOptions::ForTask(t));
+    if (stored)
+        RemoveOldBackups(t);
+    return stored;
+}
+
+void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
+{
+    if (!task.subdirectory)
+        return;  // without day subdirectories the copies rotate as they are stored
+    const RetentionPolicy policy {task.keepdaily, task.keepweekly, task.keepmonthly};
+    const QDate today = m_clock.now().date();
+    const QString storedName = StoredFileName(task.backupfile, task.compress);
+    const int removed = SweepOldBackups(task.localdir, storedName, policy, today,
+                                        ::LocalTargetDirectory(task, today) + storedName);
+    if (removed > 0)
+        m_log.AddStatus(OldBackupsRemovedText(removed));
+}
+
+QString DownloadDispatcher::OldBackupsRemovedText(int count) const
+{
+    return m_texts.pick(QStringLiteral("%1 old backups removed"), QStringLiteral("%1 alte Backups entfernt")).arg(count);
 }
 
 bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                                        const QString &localFile, const QDateTime &runStart)
+                                        const QString &localFile, const QDateTime &runStart,
+                                        const StoreOptions &store)
 {
     m_reason.clear();
     FtpTransferRequest request;
@@ -163,6 +186,7 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.remoteFile = remoteFile;
     request.localFile = localFile;
     request.runStart = runStart;
+    request.store = store;
     request.options = m_options;
 
     WindowThreadRelay relay;
@@ -224,6 +248,7 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
     request.url = task.httpath + task.backupfile;
     request.localFile = LocalTargetFile(task);
     request.runStart = runStart;
+    request.store = StoreOptions::ForTask(task);
     request.options = m_options;
 
     WindowThreadRelay relay;

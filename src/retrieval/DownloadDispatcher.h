@@ -28,7 +28,8 @@ public:
     // to the host's ProgressBar1 and status caption.
     bool DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                        const QString &localFile, const QDateTime &runStart = QDateTime());
+                        const QString &localFile, const QDateTime &runStart = QDateTime(),
+                        const StoreOptions &store = {});
     // The HTTP retrieval of the task's httpath + backupfile into its local
     // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
     bool DownloadPerHttp(const BackupTask &task, const QDateTime &runStart = QDateTime());
@@ -49,8 +50,12 @@ public:
     QString IncompleteDumpText(const QString &file) const;
     QString PassiveRetryText() const;
     QString StaleDumpText() const;
+    // "N old backups removed", in the current language.
+    QString OldBackupsRemovedText(int count) const;
 
 private:
+    // After a stored download: the task's backups its keep counts no longer cover.
+    void RemoveOldBackups(const BackupTask &task);
     // The reason line for a file that could not be stored locally.
     QString LocalFileReason(const QString &localFile, qint64 expectedSize, StoredDumpWriter::Failure failure) const;
     // A transfer that broke off, or never began.

@@ -200,7 +200,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_setopt(h, CURLOPT_FILETIME, 0L);
 
     StoredDumpWriter out;
-    if (request.localFile.isEmpty() || !out.open(request.localFile)) {
+    if (request.localFile.isEmpty() || !out.open(request.localFile, request.store)) {
         result.failure = FtpFailure::LocalFile;
         result.storeFailure = out.failure();
         result.detail = out.errorString();

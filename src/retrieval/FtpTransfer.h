@@ -25,6 +25,7 @@ struct FtpTransferRequest {
     QString remoteDir;     // empty: stay in the login directory
     QString remoteFile;
     QString localFile;     // replaced only by a complete, accepted download
+    StoreOptions store;    // compression suffix appended to localFile
     bool requireCompletedDump = true;
     // Start of the run the dump was made for: an older file is refused.
     // Invalid: whatever the host holds is wanted (manual download).

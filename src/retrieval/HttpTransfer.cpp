@@ -53,7 +53,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     CURL *h = easy.get();
 
     StoredDumpWriter out;
-    if (request.localFile.isEmpty() || !out.open(request.localFile)) {
+    if (request.localFile.isEmpty() || !out.open(request.localFile, request.store)) {
         result.failure = HttpFailure::LocalFile;
         result.storeFailure = out.failure();
         result.detail = out.errorString();

@@ -17,6 +17,7 @@ public:
 struct HttpTransferRequest {
     QString url;           // used as it stands: the task's prefix and file name
     QString localFile;     // replaced only by a complete, accepted download
+    StoreOptions store;    // compression suffix appended to localFile
     bool requireCompletedDump = true;
     // Start of the run the dump was made for: an older file is refused.
     // Invalid: whatever the host holds is wanted (manual download).

@@ -1,5 +1,19 @@
 #include "storage/StoredDumpWriter.h"
 
+#include <QFileInfo>
+
+#include "storage/BackupRotation.h"
+#include "tasks/BackupTask.h"
+
+StoreOptions StoreOptions::ForTask(const BackupTask &task)
+{
+    StoreOptions options;
+    options.compression = CompressionFromSetting(task.compress);
+    if (!task.subdirectory && task.keepdaily > 1)
+        options.rotatedCopies = task.keepdaily - 1;
+    return options;
+}
+
 bool StoredDumpWriter::fail(Failure failure, const DurableFile &file)
 {
     if (failure == Failure::WriteError && file.diskFull())
@@ -9,17 +23,33 @@ bool StoredDumpWriter::fail(Failure failure, const DurableFile &file)
     return false;
 }
 
-bool StoredDumpWriter::open(const QString &targetPath)
+bool StoredDumpWriter::open(const QString &targetPath, Compression compression, int rotatedCopies)
 {
     abort();
-    m_target = targetPath;
+    m_stored = targetPath + CompressionSuffix(compression);
+    m_rotatedCopies = qMax(0, rotatedCopies);
     m_received = 0;
+    m_storedBytes = 0;
     m_completion.reset();
+    m_hash.reset();
+    m_sha256Hex.clear();
     m_failure = Failure::None;
     m_error.clear();
-    m_file = std::make_unique<DurableFile>(targetPath);
-    if (!m_file->open())
+    m_compressor = StreamCompressor::create(compression);
+    m_file = std::make_unique<DurableFile>(m_stored);
+    if (targetPath.isEmpty() || !m_file->open())
         return fail(m_file->diskFull() ? Failure::DiskFull : Failure::CannotCreate, *m_file);
+    return true;
+}
+
+bool StoredDumpWriter::store(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return true;
+    if (!m_file->write(bytes))
+        return fail(Failure::WriteError, *m_file);
+    m_hash.addData(bytes);
+    m_storedBytes += bytes.size();
     return true;
 }
 
@@ -27,30 +57,76 @@ bool StoredDumpWriter::write(const char *data, qint64 size)
 {
     if (!m_file || m_failure != Failure::None)
         return false;
-    if (!m_file->write(data, size))
-        return fail(Failure::WriteError, *m_file);
+    if (m_compressor) {
+        m_buffer.clear();
+        if (!m_compressor->feed(data, size, m_buffer)) {
+            m_failure = Failure::WriteError;
+            m_error = QStringLiteral("compressor error");
+            return false;
+        }
+        if (!store(m_buffer))
+            return false;
+    } else {
+        if (!m_file->write(data, size))
+            return fail(Failure::WriteError, *m_file);
+        m_hash.addData(QByteArrayView(data, size));
+        m_storedBytes += size;
+    }
     m_completion.add(data, size);
     m_received += size;
     return true;
+}
+
+// Reads the finished file back: what the disk holds must be what was hashed.
+bool StoredDumpWriter::verifyWritten()
+{
+    QFile file(m_file->temporaryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file) || file.size() != m_storedBytes)
+        return false;
+    return hash.result().toHex() == m_sha256Hex;
 }
 
 StoredDumpWriter::Failure StoredDumpWriter::commit(bool requireCompletedDump)
 {
     if (!m_file)
         return m_failure == Failure::None ? Failure::CannotCreate : m_failure;
+    DurableFile sum(m_stored + QStringLiteral(".sha256"));
     if (m_failure == Failure::None) {
-        if (requireCompletedDump && !m_completion.completed())
+        m_buffer.clear();
+        if (requireCompletedDump && !m_completion.completed()) {
             m_failure = Failure::IncompleteDump;
-        else if (!m_file->finish())
+        } else if (m_compressor && !m_compressor->finish(m_buffer)) {
+            m_failure = Failure::WriteError;
+            m_error = QStringLiteral("compressor error");
+        } else if (!store(m_buffer) || !m_file->finish()) {
             fail(Failure::WriteError, *m_file);
-        else if (!m_file->replaceTarget())
+        } else if (m_sha256Hex = m_hash.result().toHex(); !verifyWritten()) {
+            m_failure = Failure::ChecksumMismatch;
+        } else if (!sum.open() || !sum.write(m_sha256Hex + "  " + QFileInfo(m_stored).fileName().toUtf8() + '\n')
+                   || !sum.finish()) {
+            fail(Failure::WriteError, sum);
+        } else if (m_rotatedCopies > 0 && !RotatePreviousCopies(m_stored, m_rotatedCopies)) {
+            m_failure = Failure::CannotReplace;
+            m_error = QStringLiteral("previous copies could not be rotated");
+        } else if (!m_file->replaceTarget()) {
             fail(Failure::CannotReplace, *m_file);
+        } else if (!sum.replaceTarget()) {
+            // The new file is in place; a stale checksum beside it would
+            // claim a mismatch, so it goes.
+            QFile::remove(sum.target());
+            fail(Failure::CannotReplace, sum);
+        }
     }
     m_file.reset();  // removes the temporary file unless it was placed
+    m_compressor.reset();
     return m_failure;
 }
 
 void StoredDumpWriter::abort()
 {
     m_file.reset();
+    m_compressor.reset();
 }

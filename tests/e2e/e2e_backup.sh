@@ -378,7 +378,10 @@ check "HTTP: the fetched file is byte-identical to the host's dump" \
     'cmp "$H/htdocs/dumps/crm-http.sql" "$T/local/shop/$day/crm-http.sql"'
 
 mapfile -t files < <(cd "$T/local" && find . -type f | sort)
-expected_files=("./blog/blog.sql" "./shop/$day/crm-http.sql" "./shop/$day/shop-ftp.sql")
+expected_files=("./blog/blog.sql" "./shop/$day/crm-http.sql" "./shop/$day/crm-http.sql.sha256"
+                "./shop/$day/shop-ftp.sql" "./shop/$day/shop-ftp.sql.sha256")
+check "each stored file's checksum file verifies it" \
+    '(cd "$T/local/shop/$day" && sha256sum --quiet -c crm-http.sql.sha256 shop-ftp.sql.sha256)'
 check "no other file below the local directories (${files[*]})" '[ "${files[*]}" = "${expected_files[*]}" ]'
 check "refused login: the previous backup is intact" 'cmp "$T/blog-before.sql" "$T/local/blog/blog.sql"'
 check "refused login: the previous backup was not rewritten" \

@@ -96,7 +96,7 @@ void FtpRetrievalTest::tenThousandByteExample()
     const QStringList commands = m_server.commands();
     QVERIFY2(usedActiveMode(commands), qPrintable(commands.join(' ')));
     QVERIFY(commands.contains("TYPE"));
-    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 void FtpRetrievalTest::remoteDirectory_data()
@@ -150,7 +150,7 @@ void FtpRetrievalTest::severalMegabytesByteExact()
         QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
     QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
     QVERIFY(!bench.host.calledFromOtherThread);
-    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
@@ -396,7 +396,7 @@ void FtpRetrievalTest::activeModeFallsBackToPassive()
     const QStringList commands = behindRouter.commands();
     QVERIFY2(commands.contains("EPRT") || commands.contains("PORT"), qPrintable(commands.join(' ')));
     QVERIFY2(commands.contains("EPSV") || commands.contains("PASV"), qPrintable(commands.join(' ')));
-    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 void FtpRetrievalTest::dailySubdirectory()
@@ -416,7 +416,7 @@ void FtpRetrievalTest::dailySubdirectory()
     QVERIFY(m_server.putFile("dumps/backup.sql", later));
     QVERIFY(bench.retrieve(task));
     QCOMPARE(ReadAll(bench.local.path() + "/2027-3-5/backup.sql"), later);
-    QCOMPARE(Entries(bench.local.path() + "/2027-3-5"), QStringList{"backup.sql"});
+    QCOMPARE(Entries(bench.local.path() + "/2027-3-5"), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 QTEST_GUILESS_MAIN(FtpRetrievalTest)

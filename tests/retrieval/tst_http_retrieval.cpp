@@ -69,7 +69,7 @@ void HttpRetrievalTest::fetchesWithProgressAndWritesItsLine()
         QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
     QVERIFY(!bench.host.calledFromOtherThread);
     QVERIFY(bench.windowStayedLive);
-    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 void HttpRetrievalTest::prefixIsJoinedUnchanged()

@@ -1,0 +1,67 @@
+#include "storage/RetentionSweeper.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include "retrieval/LocalTarget.h"
+#include "storage/DurableFile.h"
+
+namespace {
+
+bool isPlainFile(const QFileInfo &info)
+{
+    return info.isFile() && !info.isSymLink();
+}
+
+// The date a run would have named this directory after; invalid otherwise.
+QDate dayOfDirectory(const QString &name)
+{
+    const QStringList parts = name.split(QLatin1Char('-'));
+    if (parts.size() != 3)
+        return QDate();
+    const QDate date(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+    return date.isValid() && DailySubdirectoryName(date) == name ? date : QDate();
+}
+
+} // namespace
+
+int SweepOldBackups(const QString &baseDir, const QString &storedName, const RetentionPolicy &policy,
+                    const QDate &today, const QString &justStored)
+{
+    if (policy.keepsEverything() || baseDir.isEmpty() || storedName.isEmpty())
+        return 0;
+    const QString kept = QFileInfo(justStored).absoluteFilePath();
+    QHash<QDate, QString> days;
+    const QFileInfoList entries = QDir(baseDir).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isSymLink())
+            continue;
+        const QDate date = dayOfDirectory(entry.fileName());
+        const QFileInfo stored(QDir(entry.absoluteFilePath()).filePath(storedName));
+        if (date.isValid() && isPlainFile(stored))
+            days.insert(date, entry.absoluteFilePath());
+    }
+
+    int removed = 0;
+    for (const QDate &date : DecideRetention(days.keys(), policy, today).remove) {
+        const QDir day(days.value(date));
+        const QString file = day.filePath(storedName);
+        if (QFileInfo(file).absoluteFilePath() == kept)
+            continue;
+        if (!QFile::remove(file))
+            continue;
+        ++removed;
+        const QFileInfo sum(file + QStringLiteral(".sha256"));
+        if (isPlainFile(sum))
+            QFile::remove(sum.filePath());
+        // Fails while anything else is in it, which is what should happen.
+        if (QDir(baseDir).rmdir(day.dirName()))
+            continue;
+        DurableFile::SyncDirectory(day.absolutePath());
+    }
+    if (removed > 0)
+        DurableFile::SyncDirectory(baseDir);
+    return removed;
+}

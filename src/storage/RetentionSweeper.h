@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include "storage/RetentionPolicy.h"
+
+// Removes a task's old backups from the day subdirectories of its local
+// directory after a successful run. Looks only at subdirectories named the
+// way runs name them (year-month-day, no leading zeros) that hold the task's
+// stored file, and removes from those the policy does not keep exactly that
+// file and its ".sha256"; a day subdirectory left empty goes too. Follows no
+// symbolic links, touches no other name, never the file just stored.
+// Returns how many backups were removed.
+int SweepOldBackups(const QString &baseDir, const QString &storedName, const RetentionPolicy &policy,
+                    const QDate &today, const QString &justStored);

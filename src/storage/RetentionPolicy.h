@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QString>
 
 // How many backups of a task are kept: the newest `daily` backup days, the
 // newest backup of each of the last `weekly` ISO weeks and of each of the
@@ -14,6 +15,12 @@ struct RetentionPolicy {
 
     bool keepsEverything() const { return daily <= 0 && weekly <= 0 && monthly <= 0; }
 };
+
+// In words, for the task editor: what a task with these keep counts keeps.
+// With daily subdirectories the policy ("keeps 7 daily, 4 weekly and 6
+// monthly backups"); without them only keepdaily counts, as the number of
+// copies in all.
+QString DescribeRetention(const RetentionPolicy &policy, bool dailySubdirectories, bool german);
 
 struct RetentionDecision {
     QList<QDate> keep;    // newest first

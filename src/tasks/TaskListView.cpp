@@ -12,6 +12,7 @@
 
 #include "shell/LanguageTexts.h"
 #include "tasks/TargetPath.h"
+#include "storage/StreamCompressor.h"
 #include "tasks/TaskStore.h"
 
 namespace {
@@ -144,7 +145,8 @@ void TaskListView::markSharedTargets(const QList<TaskListEntry> &entries, const 
         const TaskListEntry &e = entries[i];
         if (!e.unreadableKey.isEmpty())
             continue;  // it cannot run, so it overwrites nothing; its row has its own warning
-        const QString target = LocalTargetPath(e.localdir, e.row.backupfile);
+        // The name the file is stored under: compression adds a suffix.
+        const QString target = LocalTargetPath(e.localdir, StoredFileName(e.row.backupfile, e.compress));
         if (target.isEmpty())
             continue;
         // Position i is noted once for every earlier equal target.

@@ -312,6 +312,7 @@ QList<TaskListEntry> TaskStore::ReadTaskList() const
         }
         e.row = {t.run, t.host, t.backupfile, t.backuptime};
         e.localdir = t.localdir;
+        e.compress = t.compress;
         entries.append(e);
     }
     return entries;

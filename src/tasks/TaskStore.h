@@ -31,6 +31,7 @@ struct TaskListEntry {
     QString name;
     TaskRowValues row;
     QString localdir;
+    int compress = 0;
     // The first of these values that is not text, empty when all are; such
     // a value reads as its default, and the task cannot be loaded.
     QString unreadableKey;

@@ -10,18 +10,21 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <iterator>
 
 #include "shell/LanguageTexts.h"
+#include "storage/RetentionPolicy.h"
+#include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
 #include "tasks/TaskTimeEdit.h"
 
 namespace {
 // Geometry of the dialog's design.
 constexpr int kClientWidth = 659;
-constexpr int kClientHeight = 551;
+constexpr int kClientHeight = 645;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;
 constexpr int kFieldX = 168;
@@ -33,6 +36,8 @@ constexpr int kDirectoryWidth = 425;
 constexpr int kAddressWidth = 345;
 constexpr int kTimeWidth = 34;
 constexpr int kListWidth = 81;
+constexpr int kKeepWidth = 52;
+constexpr int kKeepStep = 130;  // a keep count and its unit
 constexpr int kFieldHeight = 21;
 constexpr int kRowStep = 23;
 constexpr int kHeadingStep = 22;
@@ -275,10 +280,44 @@ void Ttaskform::buildWindow()
     const QRect okLink(kClientWidth - 40, kClientHeight - 24, 30, 17);
     ComboBox2Help = addHelp(QStringLiteral("ComboBox2"), kHelpBesideSmallX, r, okLink.left() - 8);
 
+
+    y += kSectionGap;
+    Heading7 = addHeading(7, QString(), y);
+    r = row();
+    ComboBox3Label = addCaption(QStringLiteral("ComboBox3"), QString(), r);
+    ComboBox3 = new QComboBox(this);
+    ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
+    ComboBox3->addItems({QString(), QStringLiteral("gzip"), QStringLiteral("zstd")});
+    ComboBox3->setGeometry(kFieldX, r, kListWidth, kFieldHeight);
+    ComboBox3Help = addHelp(QStringLiteral("ComboBox3"), kHelpBesideSmallX, r);
+    r = row();
+    tkeepdailyLabel = addCaption(QStringLiteral("tkeepdaily"), QString(), r);
+    int x = kFieldX;
+    for (QSpinBox **box : {&tkeepdaily, &tkeepweekly, &tkeepmonthly}) {
+        const QString name = box == &tkeepdaily ? QStringLiteral("tkeepdaily")
+            : box == &tkeepweekly             ? QStringLiteral("tkeepweekly")
+                                              : QStringLiteral("tkeepmonthly");
+        *box = new QSpinBox(this);
+        (*box)->setObjectName(name);
+        (*box)->setRange(0, 9999);
+        (*box)->setGeometry(x, r, kKeepWidth, kFieldHeight);
+        QLabel *unit = addHelp(name, x + kKeepWidth + 4, r, x + kKeepStep - 4);
+        unit->setObjectName(name + QStringLiteral("Unit"));
+        m_keepUnits.append(unit);
+        x += kKeepStep;
+        connect(*box, &QSpinBox::valueChanged, this, &Ttaskform::updateKeepingSummary);
+    }
+    r = row();
+    // Ends short of the "OK" link at the bottom right.
+    tkeepSummary = addHelp(QStringLiteral("tkeepSummary"), kFieldX, r, okLink.left() - 8);
+    tkeepSummary->setObjectName(QStringLiteral("tkeepSummary"));
+    connect(CheckBox1, &QCheckBox::toggled, this, &Ttaskform::updateKeepingSummary);
+
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 
     QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, tsql, tdatabase, tdbuser, tdbpasswd,
-                        tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2};
+                        tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2,
+                        ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -354,11 +393,34 @@ void Ttaskform::TranslateTaskForm(int language)
     ComboBox2Label->setText(pick(QStringLiteral("Download-method"), QStringLiteral("Download-Methode")));
     ComboBox2Help->setText(pick(QStringLiteral("Choose a method zu download the backup-file"),
                                 QStringLiteral("Wählen Sie eine Methode um die Backup-Datei herunterzuladen")));
+    Heading7->setText(pick(QStringLiteral("Stored Backups"), QStringLiteral("Gespeicherte Backups")));
+    ComboBox3Label->setText(pick(QStringLiteral("Compression"), QStringLiteral("Komprimierung")));
+    ComboBox3->setItemText(0, pick(QStringLiteral("none"), QStringLiteral("keine")));
+    ComboBox3Help->setText(pick(QStringLiteral("Stored as .gz or .zst, always with a .sha256 checksum file"),
+                                QStringLiteral("Gespeichert als .gz oder .zst, immer mit Prüfsummendatei .sha256")));
+    setHint(ComboBox3, pick(QStringLiteral("gzip: smaller, readable everywhere\rzstd: faster, often smaller still"),
+                            QStringLiteral("gzip: kleiner, überall lesbar\rzstd: schneller, oft noch kleiner")));
+    tkeepdailyLabel->setText(pick(QStringLiteral("Keep Backups"), QStringLiteral("Backups behalten")));
+    const QString units[] = {pick(QStringLiteral("daily"), QStringLiteral("tägliche")),
+                             pick(QStringLiteral("weekly"), QStringLiteral("wöchentliche")),
+                             pick(QStringLiteral("monthly"), QStringLiteral("monatliche"))};
+    for (int i = 0; i < m_keepUnits.size(); ++i)
+        m_keepUnits[i]->setText(units[i]);
+    const QString keepHint = pick(
+        QStringLiteral("0 in all three keeps every backup.\rWithout daily subdirectories the daily count is the number "
+                       "of copies:\rthe latest as the file name, older ones as .1, .2 ..."),
+        QStringLiteral("0 in allen dreien behält jedes Backup.\rOhne tägliche Unterverzeichnisse ist die tägliche Zahl "
+                       "die Anzahl der Kopien:\rdie neueste unter dem Dateinamen, ältere als .1, .2 ..."));
+    for (QSpinBox *box : {tkeepdaily, tkeepweekly, tkeepmonthly})
+        setHint(box, keepHint);
+    setHint(tkeepdailyLabel, keepHint);
     m_captionLanguage = language;
+    updateKeepingSummary();
 
     for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
         const QString name = label->objectName();
-        if (name.endsWith(QLatin1String("Label")) || name.endsWith(QLatin1String("Help")))
+        if (name.endsWith(QLatin1String("Label")) || name.endsWith(QLatin1String("Help"))
+            || name.endsWith(QLatin1String("Unit")))
             fitToWidth(label, font());
     }
 }
@@ -382,6 +444,25 @@ void Ttaskform::setTask(const BackupTask &task)
     ComboBox1->setCurrentIndex(task.run == 1 ? 1 : 0);
     CheckBox1->setChecked(task.subdirectory);
     ComboBox2->setCurrentIndex(task.method != 0 ? 1 : 0);
+    ComboBox3->setCurrentIndex(int(CompressionFromSetting(task.compress)));
+    tkeepdaily->setValue(task.keepdaily);
+    tkeepweekly->setValue(task.keepweekly);
+    tkeepmonthly->setValue(task.keepmonthly);
+    updateKeepingSummary();
+}
+
+void Ttaskform::updateKeepingSummary()
+{
+    // Weekly and monthly counts apply to day subdirectories only.
+    const bool days = CheckBox1->isChecked();
+    tkeepweekly->setEnabled(days);
+    tkeepmonthly->setEnabled(days);
+    m_keepUnits[1]->setEnabled(days);
+    m_keepUnits[2]->setEnabled(days);
+    const RetentionPolicy policy {tkeepdaily->value(), days ? tkeepweekly->value() : 0,
+                                  days ? tkeepmonthly->value() : 0};
+    tkeepSummary->setText(DescribeRetention(policy, days, m_captionLanguage == 1));
+    fitToWidth(tkeepSummary, font());
 }
 
 BackupTask Ttaskform::task() const
@@ -404,6 +485,10 @@ BackupTask Ttaskform::task() const
     t.run = ComboBox1->currentIndex();
     t.subdirectory = CheckBox1->isChecked();
     t.method = ComboBox2->currentIndex();
+    t.compress = ComboBox3->currentIndex();
+    t.keepdaily = tkeepdaily->value();
+    t.keepweekly = tkeepweekly->value();
+    t.keepmonthly = tkeepmonthly->value();
     return t;
 }
 

@@ -12,6 +12,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class TaskTimeEdit;
 
 // The task editor: a modal dialog over a copy of one task. Created once and
@@ -62,6 +63,8 @@ private:
     QPushButton *addLink(const QString &name, const QString &text, const QRect &geometry);
     void normalise(QLineEdit *edit);
     void showError(const QString &text);
+    // Enables the keep counts that apply and says in words what they keep.
+    void updateKeepingSummary();
 
     const LanguageTexts &m_language;
     int m_captionLanguage = 0;
@@ -83,6 +86,10 @@ private:
     QComboBox *ComboBox1 = nullptr;
     QCheckBox *CheckBox1 = nullptr;
     QComboBox *ComboBox2 = nullptr;
+    QComboBox *ComboBox3 = nullptr;  // compression
+    QSpinBox *tkeepdaily = nullptr;
+    QSpinBox *tkeepweekly = nullptr;
+    QSpinBox *tkeepmonthly = nullptr;
     QPushButton *SpeedButton1 = nullptr;
     QPushButton *SpeedButton2 = nullptr;
 
@@ -99,4 +106,8 @@ private:
            *tbkfileHelp = nullptr, *tinetpathHelp = nullptr, *ttimeHelp = nullptr,
            *ComboBox1Help = nullptr, *ComboBox2Help = nullptr;
     QLabel *Heading6 = nullptr;
+    QLabel *Heading7 = nullptr;
+    QLabel *ComboBox3Label = nullptr, *ComboBox3Help = nullptr, *tkeepdailyLabel = nullptr,
+           *tkeepSummary = nullptr;
+    QList<QLabel *> m_keepUnits;  // "daily", "weekly", "monthly" beside the counts
 };

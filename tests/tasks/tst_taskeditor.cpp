@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QSpinBox>
 
 #include "ModalDriver.h"
 #include "shell/LanguageTexts.h"
@@ -99,7 +100,7 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 551));
+        QCOMPARE(m_form->size(), QSize(659, 645));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
@@ -107,7 +108,7 @@ private slots:
             {"ttname", 129}, {"tHost", 129}, {"tuser", 129}, {"tpassword", 129}, {"tftpdir", 129},
             {"tsql", 129}, {"tdatabase", 129}, {"tdbuser", 129}, {"tdbpasswd", 129}, {"tbkfile", 129},
             {"trdir", 425}, {"tdir", 425}, {"tinetpath", 345}, {"ttime", -34}, {"ComboBox1", 81},
-            {"CheckBox1", -1}, {"ComboBox2", 81},
+            {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52},
         };
         int previousY = -1;
         for (const Expect &e : fields) {
@@ -127,6 +128,9 @@ private slots:
             QCOMPARE(m_form->focusWidget(), w);
             QTest::keyClick(w, Qt::Key_Tab);
         }
+        // The weekly and monthly counts, where they apply.
+        while (m_form->focusWidget() != field<QWidget>("ttname") && m_form->focusWidget()->objectName().startsWith("tkeep"))
+            QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
         QCOMPARE(m_form->focusWidget(), field<QWidget>("ttname"));
         const std::pair<const char *, int> helps[] = {
             {"ttnameHelp", 304}, {"tHostHelp", 304}, {"tbkfileHelp", 304}, {"tinetpathHelp", 520},
@@ -144,7 +148,7 @@ private slots:
                          qPrintable(a->objectName() + QStringLiteral(" / ") + b->objectName()));
         }
         QCOMPARE(QTest::toString(field<QLabel>("Heading1")->text()), QTest::toString(QStringLiteral("Taskname")));
-        for (int i = 1; i <= 6; ++i)
+        for (int i = 1; i <= 7; ++i)
             QVERIFY(m_form->findChild<QFrame *>(QStringLiteral("Rule%1").arg(i)));
 
         for (const char *masked : {"tuser", "tpassword", "tdbuser", "tdbpasswd"}) {
@@ -238,6 +242,10 @@ private slots:
         t.run = 1;
         t.subdirectory = true;
         t.method = 1;
+        t.compress = 2;
+        t.keepdaily = 7;
+        t.keepweekly = 4;
+        t.keepmonthly = 6;
         m_form->setTask(t);
         QCOMPARE(m_form->task(), t);
         QCOMPARE(time()->displayText(), QStringLiteral("_9:30"));
@@ -249,6 +257,35 @@ private slots:
         m_form->setTask(t);
         QCOMPARE(field<QComboBox>("ComboBox1")->currentText(), QStringLiteral("inactive"));
         QCOMPARE(field<QComboBox>("ComboBox2")->currentText(), QStringLiteral("HTTP"));
+    }
+
+    void keepCountsApplyAndAreSaidInWords()
+    {
+        BackupTask t = complete();
+        t.subdirectory = false;
+        t.keepdaily = 3;
+        t.keepweekly = 4;
+        m_form->setTask(t);
+        auto summary = [this] { return field<QLabel>("tkeepSummary")->text(); };
+        QVERIFY(field<QWidget>("tkeepdaily")->isEnabled());
+        QVERIFY(!field<QWidget>("tkeepweekly")->isEnabled());
+        QVERIFY(!field<QWidget>("tkeepmonthly")->isEnabled());
+        QCOMPARE(summary(), QStringLiteral("keeps the latest backup and 2 older copies"));
+
+        field<QCheckBox>("CheckBox1")->setChecked(true);
+        QVERIFY(field<QWidget>("tkeepweekly")->isEnabled());
+        field<QSpinBox>("tkeepdaily")->setValue(7);
+        field<QSpinBox>("tkeepmonthly")->setValue(6);
+        QCOMPARE(summary(), QStringLiteral("keeps 7 daily, 4 weekly and 6 monthly backups"));
+        m_form->TranslateTaskForm(1);
+        QCOMPARE(summary(), QStringLiteral("behält 7 tägliche, 4 wöchentliche und 6 monatliche Backups"));
+        QCOMPARE(field<QComboBox>("ComboBox3")->itemText(0), QStringLiteral("keine"));
+        for (const char *count : {"tkeepdaily", "tkeepweekly", "tkeepmonthly"})
+            field<QSpinBox>(count)->setValue(0);
+        QCOMPARE(summary(), QStringLiteral("behält alle Backups"));
+        m_form->TranslateTaskForm(0);
+        field<QSpinBox>("tkeepweekly")->setValue(1);
+        QCOMPARE(summary(), QStringLiteral("keeps 1 weekly backup"));
     }
 
     void checkOnOkListsMissingCaptions_data()

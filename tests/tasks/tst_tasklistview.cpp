@@ -53,9 +53,10 @@ private:
     TaskStore store() const { return TaskStore(m_ini); }
 
     void addTask(const QString &name, int run, const QString &localdir, const QString &backupfile,
-                 const QString &host = QString(), const QString &time = QStringLiteral("12:00"))
+                 const QString &host = QString(), const QString &time = QStringLiteral("12:00"), int compress = 0)
     {
         BackupTask t = BackupTask::withDefaults(name);
+        t.compress = compress;
         t.run = run;
         t.localdir = localdir;
         t.backupfile = backupfile;
@@ -360,6 +361,21 @@ private slots:
             QCOMPARE(view.rowMessage(i), marked.contains(i) ? kWarningEn : QString());
         if (!marked.isEmpty())
             QCOMPARE(reportOf(view)->model()->index(marked.first(), 0).data(Qt::ForegroundRole).value<QColor>(), kRed);
+    }
+
+    void sharedTargetsCompareStoredNames()
+    {
+        // Compression is part of the name the file is stored under.
+        const QString noon = QStringLiteral("12:00");
+        addTask(QStringLiteral("A plain"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"), QString(), noon, 0);
+        addTask(QStringLiteral("B gzip"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"), QString(), noon, 1);
+        addTask(QStringLiteral("C zstd"), 1, QStringLiteral("/b"), QStringLiteral("x.sql"), QString(), noon, 2);
+        addTask(QStringLiteral("D named .gz"), 1, QStringLiteral("/b"), QStringLiteral("x.sql.gz"), QString(), noon, 0);
+        TaskListView view;
+        QVERIFY(view.RefreshTaskList(store(), m_english));
+        QCOMPARE(view.rowMessage(1), QString());
+        QCOMPARE(view.rowMessage(2), QString());
+        QCOMPARE(view.rowMessage(3), kWarningEn);
     }
 
     void sharedTargetWarningFollowsTheLanguage()

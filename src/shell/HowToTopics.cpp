@@ -74,6 +74,38 @@ const Topic *topics()
                          "[die ersten zwei Buchstaben Ihrer Domain einsetzen, z. B. mu für musterseite.example]/"
                          "[Ihren vollständigen Domainnamen mit www. einsetzen, z. B. www.musterseite.example]/htdocs/\""),
           QStringLiteral("Datenbank-Server: sqlhost.kestelwerk.example")}},
+
+        {QStringLiteral("Compression, checksums and keeping backups"),
+         QStringLiteral("Komprimierung, Prüfsummen und Aufbewahrung"),
+         {QStringLiteral("Choose a compression under \"Stored Backups\" in the \"Task.Parameter\"-window: \"gzip\" "
+                         "stores the backup-file as NAME.gz, \"zstd\" as NAME.zst. The file is compressed while it is "
+                         "downloaded. Open it with zcat, gzip -d, zstdcat or zstd -d; files stored earlier stay as "
+                         "they are."),
+          QStringLiteral("Beside every backup-file lies a checksum file NAME.sha256. To check a backup, run "
+                         "\"sha256sum -c NAME.sha256\" in its directory. A backup whose checksum does not match "
+                         "what was written is not kept, and the run counts as failed."),
+          QStringLiteral("With \"Create daily Backup-Subdirectories\" the three keep counts decide how long backups "
+                         "stay: the newest daily ones, the newest of each week and the newest of each month. After "
+                         "every successful run older backup-files of this task (and their checksum files) are "
+                         "deleted, and the protocol says how many. Other files are never touched. 0 in all three "
+                         "keeps every backup."),
+          QStringLiteral("Without daily subdirectories the daily count says how many copies are kept: the latest "
+                         "under the file name, the older ones as NAME.1, NAME.2 and so on.")},
+         {QStringLiteral("Wählen Sie unter \"Gespeicherte Backups\" im \"Task.Parameter\"-Fenster eine "
+                         "Komprimierung: \"gzip\" speichert die Backup-Datei als NAME.gz, \"zstd\" als NAME.zst. "
+                         "Die Datei wird schon beim Herunterladen komprimiert. Öffnen Sie sie mit zcat, gzip -d, "
+                         "zstdcat oder zstd -d; früher gespeicherte Dateien bleiben, wie sie sind."),
+          QStringLiteral("Neben jeder Backup-Datei liegt eine Prüfsummendatei NAME.sha256. Um ein Backup zu prüfen, "
+                         "rufen Sie in seinem Verzeichnis \"sha256sum -c NAME.sha256\" auf. Ein Backup, dessen "
+                         "Prüfsumme nicht zum Geschriebenen passt, wird nicht behalten, und der Lauf gilt als "
+                         "gescheitert."),
+          QStringLiteral("Mit \"Erzeuge tägliche Unterverzeichnisse\" bestimmen die drei Zahlen, wie lange Backups "
+                         "bleiben: die neuesten täglichen, das neueste jeder Woche und das neueste jedes Monats. Nach "
+                         "jedem erfolgreichen Lauf werden ältere Backup-Dateien dieses Tasks (und ihre "
+                         "Prüfsummendateien) gelöscht, und das Protokoll nennt ihre Anzahl. Andere Dateien werden nie "
+                         "berührt. 0 in allen dreien behält jedes Backup."),
+          QStringLiteral("Ohne tägliche Unterverzeichnisse sagt die tägliche Zahl, wie viele Kopien bleiben: die "
+                         "neueste unter dem Dateinamen, ältere als NAME.1, NAME.2 und so weiter.")}},
     };
     return table;
 }

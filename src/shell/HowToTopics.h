@@ -3,13 +3,13 @@
 #include <QString>
 #include <QStringList>
 
-// The built-in instructions of the How-To window: five topics, each in
+// The built-in instructions of the How-To window: six topics, each in
 // English and German.
 namespace HowToTopics {
 
-constexpr int Count = 5;
+constexpr int Count = 6;
 
-// The five titles in index order.
+// The titles in index order.
 QStringList titles(bool german);
 // The topic's text: numbered steps, "1)" on a line of its own, then the step,
 // an empty line between steps; lines separated by a single carriage return,

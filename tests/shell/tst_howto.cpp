@@ -62,9 +62,9 @@ private slots:
     {
         for (bool german : {false, true}) {
             const QStringList titles = HowToTopics::titles(german);
-            QCOMPARE(titles.size(), 5);
+            QCOMPARE(titles.size(), 6);
             QCOMPARE(titles.mid(0, 4), german ? GermanTitles : EnglishTitles);
-            for (int i = 0; i < 5; ++i) {
+            for (int i = 0; i < 6; ++i) {
                 const QString t = HowToTopics::text(i, german);
                 QVERIFY(!t.contains(QChar(10)));
                 QVERIFY(t.startsWith(QStringLiteral("1)\r")));
@@ -93,7 +93,9 @@ private slots:
                                 "button) of the \"Back-Parameter\"-Listing.\r\r2)\rEdit the the name of the backup-task "
                                 "in the \"Task.Parameter\"-window.\r\r3)\rClick \"OK\" in the \"Task.Parameter\"-window "
                                 "to apply the changes and save this duplicated task."));
-        QCOMPARE(HowToTopics::text(5, false), QString());
+        QVERIFY(HowToTopics::text(5, false).contains(QStringLiteral("sha256sum -c NAME.sha256")));
+        QVERIFY(HowToTopics::text(5, true).contains(QStringLiteral("NAME.1, NAME.2")));
+        QCOMPARE(HowToTopics::text(6, false), QString());
         QCOMPARE(HowToTopics::text(-1, true), QString());
     }
 

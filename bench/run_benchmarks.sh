@@ -64,6 +64,70 @@ make_dump() {  # make_dump FILE MIB: random bytes ending in mysqldump's completi
     head -c $(($2 * 1024 * 1024 - ${#tail} - 2)) /dev/urandom >"$1"
     printf '\n%s\n' "$tail" >>"$1"
 }
+# make_text_dump FILE MIB: SQL text of varied rows, so compression has something to do
+make_text_dump() {
+    awk -v size=$(($2 * 1024 * 1024 - 64)) 'BEGIN {
+        srand(7)
+        while (n < size) {
+            line = sprintf("INSERT INTO `orders` VALUES (%d,%d,\x27customer-%d\x27,%.2f,\x272026-%02d-%02d\x27);\n",
+                           i++, int(rand() * 100000), int(rand() * 50000), rand() * 1000,
+                           1 + int(rand() * 12), 1 + int(rand() * 28))
+            printf "%s", line
+            n += length(line)
+        }
+        print "-- Dump completed on 2026-12-08 10:00:00"
+    }' >"$1"
+}
+
+# compressed_runs: the program storing the text dump as gzip and zstd (over
+# HTTP), beside gzip -6 and zstd -3 of the same file; one round each.
+compressed_runs() {
+    note "compressed: ${SIZE_MIB} MiB of SQL text stored as gzip and zstd, beside gzip -6 and zstd -3"
+    make_text_dump "$W/srv/text.sql" "$SIZE_MIB"
+    cat "$W/srv/text.sql" >/dev/null
+    local c name tool out
+    for c in 1 2; do
+        [ "$c" = 1 ] && { name=gzip; tool="gzip -6"; } || { name=zstd; tool="zstd -3 -q"; }
+        rm -f "$W/get/"*
+        out=$("$BENCH" retrieve http "$HTTP_PORT" text.sql "$W/get" bench "$c" 2>/dev/null)
+        [ "$(field ok "$out")" = 1 ] || { echo "compressed retrieval failed: $out" >&2; exit 1; }
+        PACKED[$name.p_s]=$(field seconds "$out")
+        PACKED[$name.p_cpu]=$(awk -v m="$(field cpu_ms "$out")" 'BEGIN { print m / 1000 }')
+        PACKED[$name.p_size]=$(field bytes "$out")
+        /usr/bin/time -f '%e %U %S' -o "$W/time.out" $tool -c "$W/srv/text.sql" >"$W/get/tool.out"
+        read -r PACKED[$name.t_s] u s <"$W/time.out"
+        PACKED[$name.t_cpu]=$(awk -v u="$u" -v s="$s" 'BEGIN { print u + s }')
+        PACKED[$name.t_size]=$(stat -c %s "$W/get/tool.out")
+    done
+    rm -f "$W/srv/text.sql" "$W/get/"*
+}
+compressed_rows() {
+    local name M
+    for name in gzip zstd; do
+        [ "$name" = gzip ] && M="gzip -6" || M="zstd -3"
+        echo "| HTTP ${SIZE_MIB} MiB SQL text stored as $name, time | ${PACKED[$name.p_s]} s | $M ${PACKED[$name.t_s]} s | one round; download, compression, checksum, read-back check |"
+        echo "| HTTP ${SIZE_MIB} MiB SQL text stored as $name, CPU time | ${PACKED[$name.p_cpu]} s | $M ${PACKED[$name.t_cpu]} s | user + system |"
+        echo "| HTTP ${SIZE_MIB} MiB SQL text stored as $name, size | $(mib_b "${PACKED[$name.p_size]}") | $M $(mib_b "${PACKED[$name.t_size]}") | of $(mib_b $((SIZE_MIB * 1024 * 1024))) |"
+    done
+}
+mib_b() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
+declare -A PACKED
+
+# VW_BENCH_ONLY=compressed: just the compressed runs and their rows.
+if [ "${VW_BENCH_ONLY:-}" = compressed ]; then
+    start_peer FTP_PORT /usr/bin/python3 "$PEERS" ftp "$W/srv" 127.0.0.1 bench
+    HTTP_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    /bin/busybox httpd -f -p "127.0.0.1:$HTTP_PORT" -h "$W/srv" &
+    PIDS+=($!)
+    sleep 0.5
+    compressed_runs
+    echo
+    echo "| Measurement | vaultwick | reference | note |"
+    echo "|---|---|---|---|"
+    compressed_rows
+    exit 0
+fi
+
 make_dump "$W/srv/big.sql" "$SIZE_MIB"
 make_dump "$W/srv/small.sql" 16
 
@@ -140,6 +204,7 @@ if [ "$(df -PT "$DISK" | awk 'NR == 2 { print $2 }')" != tmpfs ]; then
 fi
 rm -rf "$DISK"
 rm -f "$W/srv/big.sql" "$W/get/"*
+compressed_runs
 
 # ---------------------------------------------------------------------------
 note "CPU over 60 idle seconds: vaultwick with its window shown, and the main window in the tray"
@@ -207,6 +272,7 @@ for method in ftp http; do
     echo "| $M ${SIZE_MIB} MiB, peak memory | $(mib "${RESULT[$method.p_kb]}") | curl $(mib "${RESULT[$method.c_kb]}") | before the transfer $(mib "${RESULT[$method.before]}"); 16 MiB file: $(mib "${RESULT[$method.small_kb]}") |"
 done
 [ -n "${DISK_P:-}" ] && echo "| FTP ${SIZE_MIB} MiB onto disk, time (median of $ROUNDS) | $DISK_P s | curl $DISK_C s | ratio $(ratio "$DISK_P" "$DISK_C"); the program syncs before it replaces the old file, curl does not |"
+compressed_rows
 if [ "$IDLE_SHOWN_MS" = 0 ]; then IDLE_SHOWN="< 10 ms"; else IDLE_SHOWN="$IDLE_SHOWN_MS ms"; fi
 echo "| CPU, 60 s idle, window shown (real program) | $IDLE_SHOWN | | utime + stime from /proc, in clock ticks of 10 ms |"
 echo "| CPU, 60 s idle, in the tray | $(field cpu_ms "$IDLE_TRAY") ms | | $(field wakeups "$IDLE_TRAY") wake-ups |"

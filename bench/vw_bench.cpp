@@ -4,10 +4,11 @@
 //   vw_bench make-store STOREFILE COUNT
 //       COUNT tasks as the store keeps them ("Task 0001".., inactive), or with
 //       COUNT 0 the one task the run measurements use (host 127.0.0.1)
-//   vw_bench retrieve ftp|http PORT FILE LOCALDIR [PASSWORD]
+//   vw_bench retrieve ftp|http PORT FILE LOCALDIR [PASSWORD [COMPRESS]]
 //       one retrieval through the download dispatcher from 127.0.0.1:PORT,
 //       shown on a stand-in window with the main window's progress widgets
-//       (FTP: user "127.0.0.1", login directory; HTTP: http://127.0.0.1:PORT/FILE)
+//       (FTP: user "127.0.0.1", login directory; HTTP: http://127.0.0.1:PORT/FILE),
+//       stored uncompressed (COMPRESS 0, the default), as gzip (1) or zstd (2)
 //   vw_bench startup STOREFILE
 //       main window made, shown and exposed, as main() does after the splash
 //   vw_bench refresh STOREFILE REPEATS
@@ -48,6 +49,7 @@
 #include "shell/AboutResources.h"
 #include "shell/LanguageTexts.h"
 #include "shell/TNotifyIcon.h"
+#include "storage/StreamCompressor.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskListView.h"
 #include "tasks/TaskStore.h"
@@ -197,6 +199,7 @@ int retrieve(const QStringList &a)
     task.localdir = a[3];
     task.method = ftp ? 0 : 1;
     task.httpath = QStringLiteral("http://127.0.0.1:%1/").arg(a[1]);
+    task.compress = a.value(5, QStringLiteral("0")).toInt();
 
     LanguageTexts texts;
     texts.refill();
@@ -217,7 +220,8 @@ int retrieve(const QStringList &a)
     const bool ok = dispatcher.RetrieveBackupFile(task);
     const double seconds = t.nsecsElapsed() / 1e9;
     const Cpu cpu1 = cpuNow();
-    const qint64 size = QFileInfo(dispatcher.LocalTargetFile(task)).size();
+    const QString stored = dispatcher.LocalTargetFile(task) + CompressionSuffix(CompressionFromSetting(task.compress));
+    const qint64 size = QFileInfo(stored).size();
     std::printf("ok=%d seconds=%.3f bytes=%lld rss_before_kb=%ld peak_rss_kb=%ld cpu_ms=%.0f progress_updates=%ld "
                 "caption_updates=%ld\n",
                 ok ? 1 : 0, seconds, static_cast<long long>(size), rssBefore, statusKb("VmHWM:"),

@@ -47,8 +47,13 @@ bool DurableFile::open()
             + QString::number(QRandomGenerator::global()->generate(), 36);
         m_file.setFileName(name);
         errno = 0;
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            // A backup the user made private stays private when it is replaced.
+            const QFileInfo previous(m_target);
+            if (previous.exists())
+                m_file.setPermissions(previous.permissions());
             return true;
+        }
         if (QFileInfo::exists(name))
             continue;
         return fail(errno);

@@ -12,7 +12,7 @@ namespace {
 
 bool isPlainFile(const QFileInfo &info)
 {
-    return info.isFile() && !info.isSymLink();
+    return info.isFile() && !info.isSymLink() && !info.isJunction();
 }
 
 // The date a run would have named this directory after; invalid otherwise.
@@ -36,7 +36,7 @@ int SweepOldBackups(const QString &baseDir, const QString &storedName, const Ret
     QHash<QDate, QString> days;
     const QFileInfoList entries = QDir(baseDir).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QFileInfo &entry : entries) {
-        if (entry.isSymLink())
+        if (entry.isSymLink() || entry.isJunction())
             continue;
         const QDate date = dayOfDirectory(entry.fileName());
         const QFileInfo stored(QDir(entry.absoluteFilePath()).filePath(storedName));

@@ -3,29 +3,12 @@
 #include <QtTest>
 
 #include "DumpSamples.h"
+#include "StorageTools.h"
 #include "retrieval/LocalTarget.h"
 #include "storage/RetentionSweeper.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
-
-struct Tool {
-    int exitCode = -1;
-    QByteArray output;
-};
-
-Tool runTool(const QString &dir, const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(program, args);
-    Tool t;
-    if (p.waitForStarted() && p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit) {
-        t.exitCode = p.exitCode();
-        t.output = p.readAllStandardOutput();
-    }
-    return t;
-}
 
 bool toolMissing(const QString &program)
 {
@@ -102,12 +85,14 @@ void StoredBackupsTest::compressedFilesPassTheirTools()
     const QByteArray sum = ReadAll(dir.filePath(name + ".sha256"));
     QVERIFY2(QRegularExpression("^[0-9a-f]{64}  " + QRegularExpression::escape(name) + "\n$").match(sum).hasMatch(),
              sum.constData());
-    QCOMPARE(runTool(dir.path(), "sha256sum", {"-c", name + ".sha256"}).exitCode, 0);
+    QCOMPARE(RunTool(dir.path(), "sha256sum", {"-c", name + ".sha256"}), 0);
     if (!tester.isEmpty()) {
-        QCOMPARE(runTool(dir.path(), tester, {"-t", name}).exitCode, 0);
+        QCOMPARE(RunTool(dir.path(), tester, {"-t", name}), 0);
         QVERIFY(QFileInfo(dir.filePath(name)).size() < dump.size() / 2);
     }
-    QVERIFY(runTool(dir.path(), unpacker, {name}).output == dump);
+    QByteArray unpacked;
+    QCOMPARE(RunTool(dir.path(), unpacker, {name}, &unpacked), 0);
+    QVERIFY(unpacked == dump);
 }
 
 void StoredBackupsTest::incompleteDumpLeavesPreviousBackupAndChecksum()
@@ -141,8 +126,10 @@ void StoredBackupsTest::rotationWithoutSubdirectories()
         QSKIP("zcat or sha256sum is not installed");
     const QStringList names {"backup.sql.gz", "backup.sql.gz.1", "backup.sql.gz.2"};
     for (int i = 0; i < names.size(); ++i) {
-        QCOMPARE(runTool(dir.path(), "sha256sum", {"-c", names[i] + ".sha256"}).exitCode, 0);
-        QVERIFY(runTool(dir.path(), "zcat", {"-f", names[i]}).output == MakeDump(3000, true, 4 - i));
+        QCOMPARE(RunTool(dir.path(), "sha256sum", {"-c", names[i] + ".sha256"}), 0);
+        QByteArray unpacked;
+        QCOMPARE(RunTool(dir.path(), "zcat", {"-f", names[i]}, &unpacked), 0);
+        QVERIFY(unpacked == MakeDump(3000, true, 4 - i));
     }
 }
 

@@ -7,24 +7,12 @@
 #include "FtpServerFixture.h"
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
+#include "StorageTools.h"
 #include "TinyDisk.h"
 #include "retrieval/LocalTarget.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
-// Runs a tool in dir; its exit code, or -1 when it could not run.
-int runTool(const QString &dir, const QString &program, const QStringList &args, QByteArray *output = nullptr)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(program, args);
-    if (!p.waitForStarted() || !p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    if (output)
-        *output = p.readAllStandardOutput();
-    return p.exitCode();
-}
-
 bool storeDirectly(const QString &target, const QByteArray &dump, Compression c)
 {
     StoredDumpWriter out;
@@ -129,10 +117,10 @@ void StoredDownloadsTest::ftpGzipIntoDaySubdirectoriesRemovesOldDays()
     QCOMPARE(Entries(bench.local.filePath("2027-3-2")), QStringList{"backup.sql"});
     const QString day = bench.local.filePath("2027-3-5");
     QCOMPARE(Entries(day), (QStringList{"backup.sql.gz", "backup.sql.gz.sha256"}));
-    QCOMPARE(runTool(day, "gzip", {"-t", "backup.sql.gz"}), 0);
-    QCOMPARE(runTool(day, "sha256sum", {"-c", "backup.sql.gz.sha256"}), 0);
+    QCOMPARE(RunTool(day, "gzip", {"-t", "backup.sql.gz"}), 0);
+    QCOMPARE(RunTool(day, "sha256sum", {"-c", "backup.sql.gz.sha256"}), 0);
     QByteArray unpacked;
-    QCOMPARE(runTool(day, "zcat", {"backup.sql.gz"}, &unpacked), 0);
+    QCOMPARE(RunTool(day, "zcat", {"backup.sql.gz"}, &unpacked), 0);
     QVERIFY(unpacked == dump);
 }
 
@@ -154,12 +142,12 @@ void StoredDownloadsTest::httpZstdRotatesCopies()
     QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql.zst", "backup.sql.zst.1", "backup.sql.zst.1.sha256",
                                                        "backup.sql.zst.sha256"}));
     const QString dir = bench.local.path();
-    QCOMPARE(runTool(dir, "zstd", {"-q", "-t", "backup.sql.zst"}), 0);
-    QCOMPARE(runTool(dir, "sha256sum", {"-c", "backup.sql.zst.sha256", "backup.sql.zst.1.sha256"}), 0);
+    QCOMPARE(RunTool(dir, "zstd", {"-q", "-t", "backup.sql.zst"}), 0);
+    QCOMPARE(RunTool(dir, "sha256sum", {"-c", "backup.sql.zst.sha256", "backup.sql.zst.1.sha256"}), 0);
     QByteArray unpacked;
-    QCOMPARE(runTool(dir, "zstdcat", {"backup.sql.zst"}, &unpacked), 0);
+    QCOMPARE(RunTool(dir, "zstdcat", {"backup.sql.zst"}, &unpacked), 0);
     QVERIFY(unpacked == dump);
-    QCOMPARE(runTool(dir, "zstdcat", {"backup.sql.zst.1"}, &unpacked), 0);
+    QCOMPARE(RunTool(dir, "zstdcat", {"backup.sql.zst.1"}, &unpacked), 0);
     QVERIFY(unpacked == yesterday);
 }
 

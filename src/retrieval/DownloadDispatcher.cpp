@@ -113,6 +113,9 @@ QString DownloadDispatcher::reasonLine(const QString &english, const QString &ge
 QString DownloadDispatcher::LocalFileReason(const QString &localFile, qint64 expectedSize,
                                             StoredDumpWriter::Failure failure) const
 {
+    if (failure == StoredDumpWriter::Failure::ChecksumMismatch)
+        return reasonLine(QStringLiteral("%1 on disk does not match its checksum").arg(localFile),
+                          QStringLiteral("%1 auf dem Datenträger passt nicht zu seiner Prüfsumme").arg(localFile));
     // The writer knows a full disk; otherwise a disk that still has no room
     // for the whole dump is what made the write fail.
     const QStorageInfo volume(QFileInfo(localFile).absolutePath());

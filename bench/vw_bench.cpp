@@ -41,7 +41,7 @@
 #include <sys/resource.h>
 
 #include "engine/Clock.h"
-#include "engine/DumpSession.h"
+#include "run/RunQueue.h"
 #include "engine/ProtocolLog.h"
 #include "engine/TForm1.h"
 #include "retrieval/DownloadDispatcher.h"
@@ -217,7 +217,16 @@ int retrieve(const QStringList &a)
     const Cpu cpu0 = cpuNow();
     QElapsedTimer t;
     t.start();
-    const bool ok = dispatcher.RetrieveBackupFile(task);
+    bool ok = false;
+    {
+        QEventLoop wait;
+        QObject run;
+        dispatcher.StartRetrieval(task, QDateTime(), &run, [&](bool result, const QString &) {
+            ok = result;
+            wait.quit();
+        });
+        wait.exec();
+    }
     const double seconds = t.nsecsElapsed() / 1e9;
     const Cpu cpu1 = cpuNow();
     const QString stored = dispatcher.LocalTargetFile(task) + CompressionSuffix(CompressionFromSetting(task.compress));
@@ -379,7 +388,7 @@ int runOnce(const QStringList &a, const char *what)
     waitMs(500);
     bool finished = false;
     QEventLoop done;
-    QObject::connect(&form.session(), &DumpSession::runFinished, &done, [&] {
+    QObject::connect(&form.session(), &RunQueue::runFinished, &done, [&] {
         finished = true;
         done.quit();
     });
@@ -398,7 +407,7 @@ int runOnce(const QStringList &a, const char *what)
     std::printf("what=%s finished=%d seconds=%.2f start_returned_s=%.2f cpu_ms=%.1f cpu_percent=%.2f wakeups=%ld "
                 "dump_command_chars=%lld\n",
                 what, finished ? 1 : 0, seconds, startReturnedS, c1.ms - c0.ms, (c1.ms - c0.ms) / (seconds * 10.0),
-                c1.wakeups - c0.wakeups, static_cast<long long>(form.session().dumpCommand.size()));
+                c1.wakeups - c0.wakeups, static_cast<long long>(TelnetDialogue::BuildDumpCommand(form.currentTask()).size()));
     return finished ? 0 : 1;
 }
 

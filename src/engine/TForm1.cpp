@@ -67,7 +67,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     m_telnet->FirewallPort = 80;
 
     m_retriever = std::make_unique<DownloadDispatcher>(m_log, m_texts, *this, m_clock, m_options.retrieval);
-    m_session = std::make_unique<DumpSession>(*m_telnet, m_log, m_texts, *this, *m_retriever, m_options.pacing);
+    m_session = std::make_unique<RunQueue>(*m_telnet, m_log, m_texts, *this, *m_retriever, m_options.pacing);
 
     buildWindow();
     buildMenus();
@@ -102,8 +102,11 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    // The session refers to the telnet client and this window; end it first.
+    // The runs refer to the telnet client and this window; end them first,
+    // then wait for a transfer thread that is breaking off.
+    m_session->abortAll();
     m_session.reset();
+    m_retriever.reset();
     m_taskCommands.reset();
 }
 
@@ -418,6 +421,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     if (m_ending) {
         SaveSettings();
         m_log.Save();
+        m_session->abortAll();
         event->accept();
         qApp->quit();
         return;
@@ -434,6 +438,9 @@ void TForm1::closeEvent(QCloseEvent *event)
               == QMessageBox::Yes;
     }
     if (yes) {
+        // A transfer under way is broken off: its temporary file goes, the
+        // earlier backup stays.
+        m_session->abortAll();
         event->accept();
         qApp->quit();
     } else {
@@ -495,8 +502,8 @@ void TForm1::DownloadFileperFTPmanually1Click()
         return;
     try {
         LoadTask(ListView1->rowName(row));
-        QCoreApplication::processEvents();
-        m_session->ManualDownload(m_currentTask);
+        // Its own copy: a later load of the current task cannot redirect it.
+        m_session->RequestDownload(m_currentTask);
     } catch (...) {
     }
 }

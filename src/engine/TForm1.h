@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 
-#include "engine/DumpSession.h"
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
+#include "run/RunQueue.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskEditorHost.h"
@@ -88,7 +88,7 @@ public:
     void ReportStoreHealth(StoreFile::Health health);
     ProtocolLog &protocol() { return m_log; }
     LanguageTexts &texts() { return m_texts; }
-    DumpSession &session() { return *m_session; }
+    RunQueue &session() { return *m_session; }
     TTelnetClient &telnet() { return *m_telnet; }
     // Starts a run of the current task (or queues it behind the running one).
     void StartBackup();
@@ -151,7 +151,7 @@ private:
     std::unique_ptr<Retriever> m_retriever;
     // The FTP error dialog of each kind that is on screen.
     QHash<int, QPointer<QMessageBox>> m_errorBoxes;
-    std::unique_ptr<DumpSession> m_session;
+    std::unique_ptr<RunQueue> m_session;
 
     TaskListView *ListView1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include <curl/curl.h>
@@ -18,3 +19,22 @@ CurlEasy NewCurlEasy();
 // Receive buffer for downloads. libcurl's default of 16 KiB means many small
 // reads and callbacks on a fast link; curl's own tool uses 100 KiB.
 inline constexpr long CurlReceiveBufferSize = 128L * 1024;
+
+struct RetrievalOptions;
+
+// Ends a transfer that was cancelled or that has received nothing for the
+// stall time; libcurl's own low-speed limit covers the trickle. Call check()
+// from the progress callback and stop on true.
+class TransferGuard {
+public:
+    explicit TransferGuard(const RetrievalOptions &options);
+    bool check(curl_off_t received);
+    // Sets the low-speed limit and the progress callback on an easy handle
+    // that has no progress callback of its own.
+    void install(CURL *handle);
+
+private:
+    const RetrievalOptions &m_options;
+    curl_off_t m_lastReceived = -1;
+    std::chrono::steady_clock::time_point m_lastChange;
+};

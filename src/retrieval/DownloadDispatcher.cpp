@@ -1,5 +1,7 @@
 #include "retrieval/DownloadDispatcher.h"
 
+#include <QPointer>
+
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -143,17 +145,56 @@ QString DownloadDispatcher::LocalTargetFile(const BackupTask &task) const
     return ::LocalTargetFile(task, m_clock.now().date());
 }
 
-bool DownloadDispatcher::RetrieveBackupFile(const BackupTask &task, const QDateTime &runStart)
+DownloadDispatcher::~DownloadDispatcher()
+{
+    AbortRetrievals();
+    // Each relay joins its thread, which the cancel flag ends within about a second.
+    for (const Running &r : std::as_const(m_running))
+        delete r.relay;
+}
+
+void DownloadDispatcher::AbortRetrievals()
+{
+    for (const Running &r : std::as_const(m_running))
+        r.cancel->store(true);
+}
+
+WindowThreadRelay *DownloadDispatcher::newRelay(RetrievalOptions &options)
+{
+    auto *relay = new WindowThreadRelay();
+    options.cancel = std::make_shared<std::atomic<bool>>(false);
+    m_running.append({relay, options.cancel});
+    return relay;
+}
+
+void DownloadDispatcher::release(WindowThreadRelay *relay)
+{
+    for (qsizetype i = 0; i < m_running.size(); ++i) {
+        if (m_running.at(i).relay == relay) {
+            m_running.removeAt(i);
+            break;
+        }
+    }
+    relay->deleteLater();
+}
+
+void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime &runStart, QObject *context,
+                                        RetrievalDone done)
 {
     // A copy: the current task may be reloaded while the transfer runs.
     const BackupTask t = task;
-    const bool stored = t.usesHttp()
-        ? DownloadPerHttp(t, runStart)
-        : DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile, LocalTargetFile(t),
-                         runStart, StoreOptions::ForTask(t));
-    if (stored)
-        RemoveOldBackups(t);
-    return stored;
+    // Old backups are swept once the new one is stored.
+    RetrievalDone stored = [this, t, done = std::move(done)](bool ok, const QString &file) {
+        if (ok)
+            RemoveOldBackups(t);
+        done(ok, file);
+    };
+    if (t.usesHttp()) {
+        DownloadPerHttp(t, runStart, context, std::move(stored));
+        return;
+    }
+    DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile, LocalTargetFile(t),
+                   runStart, context, std::move(stored), StoreOptions::ForTask(t));
 }
 
 void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
@@ -174,10 +215,10 @@ QString DownloadDispatcher::OldBackupsRemovedText(int count) const
     return m_texts.pick(QStringLiteral("%1 old backups removed"), QStringLiteral("%1 alte Backups entfernt")).arg(count);
 }
 
-bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
+void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                                        const QString &localFile, const QDateTime &runStart,
-                                        const StoreOptions &store)
+                                        const QString &localFile, const QDateTime &runStart, QObject *context,
+                                        RetrievalDone done, const StoreOptions &store)
 {
     m_reason.clear();
     FtpTransferRequest request;
@@ -192,13 +233,31 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.store = store;
     request.options = m_options;
 
-    WindowThreadRelay relay;
-    ProgressMailbox progress(m_host, m_options.progressIntervalMs);
-    RelayedFtpDisplay display(relay, progress, [this] { m_log.AddStatus(PassiveRetryText()); });
-    FtpTransferResult result;
-    relay.run([&] { result = FetchPerFtp(request, display); });
-    progress.flush();
+    WindowThreadRelay *relay = newRelay(request.options);
+    const QPointer<QObject> owner(context);
+    // Shared with the transfer thread's work, which the relay keeps until it is deleted.
+    auto progress = std::make_shared<ProgressMailbox>(m_host, m_options.progressIntervalMs);
+    auto display = std::make_shared<RelayedFtpDisplay>(*relay, *progress, [this, owner] {
+        if (owner)
+            m_log.AddStatus(PassiveRetryText());
+    });
+    auto shared = std::make_shared<FtpTransferResult>();
+    relay->start([request, progress, display, shared] { *shared = FetchPerFtp(request, *display); },
+                 [this, relay, owner, progress, shared, server, remoteDir, remoteFile, localFile,
+                  done = std::move(done)] {
+        progress->flush();
+        release(relay);
+        if (!owner)
+            return;  // the run has gone; its result has no one to go to
+        const bool ok = reportFtp(*shared, server, remoteDir, remoteFile, localFile);
+        done(ok, ok ? localFile : QString());
+    });
+}
 
+bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QString &server, const QString &remoteDir,
+                                   const QString &remoteFile, const QString &localFile)
+{
+    m_reason.clear();
     // The dialogs do not wait for an answer: the failure is reported at once.
     switch (result.failure) {
     case FtpFailure::None:
@@ -244,7 +303,8 @@ bool DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     return false;
 }
 
-bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime &runStart)
+void DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime &runStart, QObject *context,
+                                         RetrievalDone done)
 {
     m_reason.clear();
     HttpTransferRequest request;
@@ -254,13 +314,26 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
     request.store = StoreOptions::ForTask(task);
     request.options = m_options;
 
-    WindowThreadRelay relay;
-    ProgressMailbox progress(m_host, m_options.progressIntervalMs);
-    RelayedHttpDisplay display(progress);
-    HttpTransferResult result;
-    relay.run([&] { result = FetchPerHttp(request, display); });
-    progress.flush();
+    WindowThreadRelay *relay = newRelay(request.options);
+    const QPointer<QObject> owner(context);
+    auto progress = std::make_shared<ProgressMailbox>(m_host, m_options.progressIntervalMs);
+    auto display = std::make_shared<RelayedHttpDisplay>(*progress);
+    auto shared = std::make_shared<HttpTransferResult>();
+    relay->start([request, progress, display, shared] { *shared = FetchPerHttp(request, *display); },
+                 [this, relay, owner, progress, shared, task, localFile = request.localFile,
+                  done = std::move(done)] {
+        progress->flush();
+        release(relay);
+        if (!owner)
+            return;
+        const bool ok = reportHttp(*shared, task, localFile);
+        done(ok, ok ? localFile : QString());
+    });
+}
 
+bool DownloadDispatcher::reportHttp(const HttpTransferResult &result, const BackupTask &task, const QString &localFile)
+{
+    m_reason.clear();
     if (result.failure == HttpFailure::None) {
         m_log.AddStatus(task.backupfile + m_texts.SavedSuffix);
         return true;
@@ -279,7 +352,7 @@ bool DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
                               QStringLiteral("der Server antwortete mit HTTP-Status %1").arg(result.status));
         break;
     case HttpFailure::LocalFile:
-        m_reason = LocalFileReason(request.localFile, result.received, result.storeFailure);
+        m_reason = LocalFileReason(localFile, result.received, result.storeFailure);
         break;
     case HttpFailure::Transfer:
         if (result.received == 0

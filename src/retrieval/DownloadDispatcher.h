@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include "retrieval/RetrievalOptions.h"
@@ -10,6 +11,9 @@ class Clock;
 class LanguageTexts;
 class ProtocolLog;
 class RetrievalHost;
+class WindowThreadRelay;
+struct FtpTransferResult;
+struct HttpTransferResult;
 
 // Fetches a task's dump file per FTP (method 0) or HTTP into its local target
 // directory. The caller writes the outcome line and the Message text; the
@@ -20,19 +24,22 @@ public:
     DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RetrievalHost &host,
                        const Clock &clock, RetrievalOptions options = {});
 
-    using Retriever::RetrieveBackupFile;
-    bool RetrieveBackupFile(const BackupTask &task, const QDateTime &runStart) override;
+    ~DownloadDispatcher() override;
+
+    void StartRetrieval(const BackupTask &task, const QDateTime &runStart, QObject *context,
+                        RetrievalDone done) override;
+    void AbortRetrievals() override;
     QString FailureReason() const override { return m_reason; }
 
     // The FTP retrieval with its non-blocking error dialogs. The progress goes
     // to the host's ProgressBar1 and status caption.
-    bool DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
+    void DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
-                        const QString &localFile, const QDateTime &runStart = QDateTime(),
+                        const QString &localFile, const QDateTime &runStart, QObject *context, RetrievalDone done,
                         const StoreOptions &store = {});
     // The HTTP retrieval of the task's httpath + backupfile into its local
     // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
-    bool DownloadPerHttp(const BackupTask &task, const QDateTime &runStart = QDateTime());
+    void DownloadPerHttp(const BackupTask &task, const QDateTime &runStart, QObject *context, RetrievalDone done);
 
     // The task's local target file for today, with the day's subdirectory made
     // when the task asks for one. Empty when the task has no local directory.
@@ -54,6 +61,14 @@ public:
     QString OldBackupsRemovedText(int count) const;
 
 private:
+    // A transfer's result as its dialogs, protocol lines and reason; true when stored.
+    bool reportFtp(const FtpTransferResult &result, const QString &server, const QString &remoteDir,
+                   const QString &remoteFile, const QString &localFile);
+    bool reportHttp(const HttpTransferResult &result, const BackupTask &task, const QString &localFile);
+    // A relay for one transfer, with its own cancel flag in the options.
+    WindowThreadRelay *newRelay(RetrievalOptions &options);
+    void release(WindowThreadRelay *relay);
+
     // After a stored download: the task's backups its keep counts no longer cover.
     void RemoveOldBackups(const BackupTask &task);
     // The reason line for a file that could not be stored locally.
@@ -68,4 +83,9 @@ private:
     const Clock &m_clock;
     RetrievalOptions m_options;
     QString m_reason;
+    struct Running {
+        WindowThreadRelay *relay;
+        std::shared_ptr<std::atomic<bool>> cancel;
+    };
+    QList<Running> m_running;
 };

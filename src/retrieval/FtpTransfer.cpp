@@ -172,8 +172,8 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(o.connectTimeoutMs));
     curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, long(o.acceptTimeoutMs));
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(o.stallTimeoutS));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.stallTimeoutS));
+    TransferGuard guard(o);
+    guard.install(h);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, discard);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discard);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, onDebug);

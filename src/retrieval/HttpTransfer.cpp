@@ -11,6 +11,7 @@ struct DownloadSink {
     HttpTransferObserver *observer = nullptr;
     qint64 received = 0;
     bool writeFailed = false;
+    TransferGuard *guard = nullptr;
     curl_off_t shownNow = -1;
     curl_off_t shownTotal = -1;
 };
@@ -36,7 +37,7 @@ int onProgress(void *userData, curl_off_t total, curl_off_t now, curl_off_t, cur
         sink->shownTotal = total;
         sink->observer->transferProgress(now, total);
     }
-    return 0;
+    return sink->guard->check(now) ? 1 : 0;
 }
 
 } // namespace
@@ -86,8 +87,10 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, CurlReceiveBufferSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, long(o.connectTimeoutMs));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.stallTimeoutS));
+    TransferGuard guard(o);
+    sink.guard = &guard;
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, o.lowSpeedBytesPerS);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(o.lowSpeedTimeS));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+#include <memory>
+
 // Settings of the retrieval that the program keeps fixed and tests shorten.
 struct RetrievalOptions {
     // FTP control port.
@@ -18,8 +21,14 @@ struct RetrievalOptions {
     // The progress display is updated at most this often (milliseconds); a
     // transfer's last state is always shown.
     int progressIntervalMs = 50;
+    // A transfer slower than this many bytes per second for lowSpeedTimeS
+    // fails: a trickle must not hold the queue of runs for days.
+    long lowSpeedBytesPerS = 1024;
+    int lowSpeedTimeS = 300;
     // HTTP redirects followed at most.
     int maxRedirects = 5;
     // Extra certificates trusted for HTTPS (PEM file); empty: the system's.
     QString caCertificateFile;
+    // Set from the window thread to break a transfer off (program closing).
+    std::shared_ptr<std::atomic<bool>> cancel;
 };

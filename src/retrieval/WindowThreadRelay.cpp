@@ -1,11 +1,16 @@
 #include "retrieval/WindowThreadRelay.h"
 
-#include <memory>
-
-#include <QEventLoop>
 #include <QThread>
 
-WindowThreadRelay::WindowThreadRelay() = default;
+WindowThreadRelay::WindowThreadRelay(QObject *parent) : QObject(parent) {}
+
+WindowThreadRelay::~WindowThreadRelay()
+{
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
 
 void WindowThreadRelay::post(std::function<void()> fn)
 {
@@ -14,7 +19,7 @@ void WindowThreadRelay::post(std::function<void()> fn)
     // One wake-up per batch: a fast transfer must not flood the event queue.
     if (!m_wakeQueued) {
         m_wakeQueued = true;
-        QMetaObject::invokeMethod(&m_context, [this] { deliver(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
     }
 }
 
@@ -30,15 +35,21 @@ void WindowThreadRelay::deliver()
         fn();
 }
 
-void WindowThreadRelay::run(std::function<void()> work)
+bool WindowThreadRelay::isRunning() const
 {
-    QEventLoop loop;
-    std::unique_ptr<QThread> thread(QThread::create(std::move(work)));
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    thread->start();
-    loop.exec();
-    // Normally done already; after an application-wide quit the loop may
-    // have ended early, and the transfer's own time limits end it.
-    thread->wait();
-    deliver();
+    return m_thread && !m_thread->isFinished();
+}
+
+void WindowThreadRelay::start(std::function<void()> work, std::function<void()> finished)
+{
+    m_finished = std::move(finished);
+    m_thread = QThread::create(std::move(work));
+    connect(m_thread, &QThread::finished, this, [this] {
+        deliver();
+        auto done = std::move(m_finished);
+        m_finished = nullptr;
+        if (done)
+            done();
+    }, Qt::QueuedConnection);
+    m_thread->start();
 }

@@ -6,24 +6,30 @@
 
 #include <QObject>
 
-// Runs a blocking transfer on a thread of its own while the window thread
-// waits in a local event loop, so the window stays responsive. The transfer
-// thread posts what it has to show; the window thread runs those closures in
-// the order they were posted.
-class WindowThreadRelay {
-public:
-    WindowThreadRelay();  // belongs to the calling (window) thread
+class QThread;
 
-    // Any thread: run fn on the window thread soon.
+// Runs one blocking transfer on a thread of its own and brings what it has to
+// show, and its end, back to the window thread as queued calls. The window
+// thread never waits for it: the handler that starts it returns at once.
+class WindowThreadRelay : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowThreadRelay(QObject *parent = nullptr);  // belongs to the window thread
+    // Joins a transfer still running; its owner cancels it first, so this is short.
+    ~WindowThreadRelay() override;
+
+    // Any thread: run fn on the window thread soon, in the order posted.
     void post(std::function<void()> fn);
-    // Window thread: runs work on another thread and returns when it has
-    // ended and everything it posted has run.
-    void run(std::function<void()> work);
+    // Window thread: runs work on another thread; finished runs on the window
+    // thread after work has ended and everything it posted has run.
+    void start(std::function<void()> work, std::function<void()> finished);
+    bool isRunning() const;
 
 private:
     void deliver();
 
-    QObject m_context;
+    QThread *m_thread = nullptr;
+    std::function<void()> m_finished;
     std::mutex m_mutex;
     std::vector<std::function<void()>> m_pending;
     bool m_wakeQueued = false;

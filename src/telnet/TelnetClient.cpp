@@ -5,7 +5,27 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
+
+// Keep-alive probes after a minute of silence, so a dead host is noticed in
+// minutes rather than the system's default of hours.
+void applyKeepAlive(QTcpSocket *socket)
+{
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = int(socket->socketDescriptor());
+    const int idle = 60, interval = 10, count = 6;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+#endif
+}
 
 // Winsock numbers, so the codes in the protocol read as users of the program
 // know them ("11001: Host not found").
@@ -143,6 +163,7 @@ void TTelnetClient::setConnected(bool connected)
     }
 
     m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(ReadChunk);
     connect(m_socket, &QTcpSocket::connected, this, &TTelnetClient::onSocketConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &TTelnetClient::onSocketReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &TTelnetClient::onSocketDisconnected);
@@ -282,6 +303,8 @@ void TTelnetClient::onSocketConnected()
 {
     m_everConnected = true;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (KeepAlive)
+        applyKeepAlive(m_socket);
     QString where = m_socket->peerName();
     const QString address = m_socket->peerAddress().toString();
     if (where != address)
@@ -295,9 +318,11 @@ void TTelnetClient::onSocketConnected()
 
 void TTelnetClient::readAvailable()
 {
-    if (!m_socket)
+    // A host flooding commands must not grow the queue without bound: while
+    // it is long, the socket's small read buffer fills and TCP makes the host wait.
+    if (!m_socket || m_events.size() >= MaxPendingEvents)
         return;
-    const QByteArray bytes = m_socket->readAll();
+    const QByteArray bytes = m_socket->read(ReadChunk);
     if (bytes.isEmpty())
         return;
     m_chunk.clear();
@@ -381,5 +406,11 @@ void TTelnetClient::deliver()
         case Event::SubOption: emit OnSubOption(e.bytes); break;
         case Event::Error: emit OnError(e.code, e.text); break;
         }
+    }
+    // Reading paused while the queue was long; go on from the event loop.
+    if (self && m_socket && m_socket->bytesAvailable() > 0) {
+        readAvailable();
+        if (!m_events.isEmpty())
+            deliverLater();
     }
 }

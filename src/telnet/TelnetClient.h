@@ -78,11 +78,12 @@ public:
     // way ends with OnConnected and a non-zero code instead.
     void Disconnect();
 
-    // Properties the program stores but does not use.
+    // Properties the program stores but does not use (KeepAlive excepted).
     TelnetFirewallType FirewallType = TelnetFirewallType::fwNone;
     QString FirewallHost, FirewallUser, FirewallPassword;
     quint16 FirewallPort = 0;
     quint16 LocalPort = 0;
+    // TCP keep-alive on the connection, so a host that goes silent is noticed.
     bool KeepAlive = false;
     bool Linger = true;
     bool Transparent = false;
@@ -104,6 +105,9 @@ signals:
     void sent(const QByteArray &data);
 
 private:
+    static constexpr qsizetype ReadChunk = 256 * 1024;
+    static constexpr qsizetype MaxPendingEvents = 4096;
+
     struct Event {
         enum Kind { Connected, ReadyToSend, DataIn, Disconnected, Do, Dont, Will, Wont,
                     Command, SubOption, Error } kind;

@@ -1,7 +1,7 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "engine/DumpSession.h"
+#include "run/TelnetDialogue.h"
 #include "engine/ShellQuote.h"
 
 namespace {
@@ -41,23 +41,23 @@ private slots:
     void ordinaryTasksGiveThePlainCommandLine()
     {
         BackupTask t = task();
-        QCOMPARE(DumpSession::BuildDumpCommand(t),
+        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
                  QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=S3cr3t shop > /home/web/dumps/backup.sql"));
         t.dbuser.clear();
-        QCOMPARE(DumpSession::BuildDumpCommand(t),
+        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
                  QStringLiteral("mysqldump -h db.example.org --password=S3cr3t shop > /home/web/dumps/backup.sql"));
         t.dbpw.clear();
-        QCOMPARE(DumpSession::BuildDumpCommand(t),
+        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
                  QStringLiteral("mysqldump -h db.example.org --password= shop > /home/web/dumps/backup.sql"));
         t.remotedir = QStringLiteral("~/dumps/");
         t.dbpw = QStringLiteral("a@b%c+d=e:f,g.h/i~j-k_l");
-        QCOMPARE(DumpSession::BuildDumpCommand(t),
+        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
                  QStringLiteral("mysqldump -h db.example.org --password=a@b%c+d=e:f,g.h/i~j-k_l shop > ~/dumps/backup.sql"));
     }
 
     void maskedCommandHidesOnlyThePassword()
     {
-        QCOMPARE(DumpSession::BuildDumpCommand(task(), true),
+        QCOMPARE(TelnetDialogue::BuildDumpCommand(task(), true),
                  QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=******** shop > /home/web/dumps/backup.sql"));
     }
 
@@ -88,7 +88,7 @@ private slots:
         t.database = QStringLiteral("$(touch /tmp/vw-pwned) shop");
         t.remotedir = QStringLiteral("~/my dumps/");
         t.backupfile = QStringLiteral("b;ls.sql");
-        const QStringList words = shellWords(DumpSession::BuildDumpCommand(t));
+        const QStringList words = shellWords(TelnetDialogue::BuildDumpCommand(t));
         QCOMPARE(words, (QStringList{
             QStringLiteral("-h"), QStringLiteral("db.example.org"),
             QStringLiteral("--user=o'neil `id`"),

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "SpinWait.h"
+
 #include "FakeClock.h"
 #include "HttpServerFixture.h"
 #include "ScriptedTelnetHost.h"
@@ -77,8 +79,7 @@ private:
     {
         QElapsedTimer t;
         t.start();
-        while (w.session().isBusy() && t.elapsed() < ms)
-            QTest::qWait(10);
+        SpinUntil([&] { return !w.session().isBusy(); }, ms);
         return !w.session().isBusy();
     }
 
@@ -178,7 +179,7 @@ private slots:
         w.store().SaveTask(QStringLiteral("c"), task(QStringLiteral("c"), QStringLiteral("12:00"), 0));
         w.store().SaveTask(QStringLiteral("d"), task(QStringLiteral("d"), QStringLiteral("12:01"), 1));
         w.show();
-        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        QSignalSpy started(&w.session(), &RunQueue::runStarted);
 
         tickAt(w, at(12, 0, 3));
         tickAt(w, at(12, 0, 58));
@@ -216,7 +217,7 @@ private slots:
         TForm1 w(o);
         w.store().SaveTask(QStringLiteral("slow"), task(QStringLiteral("slow"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
         w.show();
-        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        QSignalSpy started(&w.session(), &RunQueue::runStarted);
         tickAt(w, at(12, 0, 3));
         QVERIFY(host.waitFor([&] { return host.commands().size() == 1; }));
         tickAt(w, at(12, 0, 58));
@@ -232,7 +233,7 @@ private slots:
         w.store().SaveTask(QStringLiteral("a-bad"), task(QStringLiteral("a-bad"), QStringLiteral("25:70"), 1));
         w.store().SaveTask(QStringLiteral("b-good"), task(QStringLiteral("b-good"), QStringLiteral("12:00"), 1));
         w.show();
-        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        QSignalSpy started(&w.session(), &RunQueue::runStarted);
         tickAt(w, at(12, 0, 10));
         QCOMPARE(started.size(), 1);
         QCOMPARE(started.first().at(0).toString(), QStringLiteral("b-good"));

@@ -1,12 +1,14 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include "SpinWait.h"
+
 #include "BusyboxTelnetHost.h"
 #include "FakeClock.h"
 #include "FakeRetriever.h"
 #include "RecordingProtocolView.h"
 #include "RecordingSessionHost.h"
-#include "engine/DumpSession.h"
+#include "run/RunQueue.h"
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
 #include "telnet/TelnetClient.h"
@@ -40,12 +42,11 @@ private:
         pacing.lineDelayMs = 20;
         pacing.charDelayMs = 1;
         pacing.loginLimitMs = 15000;
-        DumpSession session(client, log, texts, window, retriever, pacing);
+        RunQueue session(client, log, texts, window, retriever, pacing);
         session.RequestRun(task);
         QElapsedTimer t;
         t.start();
-        while (session.isBusy() && t.elapsed() < 30000)
-            QTest::qWait(20);
+        SpinUntil([&] { return !session.isBusy(); }, 30000);
         run.messages = view.messages();
         run.retrieved = retriever.calls;
         for (const QString &l : log.sentLines())

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "SpinWait.h"
+
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
 #include "HttpServerFixture.h"
@@ -56,8 +58,7 @@ private:
         w.RunBackupmanually1Click();
         QElapsedTimer timer;
         timer.start();
-        while (w.session().isBusy() && timer.elapsed() < 20000)
-            QTest::qWait(10);
+        SpinUntil([&] { return !w.session().isBusy(); }, 20000);
     }
 
     // The served dump as made during this run, by the test's own clock.

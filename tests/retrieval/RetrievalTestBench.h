@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest>
 
 #include "FakeClock.h"
 #include "RecordingProtocolView.h"
@@ -54,13 +55,17 @@ struct RetrievalTestBench {
 
     // Runs the retrieval and notes whether the window thread's events ran
     // meanwhile (a zero timer fires only from an event loop).
-    bool retrieve(const BackupTask &t)
+    bool retrieve(const BackupTask &t, const QDateTime &runStart = QDateTime())
     {
         bool eventsRan = false;
         QTimer::singleShot(0, [&] { eventsRan = true; });
-        const bool ok = dispatcher->RetrieveBackupFile(t);
+        std::optional<bool> ok;
+        QObject run;
+        dispatcher->StartRetrieval(t, runStart, &run, [&](bool result, const QString &) { ok = result; });
+        if (!QTest::qWaitFor([&] { return ok.has_value(); }, 120000))
+            return false;
         windowStayedLive = eventsRan;
-        return ok;
+        return *ok;
     }
 
     FakeClock clock;

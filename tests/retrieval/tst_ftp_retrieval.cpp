@@ -234,17 +234,17 @@ void FtpRetrievalTest::staleDumpIsNotStored()
     QVERIFY(WriteAll(bench.localFile(), previous));
 
     QVERIFY(age(16 * 60));
-    QVERIFY(!bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QVERIFY(!bench.retrieve(task, runStart));
     QCOMPARE(bench.dispatcher->FailureReason(),
              QString("Dump-Datei auf dem Host ist älter als dieser Lauf - nicht gespeichert"));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
     QVERIFY(bench.host.errors.isEmpty());
 
-    QVERIFY(bench.dispatcher->RetrieveBackupFile(task));  // manual: no run to compare with
+    QVERIFY(bench.retrieve(task));  // manual: no run to compare with
     QVERIFY(WriteAll(bench.localFile(), previous));
     QVERIFY(age(14 * 60));  // within the allowance for clock differences
-    QVERIFY(bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QVERIFY(bench.retrieve(task, runStart));
     QCOMPARE(ReadAll(bench.localFile()), MakeDump(5000));
 }
 

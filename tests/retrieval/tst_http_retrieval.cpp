@@ -116,13 +116,13 @@ void HttpRetrievalTest::freshCopyOfAFreshDumpOnly()
     task.httpath = m_server.url("aged/");
     QVERIFY(WriteAll(bench.localFile(), "previous"));
 
-    QVERIFY(!bench.dispatcher->RetrieveBackupFile(task, runStart));
+    QVERIFY(!bench.retrieve(task, runStart));
     QCOMPARE(bench.dispatcher->FailureReason(), QString("Dump file on the host is older than this run - not saved"));
     QCOMPARE(ReadAll(bench.localFile()), QByteArray("previous"));
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
     QVERIFY(m_server.requests().contains("HEADERS Cache-Control: no-cache Pragma: no-cache"));
 
-    QVERIFY(bench.dispatcher->RetrieveBackupFile(task, runStart.addDays(-1)));
+    QVERIFY(bench.retrieve(task, runStart.addDays(-1)));
     QCOMPARE(ReadAll(bench.localFile()), MakeDump(6000));
 }
 

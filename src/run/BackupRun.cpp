@@ -1,0 +1,107 @@
+#include "run/BackupRun.h"
+
+#include "engine/Clock.h"
+#include "engine/ProtocolLog.h"
+#include "engine/SessionHost.h"
+#include "retrieval/Retriever.h"
+#include "shell/LanguageTexts.h"
+
+BackupRun::BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
+                     ProtocolLog &log, const LanguageTexts &texts, SessionHost &host, QObject *parent)
+    : QObject(parent), m_task(task), m_transport(std::move(transport)), m_retriever(retriever), m_log(log),
+      m_texts(texts), m_host(host)
+{
+    m_outcome.taskName = task.name;
+    if (!m_transport)
+        return;
+    connect(m_transport.get(), &Transport::protocolLine, this, [this](const QString &l) { m_log.AddStatus(l); });
+    connect(m_transport.get(), &Transport::lineSent, this, [this](const QString &l) { m_log.AddSent(l); });
+    connect(m_transport.get(), &Transport::progress, this, [this](int p) { m_host.setSessionProgress(p); });
+    connect(m_transport.get(), &Transport::negotiation, this,
+            [this](const QString &t) { m_host.setNegotiationText(t); });
+    connect(m_transport.get(), &Transport::finished, this, &BackupRun::transportFinished);
+}
+
+BackupRun::~BackupRun() = default;
+
+void BackupRun::start()
+{
+    m_runStart = m_log.clock().now();
+    m_outcome.started = m_runStart;
+    if (!m_transport) {
+        // Without a run, no start time: any dump on the host is taken.
+        m_retriever.StartRetrieval(m_task, QDateTime(), this,
+                                   [this](bool ok, const QString &file) { retrieved(ok, file); });
+        return;
+    }
+    m_wasMinimized = m_host.isApplicationMinimized();
+    m_host.restoreFromTray();
+    m_transport->start(m_task);
+}
+
+void BackupRun::transportFinished(const TransportResult &result)
+{
+    m_sessionOpened = result.sessionOpened;
+    if (!result.dumpCompleted) {
+        if (result.sessionOpened)
+            m_log.AddStatus(result.reason);
+        conclude(false, result.reason, {});
+        return;
+    }
+    if (!result.storedFile.isEmpty()) {
+        retrieved(true, result.storedFile);
+        return;
+    }
+    // A dump older than this run is not the run's.
+    m_retriever.StartRetrieval(m_task, m_runStart, this,
+                               [this](bool ok, const QString &file) { retrieved(ok, file); });
+}
+
+void BackupRun::retrieved(bool ok, const QString &storedFile)
+{
+    if (ok) {
+        m_log.AddStatus(m_task.backupfile + m_texts.SavedSuffix);
+        conclude(true, {}, storedFile);
+        return;
+    }
+    // The manual download has no session, so no "FTP-" before its line.
+    m_log.AddStatus(m_transport ? QStringLiteral("FTP-") + m_texts.DownloadFailed : m_texts.DownloadFailed);
+    const QString reason = m_retriever.FailureReason();
+    if (!reason.isEmpty())
+        m_log.AddStatus(reason);
+    conclude(false, reason.isEmpty() ? m_texts.DownloadFailed : reason, {});
+}
+
+void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFile)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_host.setTaskMessage(m_task.name, (ok ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp());
+    if (m_transport) {
+        m_host.setSessionProgress(0);
+        if (m_sessionOpened) {
+            m_host.resetStatusCaption();
+            m_host.setNegotiationText(QString());
+        }
+        if (m_wasMinimized)
+            m_host.minimizeToTray();
+    }
+    m_outcome.success = ok;
+    m_outcome.reason = reason;
+    m_outcome.storedFile = storedFile;
+    emit finished(m_outcome);
+}
+
+void BackupRun::cancelSession()
+{
+    if (m_transport)
+        m_transport->cancel();
+}
+
+void BackupRun::abort()
+{
+    if (m_transport)
+        m_transport->cancel();
+    m_retriever.AbortRetrievals();
+}

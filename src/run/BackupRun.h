@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "run/RunOutcome.h"
+#include "run/Transport.h"
+#include "tasks/BackupTask.h"
+
+class LanguageTexts;
+class ProtocolLog;
+class Retriever;
+class SessionHost;
+
+// One run of one task, on its own copy of the task, through its stages:
+// transport (the host makes the dump), retrieval (the dump is fetched),
+// outcome (protocol line, Message column, finished()). Without a transport
+// it is the manual download: retrieval and its report only.
+class BackupRun : public QObject {
+    Q_OBJECT
+public:
+    BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
+              ProtocolLog &log, const LanguageTexts &texts, SessionHost &host, QObject *parent = nullptr);
+    ~BackupRun() override;
+
+    const BackupTask &task() const { return m_task; }
+    bool isDownloadOnly() const { return !m_transport; }
+    void start();
+    // "Cancel Telnet-Session": ends the transport stage; a retrieval goes on.
+    void cancelSession();
+    // The program is closing: break everything off.
+    void abort();
+
+signals:
+    void finished(const RunOutcome &outcome);
+
+private:
+    void transportFinished(const TransportResult &result);
+    void retrieved(bool ok, const QString &storedFile);
+    void conclude(bool ok, const QString &reason, const QString &storedFile);
+
+    BackupTask m_task;
+    std::unique_ptr<Transport> m_transport;
+    Retriever &m_retriever;
+    ProtocolLog &m_log;
+    const LanguageTexts &m_texts;
+    SessionHost &m_host;
+    RunOutcome m_outcome;
+    QDateTime m_runStart;  // on the log's clock, which tests set
+    bool m_wasMinimized = false;
+    bool m_sessionOpened = false;
+    bool m_done = false;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "run/RunOutcome.h"
+#include "run/TelnetDialogue.h"
+#include "tasks/BackupTask.h"
+
+class BackupRun;
+class LanguageTexts;
+class ProtocolLog;
+class Retriever;
+class SessionHost;
+class TTelnetClient;
+
+// One run at a time; further starts wait in line. Front ends (the main
+// window, a command line) hand it copies of tasks and show what it reports.
+class RunQueue : public QObject {
+    Q_OBJECT
+public:
+    // Makes the transport for a run of a task.
+    using TransportFactory = std::function<std::unique_ptr<Transport>(const BackupTask &)>;
+
+    RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+             Retriever &retriever, QObject *parent = nullptr);
+    // Runs over telnet through the given client.
+    RunQueue(TTelnetClient &client, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+             Retriever &retriever, SessionPacing pacing = {}, QObject *parent = nullptr);
+    ~RunQueue() override;
+
+    // Starts a run of this copy of the task, or queues it. false when the
+    // task is already running or waiting.
+    bool RequestRun(const BackupTask &task);
+    // The manual download: retrieval only, on its own copy, in the same line.
+    bool RequestDownload(const BackupTask &task);
+
+    bool isBusy() const { return m_current != nullptr; }
+    QString runningTaskName() const;
+    QStringList queuedTaskNames() const;
+
+    // "Cancel Telnet-Session": ends the current run's session only.
+    void CancelTelnetsession();
+    // The program is closing: drop the queue and break off the current run.
+    void abortAll();
+
+signals:
+    void runStarted(const QString &taskName);
+    void runFinished(const RunOutcome &outcome);
+
+private:
+    struct Request {
+        BackupTask task;
+        bool downloadOnly = false;
+    };
+    bool enqueue(const BackupTask &task, bool downloadOnly);
+    void startNext();
+    void runEnded(BackupRun *run, const RunOutcome &outcome);
+
+    TransportFactory m_transports;
+    ProtocolLog &m_log;
+    const LanguageTexts &m_texts;
+    SessionHost &m_host;
+    Retriever &m_retriever;
+    BackupRun *m_current = nullptr;
+    QList<Request> m_queue;
+};

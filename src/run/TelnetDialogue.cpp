@@ -1,0 +1,387 @@
+#include "run/TelnetDialogue.h"
+
+#include "engine/ShellQuote.h"
+#include "shell/LanguageTexts.h"
+#include "telnet/TelnetClient.h"
+
+namespace {
+const QString kMask = QStringLiteral("********");
+
+// Drops ESC sequences: CSI (ESC [ ... final byte), OSC (ESC ] ... BEL or
+// ESC \) and any other ESC with the character after it. Shells put these
+// around their prompts (bracketed paste, window titles).
+QByteArray withoutControlSequences(const QByteArray &text)
+{
+    if (!text.contains('\x1b'))
+        return text;
+    QByteArray out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = text.at(i);
+        if (c != '\x1b') {
+            out.append(c);
+            continue;
+        }
+        if (i + 1 >= n)
+            break;
+        const char kind = text.at(i + 1);
+        i += 1;
+        if (kind == '[') {
+            while (i + 1 < n) {
+                const uchar b = uchar(text.at(++i));
+                if (b >= 0x40 && b <= 0x7e)
+                    break;
+            }
+        } else if (kind == ']') {
+            while (i + 1 < n) {
+                const char b = text.at(++i);
+                if (b == '\x07')
+                    break;
+                if (b == '\x1b' && i + 1 < n && text.at(i + 1) == '\\') {
+                    ++i;
+                    break;
+                }
+            }
+        }
+    }
+    return out;
+}
+}
+
+TelnetDialogue::TelnetDialogue(TTelnetClient &client, const LanguageTexts &texts, SessionPacing pacing,
+                               QObject *parent)
+    : Transport(parent), m_client(client), m_texts(texts), m_pacing(pacing)
+{
+    for (QTimer *t : {&m_connectTimer, &m_sendTimer, &m_watchdog, &m_exitTimer})
+        t->setSingleShot(true);
+    m_sendTimer.setTimerType(Qt::PreciseTimer);
+    m_watchdog.setTimerType(Qt::CoarseTimer);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        m_client.setConnected(false);
+        connectFailed(QStringLiteral("No connection established"));
+    });
+    connect(&m_sendTimer, &QTimer::timeout, this, &TelnetDialogue::sendStep);
+    connect(&m_watchdog, &QTimer::timeout, this, &TelnetDialogue::onWatchdog);
+    connect(&m_exitTimer, &QTimer::timeout, this, &TelnetDialogue::onExitLimit);
+}
+
+TelnetDialogue::~TelnetDialogue()
+{
+    disconnect(&m_client, nullptr, this, nullptr);
+    if (m_state == State::Connecting || m_state == State::Session)
+        m_client.setConnected(false);
+}
+
+QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, bool masked)
+{
+    QString cmd = QStringLiteral("mysqldump -h ") + ShellQuote(task.mysql);
+    if (!task.dbuser.isEmpty())
+        cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
+    cmd += QStringLiteral(" --password=") + (masked ? kMask : ShellQuote(task.dbpw));
+    cmd += QLatin1Char(' ') + ShellQuote(task.database);
+    cmd += QStringLiteral(" > ") + ShellQuotePath(task.remotedir + task.backupfile);
+    return cmd;
+}
+
+QString TelnetDialogue::PromptLine(const QByteArray &chunk)
+{
+    QByteArray text = chunk;
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    text = withoutControlSequences(text);
+    // A final line break closes the last line; it does not start an empty one.
+    if (text.endsWith("\r\n"))
+        text.chop(2);
+    else if (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    qsizetype start = 0;
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (text.at(i) == '\n' || text.at(i) == '\r') {
+            start = i + 1;
+            break;
+        }
+    }
+    QByteArray last = text.mid(start, 4096);
+    while (!last.isEmpty() && (last.endsWith(' ') || last.endsWith('\t')))
+        last.chop(1);
+    for (char &c : last) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return QString::fromLatin1(last);
+}
+
+void TelnetDialogue::start(const BackupTask &task)
+{
+    m_task = task;
+    m_state = State::Connecting;
+    m_dumpSent = false;
+    m_exitSent = false;
+    m_loginPhase = true;
+    m_sending = false;
+    m_waiting.clear();
+    m_hostPassword = task.hostpw;
+    m_dumpCommand = BuildDumpCommand(task);
+    emit progress(10);
+
+    if (task.host.isEmpty()) {
+        connectFailed(QStringLiteral("Unknown host - no connection"));
+        return;
+    }
+    connect(&m_client, &TTelnetClient::OnConnected, this, &TelnetDialogue::onConnected);
+    connect(&m_client, &TTelnetClient::OnReadyToSend, this, &TelnetDialogue::onReadyToSend);
+    connect(&m_client, &TTelnetClient::OnDataIn, this, &TelnetDialogue::onDataIn);
+    connect(&m_client, &TTelnetClient::OnDisconnected, this, &TelnetDialogue::onDisconnected);
+    connect(&m_client, &TTelnetClient::OnDo, this, &TelnetDialogue::onDo);
+    connect(&m_client, &TTelnetClient::OnSubOption, this, &TelnetDialogue::onSubOption);
+    connect(&m_client, &TTelnetClient::OnDont, this, [this](int o) {
+        emit negotiation(QStringLiteral("Telnet Server: DONT Option") + QString::number(o));
+    });
+    connect(&m_client, &TTelnetClient::OnWill, this, [this](int o) {
+        emit negotiation(QStringLiteral("Telnet Server: WILL Option") + QString::number(o));
+    });
+    connect(&m_client, &TTelnetClient::OnWont, this, [this](int o) {
+        emit negotiation(QStringLiteral("Telnet Server: WONT Option") + QString::number(o));
+    });
+    connect(&m_client, &TTelnetClient::OnCommand, this, [this](int c) {
+        emit negotiation(QStringLiteral("Telnet Server: COMMAND ") + QString::number(c));
+    });
+
+    // A silent host during a long dump is found by the operating system.
+    m_client.KeepAlive = true;
+    m_client.setConnected(false);
+    m_client.setRemoteHost(task.host);
+    m_client.setConnected(true);
+    m_connectTimer.start(m_pacing.connectWaitMs);
+}
+
+void TelnetDialogue::connectFailed(const QString &line)
+{
+    m_connectTimer.stop();
+    emit protocolLine(line);
+    emit progress(25);
+    finish(TransportResult{false, false, {}, line});
+}
+
+void TelnetDialogue::finish(const TransportResult &result)
+{
+    m_state = State::Done;
+    for (QTimer *t : {&m_connectTimer, &m_sendTimer, &m_watchdog, &m_exitTimer})
+        t->stop();
+    disconnect(&m_client, nullptr, this, nullptr);
+    emit finished(result);
+}
+
+void TelnetDialogue::onConnected(int statusCode, const QString &description)
+{
+    if (m_state != State::Connecting)
+        return;
+    if (statusCode != 0) {
+        emit protocolLine(QStringLiteral("Connection failed: ") + description);
+        if (m_client.hasPendingError())
+            connectFailed(QStringLiteral("No connection, Error: ") + m_client.takePendingError().message());
+        else
+            connectFailed(QStringLiteral("No connection established"));
+        return;
+    }
+    m_connectTimer.stop();
+    m_state = State::Session;
+    emit protocolLine(QStringLiteral("Connected: ") + description);
+    emit protocolLine(QStringLiteral("Connection established"));
+    emit progress(25);
+    m_watchdog.start(m_pacing.loginLimitMs);
+}
+
+void TelnetDialogue::onReadyToSend()
+{
+    if (m_state == State::Session)
+        beginLine(m_task.hostuser, m_task.hostuser);
+}
+
+TelnetDialogue::Prompt TelnetDialogue::classify(const QString &line) const
+{
+    if (line == QLatin1String("password:"))
+        return Prompt::Password;
+    QString prompt = m_task.host;
+    for (QChar &c : prompt) {
+        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
+            c = QChar(c.unicode() - 'A' + 'a');
+    }
+    // The prompt's closing blank is trimmed like the line's.
+    prompt += QLatin1Char('>');
+    return line == prompt ? Prompt::Shell : Prompt::None;
+}
+
+void TelnetDialogue::onDataIn(const QByteArray &text)
+{
+    if (m_state != State::Session)
+        return;
+    const Prompt prompt = classify(PromptLine(text));
+    if (prompt == Prompt::None)
+        return;
+    if (!m_sending) {
+        answer(prompt);
+        return;
+    }
+    // A line is still going out: answer this prompt once after it, and let
+    // a host that repeats itself fill nothing.
+    if (!m_waiting.contains(prompt)) {
+        m_waiting.append(prompt);
+    } else if (!m_dropReported) {
+        m_dropReported = true;
+        emit protocolLine(m_texts.pick(QStringLiteral("Repeated prompt while sending - ignored"),
+                                       QStringLiteral("Wiederholte Eingabeaufforderung während des Sendens - ignoriert")));
+    }
+}
+
+void TelnetDialogue::answer(Prompt prompt)
+{
+    if (prompt == Prompt::Password) {
+        emit progress(35);
+        emit protocolLine(m_texts.SendPassword);
+        beginLine(m_hostPassword, kMask);
+        return;
+    }
+    if (m_dumpSent) {
+        emit progress(60);
+        m_exitSent = true;
+        m_watchdog.stop();
+        m_exitTimer.start(m_pacing.exitCloseMs);
+        emit protocolLine(m_texts.FinishingSession);
+        beginLine(QStringLiteral("exit"), QStringLiteral("exit"));
+        return;
+    }
+    emit progress(40);
+    m_dumpSent = true;
+    m_loginPhase = false;
+    m_watchdog.start(m_pacing.dumpLimitMs);
+    emit protocolLine(m_texts.SendDumpCommand);
+    beginLine(m_dumpCommand, BuildDumpCommand(m_task, true));
+}
+
+void TelnetDialogue::beginLine(const QString &text, const QString &logText)
+{
+    emit lineSent(logText);
+    m_sending = true;
+    m_dropReported = false;
+    m_line = Line{text, logText};
+    m_pos = -1;
+    m_sendTimer.start(m_pacing.lineDelayMs);
+}
+
+void TelnetDialogue::sendBytes(const QByteArray &bytes)
+{
+    if (m_client.Connected())
+        m_client.Send(bytes);
+}
+
+void TelnetDialogue::sendStep()
+{
+    const QString &text = m_line.text;
+    if (m_pos < 0 && text.size() <= 12) {
+        sendBytes(text.toUtf8() + '\n');
+        lineDone();
+        return;
+    }
+    if (m_pos < 0)
+        m_pos = 0;
+    if (m_pos >= text.size()) {
+        sendBytes(QByteArray("\n"));
+        lineDone();
+        return;
+    }
+    // Slow hosts drop characters typed faster than their shell reads.
+    const int len = text.at(m_pos).isHighSurrogate() && m_pos + 1 < text.size() ? 2 : 1;
+    sendBytes(text.mid(m_pos, len).toUtf8());
+    m_pos += len;
+    m_sendTimer.start(m_pacing.charDelayMs);
+}
+
+void TelnetDialogue::lineDone()
+{
+    m_sending = false;
+    if (!m_waiting.isEmpty() && m_state == State::Session)
+        answer(m_waiting.takeFirst());
+}
+
+void TelnetDialogue::onDisconnected(int, const QString &description)
+{
+    if (m_state != State::Session)
+        return;
+    emit protocolLine(QStringLiteral("Disconnected: ") + description);
+    TransportResult result;
+    result.sessionOpened = true;
+    // Only a dump whose shell prompt came back is worth fetching; anything
+    // else would store a stale or partial file as today's backup.
+    result.dumpCompleted = m_exitSent;
+    if (!m_exitSent) {
+        result.reason = m_texts.pick(QStringLiteral("Dump not completed - no download"),
+                                     QStringLiteral("Dump nicht abgeschlossen - kein Download"));
+    }
+    finish(result);
+}
+
+void TelnetDialogue::onDo(int option)
+{
+    emit negotiation(QStringLiteral("Telnet Server: DO Option") + QString::number(option));
+    m_client.SendWont(option);
+    emit negotiation(QStringLiteral("Client: WONT Option") + QString::number(option));
+}
+
+void TelnetDialogue::onSubOption(const QByteArray &)
+{
+    m_client.SendSubOption(QByteArray("\x18\x00vt100", 7));
+}
+
+QString TelnetDialogue::limitText(int ms) const
+{
+    if (ms >= 3600000 && ms % 3600000 == 0)
+        return QString::number(ms / 3600000) + QStringLiteral(" h");
+    return QString::number(ms / 1000.0, 'g', 6) + QStringLiteral(" s");
+}
+
+void TelnetDialogue::onWatchdog()
+{
+    if (m_state != State::Session)
+        return;
+    const QString limit = limitText(m_loginPhase ? m_pacing.loginLimitMs : m_pacing.dumpLimitMs);
+    if (m_loginPhase) {
+        emit protocolLine(m_texts.pick(
+            QStringLiteral("Session cancelled: no dump command sent within %1").arg(limit),
+            QStringLiteral("Sitzung abgebrochen: kein dump-command innerhalb von %1 gesendet").arg(limit)));
+    } else {
+        emit protocolLine(m_texts.pick(
+            QStringLiteral("Session cancelled: dump not finished within %1").arg(limit),
+            QStringLiteral("Sitzung abgebrochen: Dump nicht innerhalb von %1 beendet").arg(limit)));
+    }
+    m_client.Disconnect();
+}
+
+void TelnetDialogue::onExitLimit()
+{
+    if (m_state != State::Session)
+        return;
+    // The dump has finished; a host that keeps the session open must not
+    // hold the retrieval and the runs behind it.
+    const QString limit = limitText(m_pacing.exitCloseMs);
+    emit protocolLine(m_texts.pick(
+        QStringLiteral("The host did not end the session within %1 after exit - closed").arg(limit),
+        QStringLiteral("Der Host hat die Sitzung nicht innerhalb von %1 nach exit beendet - geschlossen").arg(limit)));
+    m_client.Disconnect();
+}
+
+void TelnetDialogue::cancel()
+{
+    if (m_state == State::Connecting) {
+        m_client.setConnected(false);
+        connectFailed(QStringLiteral("No connection established"));
+        return;
+    }
+    if (m_state != State::Session)
+        return;
+    emit protocolLine(m_texts.pick(QStringLiteral("Telnet-Session cancelled by the user"),
+                                   QStringLiteral("Telnet-Session vom Benutzer abgebrochen")));
+    m_client.Disconnect();
+}

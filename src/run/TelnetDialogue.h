@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTimer>
+
+#include "run/Transport.h"
+#include "tasks/BackupTask.h"
+
+class LanguageTexts;
+class TTelnetClient;
+
+// Pacing and limits of the telnet dialogue. The program uses the defaults;
+// tests shorten them.
+struct SessionPacing {
+    int lineDelayMs = 500;          // before each sent line
+    int charDelayMs = 50;           // after each character of a line of 13 or more
+    int connectWaitMs = 10000;
+    int loginLimitMs = 120000;      // connected until the dump command is sent
+    int dumpLimitMs = 12 * 3600 * 1000;  // dump command sent until the host closes
+    int exitCloseMs = 60000;        // "exit" sent until the host closes
+};
+
+// The telnet transport: logs into the web host, has its shell run mysqldump
+// into the remote file and ends the session. Every wait is a timer or a
+// client signal; no handler waits.
+class TelnetDialogue final : public Transport {
+    Q_OBJECT
+public:
+    TelnetDialogue(TTelnetClient &client, const LanguageTexts &texts, SessionPacing pacing = {},
+                   QObject *parent = nullptr);
+    ~TelnetDialogue() override;
+
+    void start(const BackupTask &task) override;
+    void cancel() override;
+
+    // The dump command for a task; masked puts "********" for the password.
+    static QString BuildDumpCommand(const BackupTask &task, bool masked = false);
+    // The last line of a chunk as the prompt test sees it: up to the first
+    // NUL, a final line break ignored, at most 4 096 characters, terminal
+    // control sequences and trailing blanks and tabs removed, ASCII lower case.
+    static QString PromptLine(const QByteArray &chunk);
+
+private:
+    enum class State { Idle, Connecting, Session, Done };
+    enum class Prompt { None, Password, Shell };
+    struct Line {
+        QString text;
+        QString logText;
+    };
+
+    void connectFailed(const QString &line);
+    void finish(const TransportResult &result);
+    void beginLine(const QString &text, const QString &logText);
+    void sendStep();
+    void lineDone();
+    void answer(Prompt prompt);
+    Prompt classify(const QString &line) const;
+    void sendBytes(const QByteArray &bytes);
+    QString limitText(int ms) const;
+
+    void onConnected(int statusCode, const QString &description);
+    void onReadyToSend();
+    void onDataIn(const QByteArray &text);
+    void onDisconnected(int statusCode, const QString &description);
+    void onDo(int option);
+    void onSubOption(const QByteArray &subOption);
+    void onWatchdog();
+    void onExitLimit();
+
+    TTelnetClient &m_client;
+    const LanguageTexts &m_texts;
+    SessionPacing m_pacing;
+    BackupTask m_task;
+    State m_state = State::Idle;
+    QString m_hostPassword;
+    QString m_dumpCommand;
+    bool m_dumpSent = false;
+    bool m_exitSent = false;
+    bool m_loginPhase = true;
+
+    // The line being sent and where it stands; prompts that come meanwhile
+    // wait here, each kind at most once.
+    bool m_sending = false;
+    Line m_line;
+    qsizetype m_pos = -1;  // -1: still in the pause before the line
+    QList<Prompt> m_waiting;
+    bool m_dropReported = false;
+
+    QTimer m_connectTimer;
+    QTimer m_sendTimer;
+    QTimer m_watchdog;
+    QTimer m_exitTimer;
+};

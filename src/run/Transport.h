@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+struct BackupTask;
+
+// How a transport's part of a run ended.
+struct TransportResult {
+    // A session with the host was reached; its end was handled (protocol
+    // line, window state) and the run goes on to its outcome.
+    bool sessionOpened = false;
+    // The host finished the dump: retrieval may fetch it.
+    bool dumpCompleted = false;
+    // Set by a transport that brought the dump home itself: the file that
+    // holds it, so the run skips retrieval.
+    QString storedFile;
+    // Why the run failed, for the outcome; empty on success.
+    QString reason;
+};
+Q_DECLARE_METATYPE(TransportResult)
+
+// The stage of a run that has the host make the dump. start() returns at
+// once; everything after it comes as signals, finished() exactly once per
+// start (possibly before start() returns, when there is nothing to do).
+class Transport : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual void start(const BackupTask &task) = 0;
+    // Ends the session from any phase; finished() follows.
+    virtual void cancel() = 0;
+
+signals:
+    void protocolLine(const QString &text);       // a status line of the run
+    void lineSent(const QString &logText);         // for the log file, passwords masked
+    void progress(int position);                   // run steps, 0..100
+    void negotiation(const QString &text);         // telnet option exchange, for the status bar
+    void finished(const TransportResult &result);
+};

@@ -41,8 +41,19 @@ int main(int argc, char *argv[])
     });
     SessionEndWatcher sessionEnd;
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &form, &TForm1::SessionEnding);
+    // Saving the session's state is no end of the program: keep settings and
+    // log safe and go on.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
-        form.SessionEnding();
+        form.SaveSettings();
+        form.protocol().Save();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::release);
+    // However the program ends (the desktop session's end included), a run
+    // is broken off and settings and log are kept.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] {
+        form.session().abortAll();
+        form.SaveSettings();
+        form.protocol().Save();
     });
     delete splash;
     form.show();

@@ -2,12 +2,16 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class QLocalServer;
+class QLockFile;
 
-// One copy of the program per user: the first copy listens on a local socket
-// named for the user; a later copy finds it, asks it to come to the front, and
-// ends.
+// One copy of the program per user: a lock file beside the per-user socket
+// decides which copy runs, so two copies started at once cannot both win. The
+// winner listens on the socket; a later copy asks it to come to the front and
+// ends. A copy that finds the lock held but nobody answering (the winner is
+// just closing) waits for the lock and runs.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -17,13 +21,21 @@ public:
     // true: this is the only copy and now answers later ones. false: another
     // copy runs and has been asked to come to the front.
     bool claim();
+    // The program is ending: later copies no longer come to this one.
+    void release();
 
     static QString defaultServerName();
+    // The lock file of a server name, in the per-user runtime directory.
+    static QString lockFilePath(const QString &serverName);
 
 signals:
     void activationRequested();
 
 private:
     QString m_name;
+    bool askWinnerToComeForward();
+
     QLocalServer *m_server = nullptr;
+    bool m_closing = false;
+    std::unique_ptr<QLockFile> m_lock;
 };

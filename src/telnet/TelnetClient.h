@@ -78,6 +78,9 @@ public:
     // way ends with OnConnected and a non-zero code instead.
     void Disconnect();
 
+    // Events read but not yet delivered; bounded however fast the host sends.
+    qsizetype pendingEventCount() const { return m_events.size(); }
+
     // Properties the program stores but does not use (KeepAlive excepted).
     TelnetFirewallType FirewallType = TelnetFirewallType::fwNone;
     QString FirewallHost, FirewallUser, FirewallPassword;

@@ -32,7 +32,7 @@ bool SingleInstance::askWinnerToComeForward()
     probe.waitForBytesWritten(1000);
     // The winner answers while it goes on running; a copy that is closing
     // does not, and this one then takes over.
-    const bool answered = probe.waitForReadyRead(2000) && probe.readAll().startsWith("ok");
+    const bool answered = probe.waitForReadyRead(1000) && probe.readAll().startsWith("ok");
     probe.disconnectFromServer();
     return answered;
 }
@@ -76,6 +76,7 @@ bool SingleInstance::claim()
                 continue;
             }
             s->write("ok\n");
+            s->flush();
             emit activationRequested();
         }
     });

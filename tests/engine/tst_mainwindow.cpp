@@ -253,7 +253,7 @@ private slots:
         w.show();
         QCOMPARE(w.taskList().rowCount(), 3);
         QVERIFY(w.taskList().rowMessage(1).startsWith(QStringLiteral("!!! ")));
-        QSignalSpy started(&w.session(), &DumpSession::runStarted);
+        QSignalSpy started(&w.session(), &RunQueue::runStarted);
         tickAt(w, at(12, 0, 10));
         QStringList names;
         for (const auto &args : started)

@@ -98,6 +98,22 @@ private slots:
         QVERIFY(!run.sent.join(QString()).contains(QStringLiteral("pa ss")));
     }
 
+    // The standard login program says "Password: " with a blank, and bash
+    // wraps its prompt in terminal control sequences; both are understood.
+    void aRealLoginProgramAndBashAreUnderstood()
+    {
+        BusyboxTelnetHost host;
+        host.setRealLogin(true);
+        if (!host.start())
+            QSKIP(qPrintable(QStringLiteral("no private login host here: ") + host.errorString()));
+        const Run run = runAgainst(host, taskFor(host));
+        QVERIFY2(run.messages.contains(QStringLiteral("Send password")), qPrintable(run.messages.join(" | ")));
+        QVERIFY2(run.messages.contains(QStringLiteral("Finishing Telnet-session")), qPrintable(run.messages.join(" | ")));
+        QCOMPARE(host.dumpCallCount(), 1);
+        QCOMPARE(run.retrieved.size(), 1);
+        QVERIFY(run.fileAtRetrieval.trimmed().endsWith(BusyboxTelnetHost::completionLine()));
+    }
+
     void aWrongPasswordEndsWithoutDownload()
     {
         BusyboxTelnetHost host;

@@ -67,6 +67,15 @@ printf 'CREATE TABLE `t` (`id` int NOT NULL);\nINSERT INTO `t` VALUES (1),(2);\n
 printf -- '-- Dump completed on 2026-12-08 10:00:00\n'
 )";
 
+// The test user's shell behind the real login program.
+const char bashShell[] = R"(#!/bin/sh
+dir='@DIR@'
+IFS= read -r host < "$dir/prompt_host"
+cd "$dir" || exit 1
+export HOME="$dir" PATH="$dir/bin:/usr/bin:/bin" PS1="$host> "
+exec /usr/bin/bash --norc --noprofile -i
+)";
+
 QByteArray withDir(const char *script, const QString &dir)
 {
     return QByteArray(script).replace("@DIR@", dir.toUtf8());
@@ -156,7 +165,26 @@ bool BusyboxTelnetHost::writeScripts()
            && writeFile(QStringLiteral("prompt_host"), m_hostName.toUtf8() + '\n')
            && writeFile(QStringLiteral("issue"), "Debian GNU/Linux (busybox telnetd test host)\n")
            && writeFile(QStringLiteral("login.sh"), withDir(loginScript, dir), true)
-           && writeFile(QStringLiteral("bin/mysqldump"), withDir(mysqldumpScript, dir), true);
+           && writeFile(QStringLiteral("bin/mysqldump"), withDir(mysqldumpScript, dir), true)
+           && (!m_realLogin || writeRealLogin());
+}
+
+bool BusyboxTelnetHost::writeRealLogin()
+{
+    const QString dir = m_dir->path();
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-1"), m_password});
+    if (!openssl.waitForFinished(5000) || openssl.exitCode() != 0)
+        return m_error = QStringLiteral("openssl passwd failed"), false;
+    const QByteArray hash = openssl.readAllStandardOutput().trimmed();
+    const QByteArray user = m_user.toUtf8();
+    if (!QFile::link(busyboxPath(), dir + QStringLiteral("/login")))
+        return m_error = QStringLiteral("cannot link %1/login").arg(dir), false;
+    return writeFile(QStringLiteral("passwd"), "root:x:0:0:root:/root:/bin/sh\n" + user + ":x:0:0::" + dir.toUtf8()
+                                                  + ':' + dir.toUtf8() + "/shell.sh\n")
+           && writeFile(QStringLiteral("shadow"), "root:*:19000:0:99999:7:::\n" + user + ':' + hash + ":19000:0:99999:7:::\n")
+           && writeFile(QStringLiteral("group"), "root:x:0:\n")
+           && writeFile(QStringLiteral("shell.sh"), withDir(bashShell, dir), true);
 }
 
 bool BusyboxTelnetHost::start(int timeoutMs)
@@ -193,14 +221,27 @@ bool BusyboxTelnetHost::start(int timeoutMs)
         env.remove(QStringLiteral("ENV"));
         m_process->setProcessEnvironment(env);
         m_process->setProgram(busyboxPath());
+        if (m_realLogin) {
+            // The test's accounts over the system's, seen by telnetd and login only.
+            const QString d = m_dir->path();
+            const QString script =
+                QStringLiteral("mount --bind %1/passwd /etc/passwd && mount --bind %1/shadow /etc/shadow && "
+                               "mount --bind %1/group /etc/group && exec %2 \"$@\"")
+                    .arg(d, busyboxPath());
+            m_process->setProgram(QStringLiteral("unshare"));
+            m_process->setArguments({QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script,
+                                     QStringLiteral("sh")});
+        }
         // No -K: with it telnetd hangs up the moment the login script ends and
         // can drop its last words ("Login incorrect"); without it the session
         // ends once the pty is drained and closed.
-        m_process->setArguments({QStringLiteral("telnetd"), QStringLiteral("-F"),
-                                 QStringLiteral("-b"), QStringLiteral("127.0.0.1"),
-                                 QStringLiteral("-p"), QString::number(m_port),
-                                 QStringLiteral("-l"), m_dir->filePath(QStringLiteral("login.sh")),
-                                 QStringLiteral("-f"), m_dir->filePath(QStringLiteral("issue"))});
+        const QStringList telnetd{QStringLiteral("telnetd"), QStringLiteral("-F"),
+                                  QStringLiteral("-b"), QStringLiteral("127.0.0.1"),
+                                  QStringLiteral("-p"), QString::number(m_port),
+                                  QStringLiteral("-l"),
+                                  m_dir->filePath(m_realLogin ? QStringLiteral("login") : QStringLiteral("login.sh")),
+                                  QStringLiteral("-f"), m_dir->filePath(QStringLiteral("issue"))};
+        m_process->setArguments(m_realLogin ? m_process->arguments() + telnetd : telnetd);
         m_process->start();
         if (!m_process->waitForStarted(3000)) {
             m_error = QStringLiteral("cannot start busybox telnetd: ") + m_process->errorString();

@@ -39,6 +39,11 @@ public:
     // Set before start().
     void setCredentials(const QString &user, const QString &password);  // default "webuser" / "secret"
     void setHostName(const QString &name);                               // default "localhost"
+    // Instead of the login script: busybox's own login program with a test
+    // user (uid 0) in a private mount namespace whose /etc/passwd, shadow and
+    // group are the test's, and bash --norc as that user's shell, line
+    // editing on (its prompt comes with ESC [?2004h). Needs unshare and openssl.
+    void setRealLogin(bool real) { m_realLogin = real; }
     QString user() const { return m_user; }
     QString password() const { return m_password; }
     QString hostName() const { return m_hostName; }
@@ -73,6 +78,7 @@ public:
 private:
     bool writeFile(const QString &name, const QByteArray &content, bool executable = false);
     bool writeScripts();
+    bool writeRealLogin();
     bool waitUntilListening(int timeoutMs);
     bool isListening() const;
 
@@ -86,4 +92,5 @@ private:
     mutable QByteArray m_log;
     int m_dumpDelay = 0;
     bool m_dumpFails = false;
+    bool m_realLogin = false;
 };

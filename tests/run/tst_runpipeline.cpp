@@ -264,7 +264,7 @@ private slots:
         QObject run;
         auto fetch = [&](bool abort) {
             std::optional<bool> ok;
-            dispatcher.StartRetrieval(t, &run, [&](bool r, const QString &) { ok = r; });
+            dispatcher.StartRetrieval(t, QDateTime(), &run, [&](bool r, const QString &) { ok = r; });
             SpinUntil([&] { return false; }, 400);  // some bytes arrive
             QElapsedTimer since;
             since.start();

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "SpinWait.h"
+#include "TestPacing.h"
 
 #include "FakeClock.h"
 #include "FakeRetriever.h"
@@ -16,16 +17,6 @@
 #include "telnet/TelnetClient.h"
 
 namespace {
-SessionPacing fastPacing()
-{
-    SessionPacing p;
-    p.lineDelayMs = 10;
-    p.charDelayMs = 1;
-    p.connectWaitMs = 3000;
-    p.loginLimitMs = 4000;
-    p.dumpLimitMs = 4000;
-    return p;
-}
 
 BackupTask sampleTask(const QString &name = QStringLiteral("Shop"))
 {
@@ -57,7 +48,7 @@ struct Rig {
     std::unique_ptr<RunQueue> session;
     QList<QByteArray> sends;
 
-    explicit Rig(SessionPacing pacing = fastPacing())
+    explicit Rig(SessionPacing pacing = FastPacing())
     {
         texts.refill();
         log.setView(&view);
@@ -222,7 +213,7 @@ private slots:
 
     void aPromptThatNeverMatchesIsEndedByTheWatchdog()
     {
-        SessionPacing p = fastPacing();
+        SessionPacing p = FastPacing();
         p.loginLimitMs = 400;
         Rig rig(p);
         rig.host.setShellPrompt("webuser@localhost:~$ ");
@@ -240,7 +231,7 @@ private slots:
 
     void aDumpThatRunsTooLongIsEndedAndNotFetched()
     {
-        SessionPacing p = fastPacing();
+        SessionPacing p = FastPacing();
         p.dumpLimitMs = 300;
         Rig rig(p);
         rig.host.setCommandDelay(3000);
@@ -344,7 +335,7 @@ private slots:
     {
         // Time for the banner to arrive before the user name goes out, so the
         // login and password prompts do not share one line.
-        SessionPacing p = fastPacing();
+        SessionPacing p = FastPacing();
         p.lineDelayMs = 300;
         Rig rig(p);
         // A two-megabyte line ahead of the login prompt.

@@ -13,6 +13,7 @@
 #include "RecordingSessionHost.h"
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
+#include "TestPacing.h"
 #include "engine/ProtocolLog.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "run/RunQueue.h"
@@ -54,16 +55,6 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffer;
 };
 
-SessionPacing quickPacing()
-{
-    SessionPacing p;
-    p.lineDelayMs = 10;
-    p.charDelayMs = 0;
-    p.connectWaitMs = 3000;
-    p.loginLimitMs = 5000;
-    p.dumpLimitMs = 5000;
-    return p;
-}
 
 BackupTask task(const QString &name)
 {
@@ -102,7 +93,7 @@ struct Rig {
     std::unique_ptr<RunQueue> queue;
     QList<RunOutcome> outcomes;
 
-    Rig(quint16 port, SessionPacing pacing = quickPacing())
+    Rig(quint16 port, SessionPacing pacing = FastPacing())
     {
         texts.refill();
         log.setView(&view);
@@ -193,7 +184,7 @@ private slots:
             else
                 shellReply(s, line, false);
         };
-        SessionPacing p = quickPacing();
+        SessionPacing p = FastPacing();
         p.exitCloseMs = 300;
         Rig rig(host.port(), p);
         QVERIFY(rig.queue->RequestRun(task(QStringLiteral("A"))));

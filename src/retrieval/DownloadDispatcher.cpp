@@ -1,8 +1,7 @@
 #include "retrieval/DownloadDispatcher.h"
 
-#include <QPointer>
-
 #include <QFileInfo>
+#include <QPointer>
 #include <QStorageInfo>
 
 #include "engine/Clock.h"
@@ -18,6 +17,7 @@
 #include "retrieval/WindowThreadRelay.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
+#include "storage/StreamCompressor.h"
 #include "tasks/BackupTask.h"
 
 namespace {
@@ -185,9 +185,13 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
     const BackupTask t = task;
     // Old backups are swept once the new one is stored.
     RetrievalDone stored = [this, t, done = std::move(done)](bool ok, const QString &file) {
-        if (ok)
-            RemoveOldBackups(t);
-        done(ok, file);
+        if (!ok) {
+            done(false, QString());
+            return;
+        }
+        RemoveOldBackups(t);
+        // The file as stored, with the suffix of its compression.
+        done(true, QFileInfo(file).absolutePath() + QLatin1Char('/') + StoredFileName(t.backupfile, t.compress));
     };
     if (t.usesHttp()) {
         DownloadPerHttp(t, runStart, context, std::move(stored));

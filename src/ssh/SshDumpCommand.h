@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct BackupTask;
+
+// The remote command of an SSH run: the telnet session's mysqldump line with
+// its quoting, minus the redirection (the output streams back) and minus the
+// password, which would show in every user's `ps` on a shared host. mysqldump
+// reads it instead from the option file on its standard input, named first
+// because mysqldump only honours that option in first place.
+QString SshDumpCommand(const BackupTask &task);
+
+// The option file for the command's standard input: "[client]" and the
+// database password, quoted so that "#", quotes, backslashes and blanks at
+// either end reach mysqldump unchanged.
+QByteArray SshDumpOptionFile(const BackupTask &task);

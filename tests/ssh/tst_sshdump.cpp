@@ -1,0 +1,265 @@
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+#include "SshServerFixture.h"
+#include "ssh/DurableFileSink.h"
+#include "ssh/KnownHosts.h"
+#include "ssh/SshDumpCommand.h"
+#include "ssh/SshDumpJob.h"
+#include "tasks/BackupTask.h"
+
+namespace {
+
+struct StepRecorder : SshDumpObserver {
+    QStringList steps;
+    std::atomic<qint64> bytes{0};
+    void connected() override { steps << QStringLiteral("connected"); }
+    void hostKeyVerified(const QString &fp) override { steps << QStringLiteral("hostkey ") + fp; }
+    void authenticated(SshAuthMethod) override { steps << QStringLiteral("authenticated"); }
+    void commandStarted() override { steps << QStringLiteral("started"); }
+    void received(qint64 total) override { bytes = total; }
+};
+
+QByteArray fileContent(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void putFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(content), content.size());
+}
+
+} // namespace
+
+class TstSshDump : public QObject {
+    Q_OBJECT
+
+private:
+    SshServerFixture m_server;
+    QTemporaryDir m_local;
+    BackupTask m_task;
+
+    QString knownHosts() const { return m_local.filePath(QStringLiteral("known_hosts")); }
+    QString target() const { return m_local.filePath(QStringLiteral("backup.sql")); }
+
+    SshDumpRequest request(const QString &database)
+    {
+        SshDumpRequest r;
+        r.host = m_server.host();
+        r.port = m_server.port();
+        r.user = m_server.user();
+        r.keyFile = m_server.clientKey();
+        r.knownHostsFile = knownHosts();
+        r.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));  // no default keys
+        m_task.database = database;
+        r.command = SshDumpCommand(m_task);
+        r.standardInput = SshDumpOptionFile(m_task);
+        r.limits.connectTimeoutMs = 5000;
+        r.limits.replyTimeoutS = 10;
+        return r;
+    }
+    QStringList leftovers() const
+    {
+        return QDir(m_local.path()).entryList({QStringLiteral("*.part-*")}, QDir::Files);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qunsetenv("SSH_AUTH_SOCK");  // only the agent a test starts
+        if (!m_server.start())
+            QSKIP(qPrintable(QStringLiteral("no sshd here: ") + m_server.errorString()));
+        putFile(knownHosts(), m_server.knownHostsLine() + '\n');
+        m_task = BackupTask::withDefaults(QStringLiteral("shop"));
+        m_task.mysql = QStringLiteral("db.internal");
+        m_task.dbuser = QStringLiteral("shop user");
+        m_task.dbpw = QStringLiteral(" se#cr\"et\\pw ");
+    }
+
+    void passwordTravelsOnlyInTheOptionFile()
+    {
+        BackupTask task = m_task;
+        task.database = QStringLiteral("shop");
+        QCOMPARE(SshDumpCommand(task),
+                 QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h db.internal --user='shop user' shop"));
+        QCOMPARE(SshDumpOptionFile(task), QByteArray("[client]\npassword=\" se#cr\\\"et\\\\pw \"\n"));
+        task.dbuser.clear();
+        QCOMPARE(SshDumpCommand(task), QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h db.internal shop"));
+    }
+
+    void dumpStreamsByteExactIntoTheTarget()
+    {
+        QByteArray dump = "-- MySQL dump 10.19\n";
+        QRandomGenerator random(7);
+        while (dump.size() < 3 * 1024 * 1024) {
+            const quint32 word = random.generate();
+            dump.append(reinterpret_cast<const char *>(&word), sizeof word);
+        }
+        dump += "\n-- Dump completed on 2026-12-08 10:00:00\n";
+        m_server.setDump(dump);
+        putFile(target(), "previous backup");
+
+        SshDumpJob job(request(QStringLiteral("shop")));
+        DurableFileSink sink(target());
+        StepRecorder steps;
+        const SshDumpResult result = job.run(sink, &steps);
+
+        QVERIFY2(result.succeeded(), qPrintable(result.detail + m_server.serverLog()));
+        QVERIFY(fileContent(target()) == dump);
+        QCOMPARE(result.bytes, dump.size());
+        QVERIFY(result.exitStatusKnown && result.exitStatus == 0 && result.streamEnded && result.complete);
+        QCOMPARE(result.authMethod, SshAuthMethod::KeyFile);
+        QCOMPARE(result.fingerprint, m_server.hostKeyFingerprint());
+        QCOMPARE(steps.steps, QStringList({QStringLiteral("connected"), QStringLiteral("hostkey ") + result.fingerprint,
+                                           QStringLiteral("authenticated"), QStringLiteral("started")}));
+        QCOMPARE(steps.bytes.load(), dump.size());
+        QVERIFY(leftovers().isEmpty());
+
+        // The password is on the command's standard input and nowhere else.
+        const QStringList args = m_server.lastArguments();
+        QCOMPARE(args, QStringList({QStringLiteral("--defaults-extra-file=/dev/stdin"), QStringLiteral("-h"),
+                                    QStringLiteral("db.internal"), QStringLiteral("--user=shop user"),
+                                    QStringLiteral("shop")}));
+        QCOMPARE(m_server.lastStandardInput(), SshDumpOptionFile(m_task));
+        QVERIFY(!m_server.lastEnvironment().contains("se#cr"));
+    }
+
+    void hostKeyMustBeKnownAndUnchanged()
+    {
+        const int calls = m_server.callCount();
+        const QString fresh = m_local.filePath(QStringLiteral("ssh/known_hosts"));  // neither file nor directory yet
+        SshDumpRequest r = request(QStringLiteral("--version"));
+        r.knownHostsFile = fresh;
+        r.expectDump = false;
+        {
+            SshDumpJob job(r);
+            MemorySink sink;
+            const SshDumpResult unknown = job.run(sink);
+            QCOMPARE(unknown.failure, SshFailure::HostKeyUnknown);
+            QCOMPARE(unknown.fingerprint, m_server.hostKeyFingerprint());
+            QCOMPARE(unknown.knownHostsEntry, m_server.knownHostsLine());
+            QCOMPARE(unknown.authMethod, SshAuthMethod::None);  // no secret offered to an unknown host
+            QString error;
+            QVERIFY2(AcceptHostKey(fresh, unknown.knownHostsEntry, &error), qPrintable(error));
+        }
+        {
+            SshDumpJob job(r);
+            MemorySink sink;
+            const SshDumpResult accepted = job.run(sink);
+            QVERIFY2(accepted.succeeded(), qPrintable(accepted.detail));
+            QVERIFY(sink.data().startsWith("mysqldump  Ver"));
+        }
+        // Another key for the same host: refused, however often it is tried.
+        putFile(fresh, m_server.knownHostsLine(true) + '\n');
+        SshDumpJob job(r);
+        MemorySink sink;
+        const SshDumpResult changed = job.run(sink);
+        QCOMPARE(changed.failure, SshFailure::HostKeyChanged);
+        QCOMPARE(changed.fingerprint, m_server.hostKeyFingerprint());
+        QCOMPARE(fileContent(fresh), m_server.knownHostsLine(true) + '\n');
+        QCOMPARE(m_server.callCount(), calls + 1);
+    }
+
+    void eachAuthenticationMethod_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("key file") << "keyfile" << int(SshAuthMethod::KeyFile);
+        QTest::newRow("agent") << "agent" << int(SshAuthMethod::Agent);
+        QTest::newRow("default key") << "default" << int(SshAuthMethod::DefaultKey);
+        QTest::newRow("password") << "password" << int(SshAuthMethod::Password);
+        QTest::newRow("keyboard-interactive") << "kbdint" << int(SshAuthMethod::KeyboardInteractive);
+        QTest::newRow("wrong password") << "wrong" << int(SshAuthMethod::None);
+    }
+    void eachAuthenticationMethod()
+    {
+        QFETCH(QString, method);
+        QFETCH(int, expected);
+        SshDumpRequest r = request(QStringLiteral("--version"));
+        r.expectDump = false;
+        // A key the server does not know comes first wherever a key file is not the point.
+        r.keyFile = method == QLatin1String("keyfile") ? m_server.clientKey() : m_server.unauthorizedKey();
+        if (method == QLatin1String("agent")) {
+            r.agentSocket = m_server.startAgent();
+            QVERIFY(!r.agentSocket.isEmpty());
+        } else if (method == QLatin1String("default")) {
+            QTemporaryDir dir;
+            r.sshDirectory = m_local.filePath(QStringLiteral("defaultkeys"));
+            QVERIFY(QDir().mkpath(r.sshDirectory));
+            QFile::remove(r.sshDirectory + QStringLiteral("/id_ed25519"));
+            QVERIFY(QFile::copy(m_server.clientKey(), r.sshDirectory + QStringLiteral("/id_ed25519")));
+        } else if (method != QLatin1String("keyfile")) {
+            if (!m_server.hasPasswordLogin())
+                QSKIP("sshd runs without its own user database here (needs root and a mount namespace)");
+            r.password = method == QLatin1String("wrong") ? QStringLiteral("not it") : m_server.password();
+            if (method == QLatin1String("kbdint"))
+                r.user = m_server.keyboardInteractiveUser();
+        }
+        SshDumpJob job(r);
+        MemorySink sink;
+        const SshDumpResult result = job.run(sink);
+        QCOMPARE(int(result.authMethod), expected);
+        if (expected == int(SshAuthMethod::None)) {
+            QCOMPARE(result.failure, SshFailure::Authentication);
+        } else {
+            QVERIFY2(result.succeeded(), qPrintable(result.detail + m_server.serverLog()));
+            QVERIFY(sink.data().startsWith("mysqldump  Ver"));
+        }
+    }
+
+    void failedDumpKeepsPreviousBackup_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<int>("failure");
+        QTest::newRow("exit status 2") << "broken" << int(SshFailure::ExitStatus);
+        QTest::newRow("connection cut mid-stream") << "cutoff" << int(SshFailure::StreamCut);
+        QTest::newRow("no completion line") << "nocompletion" << int(SshFailure::Incomplete);
+    }
+    void failedDumpKeepsPreviousBackup()
+    {
+        QFETCH(QString, database);
+        QFETCH(int, failure);
+        m_server.setDump(QByteArray(200000, 'x') + "\n-- the end, but not mysqldump's\n");
+        putFile(target(), "previous backup");
+        SshDumpJob job(request(database));
+        DurableFileSink sink(target());
+        const SshDumpResult result = job.run(sink);
+        QCOMPARE(int(result.failure), failure);
+        QCOMPARE(fileContent(target()), QByteArray("previous backup"));
+        QVERIFY(leftovers().isEmpty());
+        if (database == QLatin1String("broken")) {
+            QCOMPARE(result.exitStatus, 2);
+            QVERIFY(result.lastStderrLine().startsWith(QStringLiteral("mysqldump: Got error: 1045")));
+        }
+        if (database == QLatin1String("cutoff"))
+            QVERIFY(!result.streamEnded && result.bytes > 0);
+    }
+
+    void cancelEndsRunAndKeepsPreviousBackup()
+    {
+        putFile(target(), "previous backup");
+        SshDumpJob job(request(QStringLiteral("endless")));
+        DurableFileSink sink(target());
+        StepRecorder steps;
+        SshDumpResult result;
+        std::thread worker([&] { result = job.run(sink, &steps); });
+        QTRY_VERIFY_WITH_TIMEOUT(steps.bytes > 1000, 10000);
+        job.cancel();
+        worker.join();
+        QCOMPARE(result.failure, SshFailure::Cancelled);
+        QCOMPARE(fileContent(target()), QByteArray("previous backup"));
+        QVERIFY(leftovers().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSshDump)
+#include "tst_sshdump.moc"

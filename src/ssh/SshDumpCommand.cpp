@@ -29,3 +29,29 @@ QByteArray SshDumpOptionFile(const BackupTask &task)
     }
     return "[client]\npassword=\"" + value + "\"\n";
 }
+
+SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClientSettings &settings)
+{
+    SshDumpRequest r;
+    r.host = task.host.trimmed();
+    r.port = task.sshport > 0 && task.sshport <= 65535 ? quint16(task.sshport) : quint16(22);
+    r.user = task.hostuser;
+    r.password = task.hostpw;
+    r.keyFile = task.sshkey;
+    r.knownHostsFile = settings.knownHostsFile;
+    r.sshDirectory = settings.sshDirectory;
+    r.agentSocket = settings.agentSocket;
+    r.limits = settings.limits;
+    r.command = QStringLiteral("mysqldump --version");
+    r.expectDump = false;
+    return r;
+}
+
+SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings &settings)
+{
+    SshDumpRequest r = SshVersionCheckRequestFor(task, settings);
+    r.command = SshDumpCommand(task);
+    r.standardInput = SshDumpOptionFile(task);
+    r.expectDump = true;
+    return r;
+}

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "ssh/SshDumpTypes.h"
+
 struct BackupTask;
 
 // The remote command of an SSH run: the telnet session's mysqldump line with
@@ -16,3 +18,9 @@ QString SshDumpCommand(const BackupTask &task);
 // database password, quoted so that "#", quotes, backslashes and blanks at
 // either end reach mysqldump unchanged.
 QByteArray SshDumpOptionFile(const BackupTask &task);
+
+// The request of a task's SSH run: its host, SSH port, host user, host
+// password and key file, the dump command and its option file.
+SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings &settings);
+// The same login, running only "mysqldump --version": the editor's connection test.
+SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClientSettings &settings);

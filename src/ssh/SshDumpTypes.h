@@ -19,6 +19,15 @@ struct SshLimits {
     int keepAliveProbes = 6;
 };
 
+// Where the client keeps its trust and its keys, and its limits. The program
+// uses the defaults (the user's ~/.ssh and environment); tests point elsewhere.
+struct SshClientSettings {
+    QString knownHostsFile;  // empty: ~/.ssh/known_hosts
+    QString sshDirectory;    // empty: ~/.ssh
+    QString agentSocket;     // empty: SSH_AUTH_SOCK of the environment
+    SshLimits limits;
+};
+
 // What one SSH run needs. The secrets (password, passphrase, standard input)
 // stay in memory only; nothing of them is logged.
 struct SshDumpRequest {

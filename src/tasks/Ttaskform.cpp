@@ -19,12 +19,14 @@
 #include "storage/RetentionPolicy.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
+#include "tasks/SshTaskFields.h"
 #include "tasks/TaskTimeEdit.h"
 
 namespace {
 // Geometry of the dialog's design.
 constexpr int kClientWidth = 659;
-constexpr int kClientHeight = 645;
+// The Part's 551 pixels, grown by the stored-backup and SSH sections.
+constexpr int kClientHeight = 716;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;
 constexpr int kFieldX = 168;
@@ -313,6 +315,8 @@ void Ttaskform::buildWindow()
     tkeepSummary->setObjectName(QStringLiteral("tkeepSummary"));
     connect(CheckBox1, &QCheckBox::toggled, this, &Ttaskform::updateKeepingSummary);
 
+    m_ssh = new SshTaskFields(*this, m_language, y);
+
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 
     QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, tsql, tdatabase, tdbuser, tdbpasswd,
@@ -320,6 +324,7 @@ void Ttaskform::buildWindow()
                         ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    setTabOrder(tkeepmonthly, m_ssh->firstField());
 
     trdir->installEventFilter(this);
     tinetpath->installEventFilter(this);
@@ -414,6 +419,7 @@ void Ttaskform::TranslateTaskForm(int language)
     for (QSpinBox *box : {tkeepdaily, tkeepweekly, tkeepmonthly})
         setHint(box, keepHint);
     setHint(tkeepdailyLabel, keepHint);
+    m_ssh->translate(de);
     m_captionLanguage = language;
     updateKeepingSummary();
 
@@ -448,6 +454,8 @@ void Ttaskform::setTask(const BackupTask &task)
     tkeepdaily->setValue(task.keepdaily);
     tkeepweekly->setValue(task.keepweekly);
     tkeepmonthly->setValue(task.keepmonthly);
+    m_ssh->setTask(task);
+    m_loaded = task;
     updateKeepingSummary();
 }
 
@@ -467,7 +475,7 @@ void Ttaskform::updateKeepingSummary()
 
 BackupTask Ttaskform::task() const
 {
-    BackupTask t;
+    BackupTask t = m_loaded;
     t.name = ttname->text();
     t.host = tHost->text();
     t.hostuser = tuser->text();
@@ -489,12 +497,14 @@ BackupTask Ttaskform::task() const
     t.keepdaily = tkeepdaily->value();
     t.keepweekly = tkeepweekly->value();
     t.keepmonthly = tkeepmonthly->value();
+    m_ssh->applyTo(t, m_loaded);
     return t;
 }
 
 QStringList Ttaskform::missingParameters() const
 {
     QStringList missing;
+    const bool ssh = m_ssh->usesSsh();
     const std::pair<const QLineEdit *, const QLabel *> required[] = {
         {ttname, ttnameLabel},       {tHost, tHostLabel},         {tuser, tuserLabel},
         {tpassword, tpasswordLabel}, {tsql, tsqlLabel},           {tdatabase, tdatabaseLabel},
@@ -502,13 +512,17 @@ QStringList Ttaskform::missingParameters() const
     };
     // Empty means no text at all: blanks count as filled.
     for (const auto &[field, caption] : required) {
+        // Over SSH a key may stand in for the host password.
+        if (ssh && field == tpassword)
+            continue;
         if (field->text().isEmpty())
             missing << caption->text();
     }
     if (ttime->maskedText() == TaskTimeEdit::BlankTime)
         missing << ttimeLabel->text();
-    if (ComboBox2->currentIndex() == 1 && tinetpath->text().isEmpty())
+    if (!ssh && ComboBox2->currentIndex() == 1 && tinetpath->text().isEmpty())
         missing << tinetpathLabel->text();
+    m_ssh->addMissing(missing);
     return missing;
 }
 
@@ -580,6 +594,17 @@ void Ttaskform::SpeedButton2Click()
         return;
     }
     accept();
+}
+
+void Ttaskform::setSshSettings(const SshClientSettings &settings)
+{
+    m_ssh->setSettings(settings);
+}
+
+void Ttaskform::hideEvent(QHideEvent *event)
+{
+    m_ssh->cancelTest();  // a test of a closed editor answers nobody
+    QDialog::hideEvent(event);
 }
 
 void Ttaskform::showEvent(QShowEvent *event)

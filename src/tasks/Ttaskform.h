@@ -13,7 +13,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class SshTaskFields;
 class TaskTimeEdit;
+struct SshClientSettings;
 
 // The task editor: a modal dialog over a copy of one task. Created once and
 // kept; its caption routine runs whether it is shown or not.
@@ -49,12 +51,18 @@ public:
     void SpeedButton1Click();  // "Select": choose the local directory
     void SpeedButton2Click();  // "OK"
 
+    // Where "Test connection" finds known_hosts and the keys; the user's own
+    // ~/.ssh unless tests say otherwise.
+    void setSshSettings(const SshClientSettings &settings);
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class SshTaskFields;  // builds its rows with the helpers below
     void buildWindow();
     QLabel *addHeading(int index, const QString &text, int &y);
     QLabel *addCaption(const QString &control, const QString &text, int y);
@@ -92,6 +100,9 @@ private:
     QSpinBox *tkeepmonthly = nullptr;
     QPushButton *SpeedButton1 = nullptr;
     QPushButton *SpeedButton2 = nullptr;
+    SshTaskFields *m_ssh = nullptr;
+    // The task last set: values the editor does not show pass through unchanged.
+    BackupTask m_loaded;
 
     // Captions (left of a field), help texts (right of it), the sixth heading.
     QLabel *ttnameLabel = nullptr, *tHostLabel = nullptr, *tuserLabel = nullptr,

@@ -9,6 +9,8 @@
 #include <QSpinBox>
 
 #include "ModalDriver.h"
+#include "SshServerFixture.h"
+#include "ssh/SshDumpTypes.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
@@ -100,7 +102,7 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 645));
+        QCOMPARE(m_form->size(), QSize(659, 716));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
@@ -108,7 +110,7 @@ private slots:
             {"ttname", 129}, {"tHost", 129}, {"tuser", 129}, {"tpassword", 129}, {"tftpdir", 129},
             {"tsql", 129}, {"tdatabase", 129}, {"tdbuser", 129}, {"tdbpasswd", 129}, {"tbkfile", 129},
             {"trdir", 425}, {"tdir", 425}, {"tinetpath", 345}, {"ttime", -34}, {"ComboBox1", 81},
-            {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52},
+            {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52}, {"ComboBox4", 81},
         };
         int previousY = -1;
         for (const Expect &e : fields) {
@@ -126,8 +128,18 @@ private slots:
             QVERIFY(qAbs(caption->geometry().center().y() - w->geometry().center().y()) <= 3);
             // Tab walks the fields in this order.
             QCOMPARE(m_form->focusWidget(), w);
+            if (QByteArray(e.name) == "ComboBox4")
+                static_cast<QComboBox *>(w)->setCurrentIndex(1);  // the SSH fields take the focus only for SSH
             QTest::keyClick(w, Qt::Key_Tab);
         }
+        // The SSH port beside the transport, the key file below.
+        QCOMPARE(m_form->focusWidget(), field<QWidget>("tsshport"));
+        QCOMPARE(field<QWidget>("tsshport")->y(), field<QWidget>("ComboBox4")->y());
+        QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
+        QCOMPARE(m_form->focusWidget(), field<QWidget>("tsshkey"));
+        QCOMPARE(field<QWidget>("tsshkey")->x(), 168);
+        QCOMPARE(field<QLabel>("tsshkeyLabel")->x(), 13);
+        QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
         // The weekly and monthly counts, where they apply.
         while (m_form->focusWidget() != field<QWidget>("ttname") && m_form->focusWidget()->objectName().startsWith("tkeep"))
             QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
@@ -148,7 +160,7 @@ private slots:
                          qPrintable(a->objectName() + QStringLiteral(" / ") + b->objectName()));
         }
         QCOMPARE(QTest::toString(field<QLabel>("Heading1")->text()), QTest::toString(QStringLiteral("Taskname")));
-        for (int i = 1; i <= 7; ++i)
+        for (int i = 1; i <= 8; ++i)
             QVERIFY(m_form->findChild<QFrame *>(QStringLiteral("Rule%1").arg(i)));
 
         for (const char *masked : {"tuser", "tpassword", "tdbuser", "tdbpasswd"}) {
@@ -156,7 +168,7 @@ private slots:
             QCOMPARE(field(masked)->displayText(), QStringLiteral("***"));
         }
         QCOMPARE(field("ttname")->echoMode(), QLineEdit::Normal);
-        for (const char *link : {"SpeedButton1", "SpeedButton2"}) {
+        for (const char *link : {"SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4"}) {
             auto *b = field<QPushButton>(link);
             QVERIFY(b->isFlat());
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
@@ -179,7 +191,7 @@ private slots:
         m_form->setTask(BackupTask{.backuptime = QStringLiteral("00:00")});
         for (const QLabel *l : m_form->findChildren<QLabel *>())
             QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->width(), qPrintable(l->text()));
-        for (const char *link : {"SpeedButton1", "SpeedButton2"}) {
+        for (const char *link : {"SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4"}) {
             auto *b = field<QPushButton>(link);
             QVERIFY(b->fontMetrics().horizontalAdvance(b->text()) <= b->width());
         }
@@ -501,6 +513,88 @@ private slots:
         QTest::mouseClick(field<QPushButton>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(title, QStringLiteral("Bitte wählen Sie ein Verzeichnis"));
         QCOMPARE(field("tdir")->text(), QDir::toNativeSeparators(chosen.path()));
+    }
+
+    void sshTaskTakesItsOwnFields()
+    {
+        BackupTask t = complete();
+        t.transport = 1;
+        t.sshport = 2222;
+        t.sshkey = QStringLiteral("/keys/id_backup");
+        t.hostpw.clear();  // a key logs in
+        t.method = 1;      // HTTP without an address: no matter for SSH
+        t.lastsuccess = QStringLiteral("2026-12-01T03:15:00+01:00");  // not the editor's, kept as it is
+        showWith(t);
+        QCOMPARE(m_form->task(), t);
+        for (const char *unused : {"tftpdir", "trdir", "tinetpath", "ComboBox2"})
+            QVERIFY2(!field<QWidget>(unused)->isEnabled(), unused);
+        for (const char *used : {"tsshport", "tsshkey", "SpeedButton3", "SpeedButton4"})
+            QVERIFY2(field<QWidget>(used)->isEnabled(), used);
+        QCOMPARE(m_form->missingParameters(), QStringList());
+        field("tsshport")->setText(QStringLiteral("0"));
+        QCOMPARE(m_form->missingParameters(), QStringList({QStringLiteral("SSH Port")}));
+
+        // Back to telnet: the Part's fields and check as before.
+        field<QComboBox>("ComboBox4")->setCurrentIndex(0);
+        for (const char *used : {"tftpdir", "trdir", "tinetpath", "ComboBox2"})
+            QVERIFY2(field<QWidget>(used)->isEnabled(), used);
+        QVERIFY(!field<QWidget>("SpeedButton4")->isEnabled());
+        QCOMPARE(m_form->missingParameters(),
+                 QStringList({QStringLiteral("Host Password"), QStringLiteral("URL for HTTP-Download ")}));
+        QCOMPARE(m_form->task().transport, 0);
+    }
+
+    void testConnectionOffersAnUnknownHostKeyAndRefusesAChangedOne()
+    {
+        SshServerFixture server;
+        if (!server.start())
+            QSKIP(qPrintable(QStringLiteral("no sshd here: ") + server.errorString()));
+        qunsetenv("SSH_AUTH_SOCK");
+        QTemporaryDir dir;
+        SshClientSettings settings;
+        settings.knownHostsFile = dir.filePath(QStringLiteral("known_hosts"));
+        settings.sshDirectory = dir.filePath(QStringLiteral("none"));
+        m_form->setSshSettings(settings);
+        BackupTask t = complete();
+        t.host = server.host();
+        t.hostuser = server.user();
+        t.transport = 1;
+        t.sshport = server.port();
+        t.sshkey = server.clientKey();
+        showWith(t);
+        const auto nextBox = [this](const QString &containing) -> QMessageBox * {
+            QMessageBox *box = nullptr;
+            const bool shown = QTest::qWaitFor([&] {
+                box = m_form->findChild<QMessageBox *>(QStringLiteral("SshTestMessage"));
+                return box && box->isVisible() && box->text().contains(containing);
+            }, 10000);
+            if (!shown)
+                qWarning() << "box so far:" << (box ? box->text() : QString());
+            return shown ? box : nullptr;
+        };
+
+        QTest::mouseClick(field<QPushButton>("SpeedButton4"), Qt::LeftButton);
+        QMessageBox *question = nextBox(server.hostKeyFingerprint());
+        QVERIFY(question);
+        QVERIFY(!QFile::exists(settings.knownHostsFile));  // nothing trusted before the answer
+        question->button(QMessageBox::Yes)->click();
+        QMessageBox *works = nextBox(QStringLiteral("mysqldump  Ver"));
+        QVERIFY(works);
+        QVERIFY(works->text().startsWith(QStringLiteral("The connection to 127.0.0.1 works.")));
+        works->close();
+        QFile known(settings.knownHostsFile);
+        QVERIFY(known.open(QIODevice::ReadOnly));
+        QCOMPARE(known.readAll(), server.knownHostsLine() + '\n');
+        known.close();
+
+        QVERIFY(known.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        known.write(server.knownHostsLine(true) + '\n');
+        known.close();
+        QTest::mouseClick(field<QPushButton>("SpeedButton4"), Qt::LeftButton);
+        QMessageBox *changed = nextBox(QStringLiteral("CHANGED"));
+        QVERIFY(changed);
+        QCOMPARE(changed->standardButtons(), QMessageBox::Ok);  // no way to accept it here
+        changed->close();
     }
 };
 

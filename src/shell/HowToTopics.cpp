@@ -106,6 +106,43 @@ const Topic *topics()
                          "berührt. 0 in allen dreien behält jedes Backup."),
           QStringLiteral("Ohne tägliche Unterverzeichnisse sagt die tägliche Zahl, wie viele Kopien bleiben: die "
                          "neueste unter dem Dateinamen, ältere als NAME.1, NAME.2 und so weiter.")}},
+
+        {QStringLiteral("How to backup over SSH"),
+         QStringLiteral("Sicherung über SSH"),
+         {QStringLiteral("In the \"Task.Parameter\"-window choose \"SSH\" as \"Connection\", enter your SSH login name "
+                         "as \"Host User\" and the port of the host's SSH server (usually 22). FTP directory, remote "
+                         "directory and download method are not needed: the dump comes through the encrypted "
+                         "connection straight into your local directory, and nothing is written on the host."),
+          QStringLiteral("Log in with a key (recommended): make one with \"ssh-keygen -t ed25519\", add its public part "
+                         "(the .pub file) to ~/.ssh/authorized_keys on the host and choose the private key file under "
+                         "\"SSH Key File\". Without a key file the program tries your SSH agent, then your default "
+                         "keys (~/.ssh/id_ed25519, id_ecdsa, id_rsa), then the host password. A key with a passphrase "
+                         "works through the SSH agent."),
+          QStringLiteral("Click \"Test connection\". The first time, the program shows the fingerprint of the host's "
+                         "key: compare it with the one your provider gives you and answer \"Yes\" only if they match. "
+                         "The key is kept in ~/.ssh/known_hosts. Scheduled backups refuse a host whose key is unknown "
+                         "or has changed."),
+          QStringLiteral("A successful test shows the version of mysqldump on the host. The database password "
+                         "reaches mysqldump through the encrypted connection, never on the host's command line.")},
+         {QStringLiteral("Wählen Sie im \"Task.Parameter\"-Fenster \"SSH\" als \"Verbindung\", geben Sie Ihren "
+                         "SSH-Benutzernamen als \"Host User\" ein und den Port des SSH-Servers des Hosts (meist 22). "
+                         "FTP-Verzeichnis, Remote-Verzeichnis und Download-Methode entfallen: Der Dump kommt durch "
+                         "die verschlüsselte Verbindung direkt in Ihr lokales Verzeichnis, auf dem Host wird nichts "
+                         "geschrieben."),
+          QStringLiteral("Melden Sie sich am besten mit einem Schlüssel an: Erzeugen Sie ihn mit \"ssh-keygen -t "
+                         "ed25519\", tragen Sie seinen öffentlichen Teil (die .pub-Datei) auf dem Host in "
+                         "~/.ssh/authorized_keys ein und wählen Sie die private Schlüsseldatei unter "
+                         "\"SSH-Schlüsseldatei\". Ohne Schlüsseldatei versucht das Programm Ihren SSH-Agenten, dann "
+                         "Ihre Standardschlüssel (~/.ssh/id_ed25519, id_ecdsa, id_rsa), dann das Host-Passwort. Ein "
+                         "Schlüssel mit Passphrase funktioniert über den SSH-Agenten."),
+          QStringLiteral("Klicken Sie \"Verbindung testen\". Beim ersten Mal zeigt das Programm den Fingerabdruck des "
+                         "Host-Schlüssels: Vergleichen Sie ihn mit dem Ihres Providers und antworten Sie nur dann mit "
+                         "\"Ja\", wenn beide übereinstimmen. Der Schlüssel wird in ~/.ssh/known_hosts gespeichert. "
+                         "Automatische Sicherungen verweigern einen Host, dessen Schlüssel unbekannt ist oder sich "
+                         "geändert hat."),
+          QStringLiteral("Ein erfolgreicher Test zeigt die Version von mysqldump auf dem Host. Das Datenbank-Passwort "
+                         "erreicht mysqldump durch die verschlüsselte Verbindung, nie über die Befehlszeile des "
+                         "Hosts.")}},
     };
     return table;
 }

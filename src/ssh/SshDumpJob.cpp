@@ -94,7 +94,7 @@ SshDumpResult SshDumpJob::run(DumpSink &sink, SshDumpObserver *observer)
         if (connection.verifyHostKey(result)) {
             report.hostKeyVerified(result.fingerprint);
             if (connection.authenticate(result)) {
-                report.authenticated(result.authMethod);
+                report.authenticated(result.authMethod, result.authKeyName);
                 stream(connection, sink, report, result);
             }
         }

@@ -99,7 +99,7 @@ public:
     virtual ~SshDumpObserver() = default;
     virtual void connected() {}
     virtual void hostKeyVerified(const QString & /*fingerprint*/) {}
-    virtual void authenticated(SshAuthMethod) {}
+    virtual void authenticated(SshAuthMethod, const QString & /*keyName*/) {}
     virtual void commandStarted() {}
     virtual void received(qint64 /*total*/) {}
 };

@@ -44,7 +44,10 @@ struct SshJobRunner::State : SshDumpObserver {
 
     void connected() override { post([](SshJobRunner *r) { emit r->connected(); }); }
     void hostKeyVerified(const QString &fp) override { post([fp](SshJobRunner *r) { emit r->hostKeyVerified(fp); }); }
-    void authenticated(SshAuthMethod m) override { post([m](SshJobRunner *r) { emit r->authenticated(m); }); }
+    void authenticated(SshAuthMethod m, const QString &key) override
+    {
+        post([m, key](SshJobRunner *r) { emit r->authenticated(m, key); });
+    }
     void commandStarted() override { post([](SshJobRunner *r) { emit r->commandStarted(); }); }
     void received(qint64 total) override
     {

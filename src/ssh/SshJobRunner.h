@@ -25,7 +25,7 @@ public:
 signals:
     void connected();
     void hostKeyVerified(const QString &fingerprint);
-    void authenticated(SshAuthMethod method);
+    void authenticated(SshAuthMethod method, const QString &keyName);
     void commandStarted();
     void received(qint64 total);  // at most about ten a second
     void finished(const SshDumpResult &result);

@@ -28,22 +28,21 @@ QString connecting(const QString &host, quint16 port, bool german)
         .arg(port);
 }
 
-QString hostKeyVerified(const SshDumpResult &result, bool german)
+QString hostKeyVerified(const QString &fingerprint, bool german)
 {
-    return pick(german, QStringLiteral("SSH: host key verified (%1 %2)"),
-                QStringLiteral("SSH: Host-Schlüssel bestätigt (%1 %2)"))
-        .arg(result.keyType, result.fingerprint);
+    return pick(german, QStringLiteral("SSH: host key verified (%1)"), QStringLiteral("SSH: Host-Schlüssel bestätigt (%1)"))
+        .arg(fingerprint);
 }
 
-QString authMethod(const SshDumpResult &result, bool german)
+QString authMethod(SshAuthMethod method, const QString &keyName, bool german)
 {
-    switch (result.authMethod) {
+    switch (method) {
     case SshAuthMethod::KeyFile:
         return pick(german, QStringLiteral("key file"), QStringLiteral("Schlüsseldatei"));
     case SshAuthMethod::Agent:
         return pick(german, QStringLiteral("SSH agent"), QStringLiteral("SSH-Agent"));
     case SshAuthMethod::DefaultKey:
-        return pick(german, QStringLiteral("default key %1"), QStringLiteral("Standardschlüssel %1")).arg(result.authKeyName);
+        return pick(german, QStringLiteral("default key %1"), QStringLiteral("Standardschlüssel %1")).arg(keyName);
     case SshAuthMethod::Password:
         return pick(german, QStringLiteral("password"), QStringLiteral("Passwort"));
     case SshAuthMethod::KeyboardInteractive:
@@ -54,10 +53,10 @@ QString authMethod(const SshDumpResult &result, bool german)
     return pick(german, QStringLiteral("no authentication"), QStringLiteral("ohne Anmeldung"));
 }
 
-QString loggedIn(const QString &user, const SshDumpResult &result, bool german)
+QString loggedIn(const QString &user, SshAuthMethod method, const QString &keyName, bool german)
 {
     return pick(german, QStringLiteral("SSH: logged in as %1 with %2"), QStringLiteral("SSH: Angemeldet als %1 mit %2"))
-        .arg(user, authMethod(result, german));
+        .arg(user, authMethod(method, keyName, german));
 }
 
 QString dumpStarted(bool german)

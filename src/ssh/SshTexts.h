@@ -9,9 +9,9 @@
 namespace SshTexts {
 
 QString connecting(const QString &host, quint16 port, bool german);
-QString hostKeyVerified(const SshDumpResult &result, bool german);
-QString authMethod(const SshDumpResult &result, bool german);
-QString loggedIn(const QString &user, const SshDumpResult &result, bool german);
+QString hostKeyVerified(const QString &fingerprint, bool german);
+QString authMethod(SshAuthMethod method, const QString &keyName, bool german);
+QString loggedIn(const QString &user, SshAuthMethod method, const QString &keyName, bool german);
 QString dumpStarted(bool german);
 QString dumpFinished(qint64 bytes, bool german);
 QString receivedCaption(qint64 bytes, bool german);  // "SSH: 1,54 Mb received"

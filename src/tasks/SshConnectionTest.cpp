@@ -89,7 +89,7 @@ void SshConnectionTest::finished(const SshDumpResult &result)
               QStringLiteral("Die Verbindung zu %1 funktioniert.\n\nHost-Schlüssel: %2 %3\nAnmeldung: %4 mit %5\n"
                              "mysqldump auf dem Host: %6"))
              .arg(m_task.host, result.keyType, result.fingerprint, m_task.hostuser,
-                  SshTexts::authMethod(result, german), version));
+                  SshTexts::authMethod(result.authMethod, result.authKeyName, german), version));
 }
 
 void SshConnectionTest::offerHostKey(const SshDumpResult &result)

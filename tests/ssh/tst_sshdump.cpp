@@ -6,11 +6,17 @@
 
 #include <thread>
 
+#include "FakeClock.h"
+#include "RecordingProtocolView.h"
 #include "SshServerFixture.h"
+#include "engine/ProtocolLog.h"
+#include "shell/LanguageTexts.h"
+#include "ssh/SshBackupRun.h"
 #include "ssh/DurableFileSink.h"
 #include "ssh/KnownHosts.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshDumpJob.h"
+#include "retrieval/ByteCount.h"
 #include "tasks/BackupTask.h"
 
 namespace {
@@ -20,7 +26,7 @@ struct StepRecorder : SshDumpObserver {
     std::atomic<qint64> bytes{0};
     void connected() override { steps << QStringLiteral("connected"); }
     void hostKeyVerified(const QString &fp) override { steps << QStringLiteral("hostkey ") + fp; }
-    void authenticated(SshAuthMethod) override { steps << QStringLiteral("authenticated"); }
+    void authenticated(SshAuthMethod, const QString &) override { steps << QStringLiteral("authenticated"); }
     void commandStarted() override { steps << QStringLiteral("started"); }
     void received(qint64 total) override { bytes = total; }
 };
@@ -258,6 +264,68 @@ private slots:
         QCOMPARE(result.failure, SshFailure::Cancelled);
         QCOMPARE(fileContent(target()), QByteArray("previous backup"));
         QVERIFY(leftovers().isEmpty());
+    }
+
+    void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep()
+    {
+        const QByteArray dump = "-- MySQL dump\nINSERT INTO t VALUES (1);\n-- Dump completed on 2027-03-05  3:00:00\n";
+        m_server.setDump(dump);
+        LanguageTexts texts;
+        texts.Language = 1;
+        texts.refill();
+        FakeClock clock(QDateTime(QDate(2027, 3, 5), QTime(3, 0)));
+        ProtocolLog log(texts, clock);
+        RecordingProtocolView view;
+        log.setView(&view);
+        BackupTask task = m_task;
+        task.host = m_server.host();
+        task.hostuser = m_server.user();
+        task.transport = 1;
+        task.sshport = m_server.port();
+        task.sshkey = m_server.clientKey();
+        task.database = QStringLiteral("shop");
+        task.backupfile = QStringLiteral("shop.sql");
+        task.localdir = m_local.filePath(QStringLiteral("daily"));
+        task.subdirectory = true;
+        QVERIFY(QDir().mkpath(task.localdir));
+        SshClientSettings settings;
+        settings.knownHostsFile = knownHosts();
+        settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
+
+        for (const QString &database : {QStringLiteral("shop"), QStringLiteral("broken")}) {
+            task.database = database;
+            view.lines.clear();
+            SshBackupRun run(task, log, texts, clock, settings);
+            QList<int> positions;
+            connect(&run, &SshBackupRun::progress, this, [&](int p) { positions << p; });
+            QSignalSpy finished(&run, &SshBackupRun::finished);
+            run.start();
+            QVERIFY(finished.wait(15000));
+            const QStringList lines = view.messages();
+            if (database == QLatin1String("shop")) {
+                QCOMPARE(finished.at(0).at(0).toBool(), true);
+                QCOMPARE(fileContent(task.localdir + QStringLiteral("/2027-3-5/shop.sql")), dump);
+                QCOMPARE(positions, QList<int>({10, 25, 35, 40, 60, 0}));
+                QCOMPARE(lines, QStringList({
+                    QStringLiteral("SSH: Verbinde mit 127.0.0.1 Port %1").arg(m_server.port()),
+                    QStringLiteral("Connection established"),
+                    QStringLiteral("SSH: Host-Schlüssel bestätigt (%1)").arg(m_server.hostKeyFingerprint()),
+                    QStringLiteral("SSH: Angemeldet als %1 mit Schlüsseldatei").arg(m_server.user()),
+                    QStringLiteral("SSH: Dump gestartet"),
+                    QStringLiteral("SSH: Dump beendet, %1 empfangen").arg(FormatByteCount(dump.size())),
+                    QStringLiteral("shop.sql erfolgreich gespeichert")}));
+                QCOMPARE(log.sentLines().last().section(QLatin1Char('\t'), 1), SshDumpCommand(task));
+            } else {
+                QCOMPARE(finished.at(0).at(0).toBool(), false);
+                QCOMPARE(fileContent(task.localdir + QStringLiteral("/2027-3-5/shop.sql")), dump);
+                QCOMPARE(lines.last(), run.failureText());
+                QVERIFY2(lines.last().startsWith(QStringLiteral("SSH: mysqldump endete mit Status 2: mysqldump: Got error: 1045")),
+                         qPrintable(lines.last()));
+                QCOMPARE(positions.last(), 0);
+            }
+            for (const QString &line : lines + log.sentLines())
+                QVERIFY2(!line.contains(QStringLiteral("se#cr")), qPrintable(line));
+        }
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ssh/SshDumpCommand.h"
 
+#include <QDir>
+
 #include "engine/ShellQuote.h"
 #include "tasks/BackupTask.h"
 
@@ -37,7 +39,8 @@ SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClient
     r.port = task.sshport > 0 && task.sshport <= 65535 ? quint16(task.sshport) : quint16(22);
     r.user = task.hostuser;
     r.password = task.hostpw;
-    r.keyFile = task.sshkey;
+    // "~/.ssh/id_backup" as a user types it.
+    r.keyFile = task.sshkey.startsWith(QStringLiteral("~/")) ? QDir::homePath() + task.sshkey.mid(1) : task.sshkey;
     r.knownHostsFile = settings.knownHostsFile;
     r.sshDirectory = settings.sshDirectory;
     r.agentSocket = settings.agentSocket;

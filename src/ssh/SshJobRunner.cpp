@@ -63,6 +63,9 @@ SshJobRunner::SshJobRunner(QObject *parent) : QObject(parent) {}
 SshJobRunner::~SshJobRunner()
 {
     cancel();
+    // A cancelled job ends within a read slice, unless a name lookup holds it.
+    if (m_thread && m_thread->isRunning())
+        m_thread->wait(2000);
 }
 
 bool SshJobRunner::start(const SshDumpRequest &request, std::shared_ptr<DumpSink> sink)
@@ -83,6 +86,7 @@ bool SshJobRunner::start(const SshDumpRequest &request, std::shared_ptr<DumpSink
         });
     });
     thread->setObjectName(QStringLiteral("SSH job"));
+    m_thread = thread;
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
     return true;

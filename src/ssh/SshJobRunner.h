@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 #include "ssh/SshDumpTypes.h"
 
 class DumpSink;
+class QThread;
 
 // Runs one SshDumpJob on a worker thread of its own and reports its steps as
 // signals in the thread of this object (queued). Deleting the runner, or
@@ -14,6 +16,8 @@ class SshJobRunner : public QObject {
     Q_OBJECT
 public:
     explicit SshJobRunner(QObject *parent = nullptr);
+    // Cancels a running job and gives it a moment to end, so that nothing of
+    // it is left running while the program exits.
     ~SshJobRunner() override;
 
     // false while a job still runs. The sink is used on the worker thread
@@ -33,4 +37,5 @@ signals:
 private:
     struct State;
     std::shared_ptr<State> m_state;
+    QPointer<QThread> m_thread;
 };

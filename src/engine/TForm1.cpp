@@ -24,6 +24,9 @@
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "run/SshExec.h"
+#include "run/TelnetDialogue.h"
+#include "ssh/SshTexts.h"
 #include "resources/MenuBitmaps.h"
 #include "shell/TAboutForm.h"
 #include "shell/TFlatMenuRenderer.h"
@@ -67,7 +70,17 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     m_telnet->FirewallPort = 80;
 
     m_retriever = std::make_unique<DownloadDispatcher>(m_log, m_texts, *this, m_clock, m_options.retrieval);
-    m_session = std::make_unique<RunQueue>(*m_telnet, m_log, m_texts, *this, *m_retriever, m_options.pacing);
+    // Each run gets the transport its task asks for.
+    m_session = std::make_unique<RunQueue>(
+        [this](const BackupTask &task) -> std::unique_ptr<Transport> {
+            if (task.usesSsh()) {
+                auto ssh = std::make_unique<SshExec>(m_texts, m_clock, m_options.ssh);
+                connect(ssh.get(), &SshExec::received, this, &TForm1::showSshReceived);
+                return ssh;
+            }
+            return std::make_unique<TelnetDialogue>(*m_telnet, m_texts, m_options.pacing);
+        },
+        m_log, m_texts, *this, *m_retriever);
 
     buildWindow();
     buildMenus();
@@ -629,6 +642,15 @@ void TForm1::setDownloadProgress(int position, int maximum)
     }
     ProgressBar1->setRange(0, maximum);
     ProgressBar1->setValue(position);
+}
+
+// The size of a streamed dump is unknown until it ends: the caption says the
+// bytes so far, the bar fills towards its end without reaching it.
+void TForm1::showSshReceived(qint64 bytes)
+{
+    setStatusCaption(SshTexts::receivedCaption(bytes, m_texts.german()));
+    const double mb = double(bytes) / 1e6;
+    setDownloadProgress(int(1000.0 * mb / (mb + 50.0)), 1000);
 }
 
 void TForm1::setStatusCaption(const QString &caption)

@@ -11,6 +11,7 @@
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunQueue.h"
+#include "ssh/SshDumpTypes.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskEditorHost.h"
@@ -44,6 +45,7 @@ struct TForm1Options {
     SessionPacing pacing;
     quint16 telnetPort = 23;
     RetrievalOptions retrieval;
+    SshClientSettings ssh;           // defaults: the user's ~/.ssh
     int schedulerIntervalMs = 55000;
     int logSaveIntervalMs = 120000;
     // Answers the close question; null asks the user.
@@ -134,6 +136,8 @@ protected:
 
 private:
     void buildWindow();
+    // The bytes of an SSH task's dump so far, in the status frame and the download bar.
+    void showSshReceived(qint64 bytes);
     void buildMenus();
     void buildMenuRenderer();
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);

@@ -203,20 +203,14 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
 
 void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
 {
-    if (!task.subdirectory)
-        return;  // without day subdirectories the copies rotate as they are stored
-    const RetentionPolicy policy {task.keepdaily, task.keepweekly, task.keepmonthly};
-    const QDate today = m_clock.now().date();
-    const QString storedName = StoredFileName(task.backupfile, task.compress);
-    const int removed = SweepOldBackups(task.localdir, storedName, policy, today,
-                                        ::LocalTargetDirectory(task, today) + storedName);
+    const int removed = RemoveOldTaskBackups(task, m_clock.now().date());
     if (removed > 0)
         m_log.AddStatus(OldBackupsRemovedText(removed));
 }
 
 QString DownloadDispatcher::OldBackupsRemovedText(int count) const
 {
-    return m_texts.pick(QStringLiteral("%1 old backups removed"), QStringLiteral("%1 alte Backups entfernt")).arg(count);
+    return ::OldBackupsRemovedText(count, !m_texts.englishChecked());
 }
 
 void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,

@@ -42,6 +42,7 @@ void BackupRun::start()
 void BackupRun::transportFinished(const TransportResult &result)
 {
     m_sessionOpened = result.sessionOpened;
+    m_failureMessage = result.message;
     if (!result.dumpCompleted) {
         if (result.sessionOpened)
             m_log.AddStatus(result.reason);
@@ -77,7 +78,10 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     if (m_done)
         return;
     m_done = true;
-    m_host.setTaskMessage(m_task.name, (ok ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp());
+    QString message = (ok ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
+    if (!ok && !m_failureMessage.isEmpty())
+        message += QStringLiteral(" - ") + m_failureMessage;
+    m_host.setTaskMessage(m_task.name, message);
     if (m_transport) {
         m_host.setSessionProgress(0);
         if (m_sessionOpened) {

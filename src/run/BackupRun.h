@@ -50,5 +50,6 @@ private:
     QDateTime m_runStart;  // on the log's clock, which tests set
     bool m_wasMinimized = false;
     bool m_sessionOpened = false;
+    QString m_failureMessage;  // the transport's words for the Message
     bool m_done = false;
 };

@@ -162,7 +162,7 @@ void TelnetDialogue::connectFailed(const QString &line)
     m_connectTimer.stop();
     emit protocolLine(line);
     emit progress(25);
-    finish(TransportResult{false, false, {}, line});
+    finish(TransportResult{false, false, {}, line, {}});
 }
 
 void TelnetDialogue::finish(const TransportResult &result)

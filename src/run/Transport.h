@@ -18,6 +18,9 @@ struct TransportResult {
     QString storedFile;
     // Why the run failed, for the outcome; empty on success.
     QString reason;
+    // Said after the failure mark in the task's Message; empty: the mark and
+    // the time alone, as for telnet.
+    QString message;
 };
 Q_DECLARE_METATYPE(TransportResult)
 

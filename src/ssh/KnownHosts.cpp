@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "ssh/DurableFileSink.h"
+#include "storage/DurableFile.h"
 
 bool AcceptHostKey(const QString &knownHostsFile, const QByteArray &entry, QString *error)
 {
@@ -14,39 +14,38 @@ bool AcceptHostKey(const QString &knownHostsFile, const QByteArray &entry, QStri
         *error = QStringLiteral("no host key entry");
         return false;
     }
+    // A known_hosts that is a link (to a dotfiles repository, say) is written where it points.
     const QFileInfo info(knownHostsFile);
-    if (!info.dir().exists()) {
-        if (!QDir().mkpath(info.absolutePath())) {
-            *error = QStringLiteral("cannot create %1").arg(info.absolutePath());
+    const QString path = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QDir(dir).exists()) {
+        if (!QDir().mkpath(dir)) {
+            *error = QStringLiteral("cannot create %1").arg(dir);
             return false;
         }
-        QFile::setPermissions(info.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    const bool existed = info.exists();
-    QFile file(knownHostsFile);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (!existed)
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    const qint64 size = file.size();
-    QByteArray text = line + '\n';
-    if (size > 0) {
+    QByteArray text;
+    QFile existing(path);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            *error = existing.errorString();
+            return false;
+        }
+        text = existing.readAll();
+        existing.close();
         // A last line without its line break must not swallow ours.
-        char last = '\n';
-        if (!file.seek(size - 1) || file.read(&last, 1) != 1) {
-            *error = file.errorString();
-            return false;
-        }
-        if (last != '\n')
-            text.prepend('\n');
+        if (!text.isEmpty() && !text.endsWith('\n'))
+            text += '\n';
     }
-    if (!file.seek(size) || file.write(text) != text.size() || !SyncFileToDisk(file, error)) {
-        if (error->isEmpty())
-            *error = file.errorString();
-        file.resize(size);  // no half line that would spoil the file
+    text += line + '\n';
+    // Written beside and renamed over: the file is never left half written.
+    bool diskFull = false;
+    if (!DurableFile::WriteWhole(path, text, &diskFull)) {
+        *error = diskFull ? QStringLiteral("disk full") : QStringLiteral("cannot write %1").arg(path);
         return false;
     }
+    if (!existing.exists())
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return true;
 }

@@ -7,6 +7,8 @@
 
 #include "retrieval/LocalTarget.h"
 #include "storage/DurableFile.h"
+#include "storage/StreamCompressor.h"
+#include "tasks/BackupTask.h"
 
 namespace {
 
@@ -64,4 +66,18 @@ int SweepOldBackups(const QString &baseDir, const QString &storedName, const Ret
     if (removed > 0)
         DurableFile::SyncDirectory(baseDir);
     return removed;
+}
+
+int RemoveOldTaskBackups(const BackupTask &task, const QDate &today)
+{
+    if (!task.subdirectory)
+        return 0;
+    const RetentionPolicy policy {task.keepdaily, task.keepweekly, task.keepmonthly};
+    const QString storedName = StoredFileName(task.backupfile, task.compress);
+    return SweepOldBackups(task.localdir, storedName, policy, today, LocalTargetDirectory(task, today) + storedName);
+}
+
+QString OldBackupsRemovedText(int count, bool german)
+{
+    return (german ? QStringLiteral("%1 alte Backups entfernt") : QStringLiteral("%1 old backups removed")).arg(count);
 }

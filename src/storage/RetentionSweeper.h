@@ -14,3 +14,11 @@
 // Returns how many backups were removed.
 int SweepOldBackups(const QString &baseDir, const QString &storedName, const RetentionPolicy &policy,
                     const QDate &today, const QString &justStored);
+
+struct BackupTask;
+// The sweep after a task's backup was stored today, by whatever transport:
+// only for tasks with day subdirectories (without them the copies rotate as
+// they are stored). Returns how many backups were removed.
+int RemoveOldTaskBackups(const BackupTask &task, const QDate &today);
+// "N old backups removed", in English or German.
+QString OldBackupsRemovedText(int count, bool german);

@@ -11,8 +11,11 @@
 #include "SshServerFixture.h"
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
-#include "ssh/SshBackupRun.h"
-#include "ssh/DurableFileSink.h"
+#include "FakeRetriever.h"
+#include "RecordingSessionHost.h"
+#include "run/BackupRun.h"
+#include "run/SshExec.h"
+#include "ssh/StoredDumpSink.h"
 #include "ssh/KnownHosts.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshDumpJob.h"
@@ -115,7 +118,7 @@ private slots:
         putFile(target(), "previous backup");
 
         SshDumpJob job(request(QStringLiteral("shop")));
-        DurableFileSink sink(target());
+        StoredDumpSink sink(target(), StoreOptions());
         StepRecorder steps;
         const SshDumpResult result = job.run(sink, &steps);
 
@@ -237,7 +240,7 @@ private slots:
         m_server.setDump(QByteArray(200000, 'x') + "\n-- the end, but not mysqldump's\n");
         putFile(target(), "previous backup");
         SshDumpJob job(request(database));
-        DurableFileSink sink(target());
+        StoredDumpSink sink(target(), StoreOptions());
         const SshDumpResult result = job.run(sink);
         QCOMPARE(int(result.failure), failure);
         QCOMPARE(fileContent(target()), QByteArray("previous backup"));
@@ -254,7 +257,7 @@ private slots:
     {
         putFile(target(), "previous backup");
         SshDumpJob job(request(QStringLiteral("endless")));
-        DurableFileSink sink(target());
+        StoredDumpSink sink(target(), StoreOptions());
         StepRecorder steps;
         SshDumpResult result;
         std::thread worker([&] { result = job.run(sink, &steps); });
@@ -266,8 +269,18 @@ private slots:
         QVERIFY(leftovers().isEmpty());
     }
 
+    void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<bool>("knownHost");
+        QTest::newRow("stored") << "shop" << true;
+        QTest::newRow("exit status 2") << "broken" << true;
+        QTest::newRow("unknown host key") << "shop" << false;
+    }
     void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep()
     {
+        QFETCH(QString, database);
+        QFETCH(bool, knownHost);
         const QByteArray dump = "-- MySQL dump\nINSERT INTO t VALUES (1);\n-- Dump completed on 2027-03-05  3:00:00\n";
         m_server.setDump(dump);
         LanguageTexts texts;
@@ -277,55 +290,64 @@ private slots:
         ProtocolLog log(texts, clock);
         RecordingProtocolView view;
         log.setView(&view);
+        RecordingSessionHost host;
+        FakeRetriever retriever;
         BackupTask task = m_task;
         task.host = m_server.host();
         task.hostuser = m_server.user();
         task.transport = 1;
         task.sshport = m_server.port();
         task.sshkey = m_server.clientKey();
-        task.database = QStringLiteral("shop");
+        task.database = database;
         task.backupfile = QStringLiteral("shop.sql");
         task.localdir = m_local.filePath(QStringLiteral("daily"));
         task.subdirectory = true;
-        QVERIFY(QDir().mkpath(task.localdir));
+        QVERIFY(QDir().mkpath(task.localdir + QStringLiteral("/2027-3-5")));
+        const QString stored = task.localdir + QStringLiteral("/2027-3-5/shop.sql");
+        putFile(stored, "previous backup");
         SshClientSettings settings;
-        settings.knownHostsFile = knownHosts();
+        settings.knownHostsFile = knownHost ? knownHosts() : m_local.filePath(QStringLiteral("empty_known_hosts"));
         settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
 
-        for (const QString &database : {QStringLiteral("shop"), QStringLiteral("broken")}) {
-            task.database = database;
-            view.lines.clear();
-            SshBackupRun run(task, log, texts, clock, settings);
-            QList<int> positions;
-            connect(&run, &SshBackupRun::progress, this, [&](int p) { positions << p; });
-            QSignalSpy finished(&run, &SshBackupRun::finished);
-            run.start();
-            QVERIFY(finished.wait(15000));
-            const QStringList lines = view.messages();
-            if (database == QLatin1String("shop")) {
-                QCOMPARE(finished.at(0).at(0).toBool(), true);
-                QCOMPARE(fileContent(task.localdir + QStringLiteral("/2027-3-5/shop.sql")), dump);
-                QCOMPARE(positions, QList<int>({10, 25, 35, 40, 60, 0}));
-                QCOMPARE(lines, QStringList({
-                    QStringLiteral("SSH: Verbinde mit 127.0.0.1 Port %1").arg(m_server.port()),
-                    QStringLiteral("Connection established"),
-                    QStringLiteral("SSH: Host-Schlüssel bestätigt (%1)").arg(m_server.hostKeyFingerprint()),
-                    QStringLiteral("SSH: Angemeldet als %1 mit Schlüsseldatei").arg(m_server.user()),
-                    QStringLiteral("SSH: Dump gestartet"),
-                    QStringLiteral("SSH: Dump beendet, %1 empfangen").arg(FormatByteCount(dump.size())),
-                    QStringLiteral("shop.sql erfolgreich gespeichert")}));
-                QCOMPARE(log.sentLines().last().section(QLatin1Char('\t'), 1), SshDumpCommand(task));
-            } else {
-                QCOMPARE(finished.at(0).at(0).toBool(), false);
-                QCOMPARE(fileContent(task.localdir + QStringLiteral("/2027-3-5/shop.sql")), dump);
-                QCOMPARE(lines.last(), run.failureText());
-                QVERIFY2(lines.last().startsWith(QStringLiteral("SSH: mysqldump endete mit Status 2: mysqldump: Got error: 1045")),
-                         qPrintable(lines.last()));
-                QCOMPARE(positions.last(), 0);
-            }
-            for (const QString &line : lines + log.sentLines())
-                QVERIFY2(!line.contains(QStringLiteral("se#cr")), qPrintable(line));
+        BackupRun run(task, std::make_unique<SshExec>(texts, clock, settings), retriever, log, texts, host);
+        QSignalSpy finished(&run, &BackupRun::finished);
+        run.start();
+        QVERIFY(finished.wait(15000));
+        const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        const QStringList lines = view.messages();
+        const QString message = host.messages.value(task.name);
+        QVERIFY(retriever.calls.isEmpty());  // nothing to fetch: the dump came home
+        QCOMPARE(host.progress.last(), 0);
+        for (const QString &line : lines + log.sentLines() + QStringList(message))
+            QVERIFY2(!line.contains(QStringLiteral("se#cr")), qPrintable(line));
+        if (database == QLatin1String("shop") && knownHost) {
+            QVERIFY(outcome.success);
+            QCOMPARE(outcome.storedFile, stored);
+            QCOMPARE(fileContent(stored), dump);
+            QVERIFY(QFile::exists(stored + QStringLiteral(".sha256")));
+            QCOMPARE(host.progress, QList<int>({10, 25, 35, 40, 60, 0}));
+            QCOMPARE(lines, QStringList({
+                QStringLiteral("SSH: Verbinde mit 127.0.0.1 Port %1").arg(m_server.port()),
+                QStringLiteral("Connection established"),
+                QStringLiteral("SSH: Host-Schlüssel bestätigt (%1)").arg(m_server.hostKeyFingerprint()),
+                QStringLiteral("SSH: Angemeldet als %1 mit Schlüsseldatei").arg(m_server.user()),
+                QStringLiteral("SSH: Dump gestartet"),
+                QStringLiteral("SSH: Dump beendet, %1 empfangen").arg(FormatByteCount(dump.size())),
+                QStringLiteral("shop.sql erfolgreich gespeichert")}));
+            QCOMPARE(log.sentLines().last().section(QLatin1Char('\t'), 1), SshDumpCommand(task));
+            QVERIFY(message.startsWith(texts.SuccessfulOn));
+            return;
         }
+        QVERIFY(!outcome.success);
+        QCOMPARE(fileContent(stored), QByteArray("previous backup"));
+        QCOMPARE(lines.last(), outcome.reason);
+        QVERIFY(message.startsWith(texts.NotSuccessfulOn));
+        QVERIFY2(message.endsWith(QStringLiteral(" - ") + outcome.reason), qPrintable(message));
+        if (knownHost)
+            QVERIFY2(outcome.reason.startsWith(QStringLiteral("SSH: mysqldump endete mit Status 2: mysqldump: Got error: 1045")),
+                     qPrintable(outcome.reason));
+        else
+            QVERIFY2(outcome.reason.contains(m_server.hostKeyFingerprint()), qPrintable(outcome.reason));
     }
 };
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include "run/Transport.h"
+#include "ssh/SshDumpTypes.h"
+#include "tasks/BackupTask.h"
+
+class Clock;
+class LanguageTexts;
+class SshJobRunner;
+
+// The SSH transport of a run: the dump command runs on the host over one
+// encrypted connection and its output streams straight into the task's
+// stored backup (day subdirectory, compression, checksum, rotation), which
+// replaces the previous one only when the dump is whole. Nothing is written
+// on the host, so the run needs no retrieval. The connection, the host key
+// check, the login and the stream run on a worker thread.
+class SshExec final : public Transport {
+    Q_OBJECT
+public:
+    SshExec(const LanguageTexts &texts, const Clock &clock, SshClientSettings settings = {}, QObject *parent = nullptr);
+    ~SshExec() override;
+
+    void start(const BackupTask &task) override;
+    void cancel() override;
+
+signals:
+    void received(qint64 bytes);  // of the dump so far; its total is unknown
+
+private:
+    void finish(const SshDumpResult &result);
+    void end(TransportResult result);
+
+    const LanguageTexts &m_texts;
+    const Clock &m_clock;
+    SshClientSettings m_settings;
+    BackupTask m_task;
+    std::unique_ptr<SshJobRunner> m_runner;
+    QString m_storedFile;
+    bool m_connected = false;
+    bool m_running = false;
+};

@@ -4,8 +4,10 @@
 # In a network namespace of its own (so the program's fixed ports 23 and 21
 # are free and nothing leaves the machine), the test builds a web host from
 # real servers: busybox telnetd with a login script and a real shell,
-# MariaDB with a real mysqldump, pyftpdlib for FTP and http.server for HTTP.
-# It writes the settings file with four tasks due at the same minute, starts
+# MariaDB with a real mysqldump, pyftpdlib for FTP and http.server for HTTP,
+# and (as root) OpenSSH's sshd, logging the host user in by key in a mount
+# namespace whose /etc/passwd knows that user.
+# It writes the settings file with five tasks due at the same minute, starts
 # the real vaultwick, lets the scheduler start them, ends the program with
 # SIGTERM and checks what came of it:
 #   Blog        telnet login refused (wrong login name; FTP would let it in):
@@ -13,6 +15,8 @@
 #   Shop Archive inactive: never run
 #   Shop FTP    dump of "shop" fetched per FTP into the day's subdirectory
 #   Shop HTTP   dump of "crm" fetched per HTTP into the same subdirectory
+#   Shop SSH    dump of "shop" streamed over SSH into the same subdirectory,
+#               byte-identical to what mysqldump wrote on the host
 #
 # Usage: e2e_backup.sh VAULTWICK STORE_WRITER
 # Exit 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -48,13 +52,20 @@ if [ "${VW_E2E_IN_NETNS:-}" != 1 ]; then
     need /usr/bin/ss iproute2
     need "$PY" python3
     "$PY" -c 'import pyftpdlib' 2>/dev/null || skip "pyftpdlib missing (Debian package python3-pyftpdlib)"
+    need /usr/sbin/sshd openssh-server
+    need /usr/bin/ssh-keygen openssh-client
     for applet in telnetd sh stty; do
         /bin/busybox --list | grep -x "$applet" >/dev/null || skip "busybox has no $applet applet"
     done
     [ -x "$VAULTWICK" ] || { echo "FAIL: no program at $VAULTWICK"; exit 1; }
 
-    # As root a plain network namespace; otherwise one inside a user namespace.
-    if unshare --net true 2>/dev/null; then
+    # As root a network and mount namespace (sshd's user lives in its own
+    # /etc/passwd); otherwise a network namespace inside a user namespace,
+    # where sshd cannot change users: then the SSH task is left out.
+    if unshare --net --mount true 2>/dev/null; then
+        ns=(--net --mount)
+        export VW_E2E_SSH=1
+    elif unshare --net true 2>/dev/null; then
         ns=(--net)
     elif unshare --user --map-root-user --net true 2>/dev/null; then
         ns=(--user --map-root-user --net)
@@ -67,6 +78,9 @@ fi
 # ---------------------------------------------------------------------------
 # Inside the namespace: its loopback is down until brought up.
 ip link set lo up 2>/dev/null || skip "cannot bring up the loopback of the network namespace"
+
+SSH=${VW_E2E_SSH:-0}
+[ "$SSH" = 1 ] || echo "note: no SSH task (sshd needs root and a mount namespace)"
 
 T=$(mktemp -d /tmp/vw-e2e.XXXXXX) || exit 1
 PIDS=()
@@ -103,6 +117,7 @@ diagnostics() {
     show_file "$T/ftp.err"
     show_file "$T/http.log"
     show_file "$T/http.err"
+    show_file "$T/sshd.err"
     show_file "$T/db/err.log"
     [ -e "$T/bin/vaultwck.log" ] && { echo "----- $T/bin/vaultwck.log"; cat -A "$T/bin/vaultwck.log"; }
     echo "----- files below $T/local"
@@ -206,12 +221,17 @@ exec /bin/busybox sh -i
 EOF
 
 # First on the shell's PATH: keeps each call's arguments exactly (a NUL after
-# each), then becomes the real mysqldump.
+# each), then becomes the real mysqldump. A call over SSH (its option file on
+# standard input) also keeps what it wrote, to compare with what arrived.
 cat >"$H/bin/mysqldump" <<EOF
 #!/bin/sh
 calls='$H/calls'
-n=\$(ls "\$calls" | wc -l)
+n=\$(ls "\$calls" | grep -cv out)
 for a in "\$@"; do printf '%s\0' "\$a"; done > "\$calls/\$n"
+if [ "\$1" = --defaults-extra-file=/dev/stdin ]; then
+    /usr/bin/mysqldump "\$@" > "\$calls/\$n.out" || exit \$?
+    exec cat "\$calls/\$n.out"
+fi
 exec /usr/bin/mysqldump "\$@"
 EOF
 chmod 755 "$H/.login.sh" "$H/bin/mysqldump"
@@ -273,7 +293,38 @@ CREATE USER '$DB_USER'@'127.0.0.1' IDENTIFIED BY '$sql_pw';
 GRANT SELECT, LOCK TABLES, SHOW VIEW, TRIGGER, EVENT ON shop.* TO '$DB_USER'@'127.0.0.1';
 GRANT SELECT, LOCK TABLES, SHOW VIEW, TRIGGER, EVENT ON crm.* TO '$DB_USER'@'127.0.0.1';
 EOF
-say "web host ready: telnet 23, FTP 21, HTTP 80, MariaDB 3306"
+if [ "$SSH" = 1 ]; then
+    # The host user as sshd sees it: its home is the web host's, its shell sh.
+    mkdir -p "$T/ssh" "$T/home/.ssh" /run/sshd || abort "cannot make the SSH directories"
+    cp /etc/passwd "$T/ssh/passwd" && printf '%s:x:0:0::%s:/bin/sh\n' "$HOST_USER" "$H" >>"$T/ssh/passwd" \
+        && mount --bind "$T/ssh/passwd" /etc/passwd || abort "cannot give sshd its own /etc/passwd"
+    ssh-keygen -q -t ed25519 -N '' -C host -f "$T/ssh/host_key" \
+        && ssh-keygen -q -t ed25519 -N '' -C vw -f "$T/ssh/client_key" || abort "ssh-keygen failed"
+    cp "$T/ssh/client_key.pub" "$T/ssh/authorized_keys"
+    # The program trusts the host key the way a user's "Test connection" left it.
+    printf 'localhost %s\n' "$(cut -d' ' -f1,2 "$T/ssh/host_key.pub")" >"$T/home/.ssh/known_hosts"
+    cat >"$T/ssh/sshd_config" <<EOF
+Port 22
+ListenAddress 127.0.0.1
+HostKey $T/ssh/host_key
+PidFile none
+AuthorizedKeysFile $T/ssh/authorized_keys
+StrictModes no
+UsePAM no
+PermitRootLogin prohibit-password
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+SetEnv PATH=$H/bin:/usr/bin:/bin
+EOF
+    /usr/sbin/sshd -D -e -f "$T/ssh/sshd_config" 2>"$T/sshd.err" &
+    PIDS+=($!)
+    for _ in $(seq 50); do
+        [ -n "$(ss -Hltn 'sport = :22')" ] && break
+        sleep 0.1
+    done
+    [ -n "$(ss -Hltn 'sport = :22')" ] || abort "sshd does not listen on port 22"
+fi
+say "web host ready: telnet 23, FTP 21, HTTP 80, MariaDB 3306$([ "$SSH" = 1 ] && echo ', SSH 22')"
 
 # ---------------------------------------------------------------------------
 # The scheduler's first tick comes 55 s after the main window is made, which
@@ -314,6 +365,13 @@ mapfile -t settings < <(
     task "Shop HTTP" "${common[@]}" "hostuser=$HOST_USER" ftpdir= database=crm backupfile=crm-http.sql \
         remotedir=htdocs/dumps/ "localdir=$T/local/shop" httpath=http://localhost/dumps/ run=1 \
         subdirectory=1 method=1
+    if [ "$SSH" = 1 ]; then
+        # No host password: the key logs in. FTP and HTTP values play no part.
+        task "Shop SSH" host=localhost hostpw= mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW" \
+            "backuptime=$BACKUP_TIME" "hostuser=$HOST_USER" ftpdir= database=shop backupfile=shop-ssh.sql \
+            remotedir= "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0 transport=1 sshport=22 \
+            "sshkey=$T/ssh/client_key"
+    fi
 )
 "$STORE_WRITER" "$STORE" "${settings[@]}" || abort "cannot write the settings file $STORE"
 
@@ -342,12 +400,14 @@ PROGRAM_PID=${EVENT#STARTED }
 PIDS+=("$PROGRAM_PID")
 START_EPOCH=$(date +%s)
 
-# The HTTP task is the last in the queue: its file in place means all are done.
-await "FILE $T/local/shop/*/crm-http.sql" $((LEAD + 70)) "EXITED *"
+# The last task in the queue (SSH, else HTTP): its file in place means all are done.
+LAST_FILE=crm-http.sql
+[ "$SSH" = 1 ] && LAST_FILE=shop-ssh.sql
+await "FILE $T/local/shop/*/$LAST_FILE" $((LEAD + 70)) "EXITED *"
 case $? in
     0) say "the last backup is in place, $(( $(date +%s) - START_EPOCH ))s after the start" ;;
     2) abort "vaultwick ended on its own ($EVENT) before the backups were done" ;;
-    *) abort "no HTTP backup $(( $(date +%s) - START_EPOCH ))s after the start" ;;
+    *) abort "no $LAST_FILE $(( $(date +%s) - START_EPOCH ))s after the start" ;;
 esac
 # Let the run write its report, then end the program as a session end does.
 sleep 1
@@ -377,11 +437,21 @@ check "FTP: the fetched file is byte-identical to the host's dump" \
 check "HTTP: the fetched file is byte-identical to the host's dump" \
     'cmp "$H/htdocs/dumps/crm-http.sql" "$T/local/shop/$day/crm-http.sql"'
 
+if [ "$SSH" = 1 ]; then
+    check "SSH: the streamed file is byte-identical to what mysqldump wrote on the host" \
+        'dump_complete "$H/calls/2.out" shop "'"'"'Kunde 3000'"'"'" && cmp "$H/calls/2.out" "$T/local/shop/$day/shop-ssh.sql"'
+fi
+
 mapfile -t files < <(cd "$T/local" && find . -type f | sort)
 expected_files=("./blog/blog.sql" "./shop/$day/crm-http.sql" "./shop/$day/crm-http.sql.sha256"
                 "./shop/$day/shop-ftp.sql" "./shop/$day/shop-ftp.sql.sha256")
+sums=(crm-http.sql.sha256 shop-ftp.sql.sha256)
+if [ "$SSH" = 1 ]; then
+    expected_files+=("./shop/$day/shop-ssh.sql" "./shop/$day/shop-ssh.sql.sha256")
+    sums+=(shop-ssh.sql.sha256)
+fi
 check "each stored file's checksum file verifies it" \
-    '(cd "$T/local/shop/$day" && sha256sum --quiet -c crm-http.sql.sha256 shop-ftp.sql.sha256)'
+    '(cd "$T/local/shop/$day" && sha256sum --quiet -c "${sums[@]}")'
 check "no other file below the local directories (${files[*]})" '[ "${files[*]}" = "${expected_files[*]}" ]'
 check "refused login: the previous backup is intact" 'cmp "$T/blog-before.sql" "$T/local/blog/blog.sql"'
 check "refused login: the previous backup was not rewritten" \
@@ -391,8 +461,9 @@ check "the telnet host refused one login and let two in" \
     '[ "$(cat "$H/.refused" 2>/dev/null)" = "$WRONG_USER" ] && [ "$(cat "$H/.logins" 2>/dev/null)" = "$HOST_USER"$'"'"'\n'"'"'"$HOST_USER" ]'
 
 echo "== the dump commands as the host's shell passed them to mysqldump"
-mapfile -t calls < <(cd "$H/calls" && ls | sort -n)
-check "mysqldump ran twice (calls: ${#calls[@]})" '[ "${#calls[@]}" = 2 ]'
+mapfile -t calls < <(cd "$H/calls" && ls | grep -v out | sort -n)
+expected_calls=$((2 + SSH))
+check "mysqldump ran $expected_calls times (calls: ${#calls[@]})" '[ "${#calls[@]}" = "$expected_calls" ]'
 expect_args() {  # expect_args CALL ARG...: that call's argv, element by element
     local file=$H/calls/$1 got=() i=0 want
     shift
@@ -414,6 +485,10 @@ check "Shop FTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> shop" \
     'expect_args 0 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" shop'
 check "Shop HTTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> crm" \
     'expect_args 1 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" crm'
+if [ "$SSH" = 1 ]; then
+    check "Shop SSH: the option file first, no password on the command line" \
+        'expect_args 2 --defaults-extra-file=/dev/stdin -h 127.0.0.1 "--user=$DB_USER" shop'
+fi
 
 echo "== the servers' side"
 ftp_has() { grep -qxE -- "$1" "$T/ftp.log"; }
@@ -447,6 +522,7 @@ expected_log=(
     "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** shop > dumps/shop-ftp.sql" exit
     "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** crm > htdocs/dumps/crm-http.sql" exit
 )
+[ "$SSH" = 1 ] && expected_log+=("mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER shop")
 log_matches() {
     local i
     for i in "${!expected_log[@]}"; do
@@ -470,7 +546,7 @@ no_secret() {
 check "no password in clear in the log" 'no_secret "$LOG"'
 check "no password in clear in the program's output" 'no_secret "$T/program.out"'
 check "no second log in the data directory" '[ -z "$(find "$T/data" -name vaultwck.log)" ]'
-check "settings saved at the end (4 tasks counted)" 'grep -qx "totaltasks=4" "$STORE"'
+check "settings saved at the end ($((4 + SSH)) tasks counted)" 'grep -qx "totaltasks=$((4 + SSH))" "$STORE"'
 
 echo "== $FAILURES failed"
 if [ "$FAILURES" -gt 0 ]; then

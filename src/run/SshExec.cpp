@@ -71,8 +71,6 @@ void SshExec::cancel()
 {
     if (!m_running)
         return;
-    emit protocolLine(m_texts.pick(QStringLiteral("SSH: cancelled by the user"),
-                                   QStringLiteral("SSH: Vom Benutzer abgebrochen")));
     if (m_runner)
         m_runner->cancel();  // its late result is dropped
     SshDumpResult cancelled;

@@ -142,7 +142,7 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
         return pick(german, QStringLiteral("SSH: the dump took longer than allowed - broken off"),
                     QStringLiteral("SSH: Der Dump dauerte länger als erlaubt - abgebrochen"));
     case SshFailure::Cancelled:
-        return pick(german, QStringLiteral("SSH: cancelled"), QStringLiteral("SSH: Abgebrochen"));
+        return pick(german, QStringLiteral("SSH: cancelled by the user"), QStringLiteral("SSH: Vom Benutzer abgebrochen"));
     }
     return QString();
 }

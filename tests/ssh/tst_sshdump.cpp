@@ -276,6 +276,7 @@ private slots:
         QTest::newRow("stored") << "shop" << true;
         QTest::newRow("exit status 2") << "broken" << true;
         QTest::newRow("unknown host key") << "shop" << false;
+        QTest::newRow("cancelled") << "endless" << true;
     }
     void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep()
     {
@@ -309,9 +310,15 @@ private slots:
         settings.knownHostsFile = knownHost ? knownHosts() : m_local.filePath(QStringLiteral("empty_known_hosts"));
         settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
 
-        BackupRun run(task, std::make_unique<SshExec>(texts, clock, settings), retriever, log, texts, host);
+        auto exec = std::make_unique<SshExec>(texts, clock, settings);
+        QSignalSpy received(exec.get(), &SshExec::received);
+        BackupRun run(task, std::move(exec), retriever, log, texts, host);
         QSignalSpy finished(&run, &BackupRun::finished);
         run.start();
+        if (database == QLatin1String("endless")) {
+            QVERIFY(received.wait(10000));
+            run.cancelSession();  // "Cancel Telnet-Session"
+        }
         QVERIFY(finished.wait(15000));
         const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
         const QStringList lines = view.messages();
@@ -343,7 +350,9 @@ private slots:
         QCOMPARE(lines.last(), outcome.reason);
         QVERIFY(message.startsWith(texts.NotSuccessfulOn));
         QVERIFY2(message.endsWith(QStringLiteral(" - ") + outcome.reason), qPrintable(message));
-        if (knownHost)
+        if (database == QLatin1String("endless"))
+            QCOMPARE(outcome.reason, QStringLiteral("SSH: Vom Benutzer abgebrochen"));
+        else if (knownHost)
             QVERIFY2(outcome.reason.startsWith(QStringLiteral("SSH: mysqldump endete mit Status 2: mysqldump: Got error: 1045")),
                      qPrintable(outcome.reason));
         else

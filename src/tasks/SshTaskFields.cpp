@@ -10,26 +10,16 @@
 
 #include "ssh/SshDumpTypes.h"
 #include "tasks/SshConnectionTest.h"
+#include "tasks/TaskFormGeometry.h"
 #include "tasks/Ttaskform.h"
 
+using namespace TaskFormGeometry;
+
 namespace {
-// The form's geometry (see Ttaskform.cpp).
-constexpr int kCaptionX = 13;
-constexpr int kFieldX = 168;
-constexpr int kListWidth = 81;
-constexpr int kAddressWidth = 345;
-constexpr int kFieldHeight = 21;
-constexpr int kRowStep = 23;
-constexpr int kSectionGap = 3;
-constexpr int kPortCaptionX = 256;
+// The SSH port sits beside the transport list.
+constexpr int kPortCaptionX = kHelpBesideSmallX;
 constexpr int kPortX = 316;
 constexpr int kPortWidth = 56;
-
-// Hints break lines with CR like the form's others; Qt breaks them on LF.
-void setHint(QWidget *w, QString text)
-{
-    w->setToolTip(text.replace(QLatin1Char('\r'), QLatin1Char('\n')));
-}
 
 // The fields of the form that only the telnet transport uses.
 const char *const TelnetOnly[] = {"tftpdir", "trdir", "tinetpath", "ComboBox2"};
@@ -58,7 +48,6 @@ SshTaskFields::SshTaskFields(Ttaskform &form, const LanguageTexts &language, int
     tsshkeyLabel = form.addCaption(QStringLiteral("tsshkey"), QString(), r);
     tsshkey = form.addText(QStringLiteral("tsshkey"), kAddressWidth, r);
     SpeedButton3 = form.addLink(QStringLiteral("SpeedButton3"), QString(), QRect(kFieldX + kAddressWidth + 8, r + 2, 50, 17));
-    Q_UNUSED(kCaptionX);
 
     QWidget::setTabOrder(ComboBox4, tsshport);
     QWidget::setTabOrder(tsshport, tsshkey);

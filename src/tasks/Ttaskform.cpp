@@ -20,46 +20,13 @@
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
 #include "tasks/SshTaskFields.h"
+#include "tasks/TaskFormGeometry.h"
 #include "tasks/TaskTimeEdit.h"
 
+using namespace TaskFormGeometry;
+
 namespace {
-// Geometry of the dialog's design.
-constexpr int kClientWidth = 659;
-// The Part's 551 pixels, grown by the stored-backup and SSH sections.
-constexpr int kClientHeight = 716;
-constexpr int kHeadingX = 8;
-constexpr int kCaptionX = 13;
-constexpr int kFieldX = 168;
-constexpr int kHelpX = 304;
-constexpr int kHelpBesideSmallX = 256;  // beside the time entry and the lists
-constexpr int kHelpBesideAddressX = 520;
-constexpr int kTextWidth = 129;
-constexpr int kDirectoryWidth = 425;
-constexpr int kAddressWidth = 345;
-constexpr int kTimeWidth = 34;
-constexpr int kListWidth = 81;
-constexpr int kKeepWidth = 52;
-constexpr int kKeepStep = 130;  // a keep count and its unit
-constexpr int kFieldHeight = 21;
-constexpr int kRowStep = 23;
-constexpr int kHeadingStep = 22;
-constexpr int kSectionGap = 3;
-constexpr int kTop = 6;
-
 const QString kExampleDomain = QStringLiteral("\"www.example.com\"");
-
-// These texts break lines with CR; Qt breaks them only on LF.
-QString shown(const QString &text)
-{
-    QString t = text;
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-
-void setHint(QWidget *w, const QString &text)
-{
-    w->setToolTip(shown(text));
-}
 
 // The design's texts fit its font; a wider substitute shrinks the label's
 // font a little rather than cutting the text off.

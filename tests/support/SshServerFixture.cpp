@@ -183,6 +183,15 @@ bool SshServerFixture::prepare()
 
     const bool root = ::geteuid() == 0;
     m_namespace = root && run(QStringLiteral("unshare"), {QStringLiteral("--mount"), QStringLiteral("true")});
+    if (!m_namespace) {
+        // sshd runs the command through the user's login shell.
+        const passwd *me = ::getpwuid(::geteuid());
+        const QString shell = me ? QString::fromLocal8Bit(me->pw_shell) : QString();
+        if (shell.isEmpty() || shell.endsWith(QLatin1String("nologin")) || shell.endsWith(QLatin1String("false"))) {
+            m_error = QStringLiteral("the current user has no login shell for sshd to run commands with");
+            return false;
+        }
+    }
     QByteArray hash;
     if (m_namespace) {
         if (!run(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-stdin")},
@@ -257,6 +266,21 @@ bool SshServerFixture::start(int timeoutMs)
     }
     if (!m_log.contains("Server listening")) {
         m_error = QStringLiteral("sshd is not listening: ") + QString::fromLocal8Bit(m_log);
+        stop();
+        return false;
+    }
+    // Without its own user database sshd may refuse the current user (a
+    // locked account, say): find out with OpenSSH's own client.
+    if (!m_namespace
+        && !run(QStringLiteral("ssh"), {QStringLiteral("-o"), QStringLiteral("BatchMode=yes"), QStringLiteral("-o"),
+                                        QStringLiteral("StrictHostKeyChecking=no"), QStringLiteral("-o"),
+                                        QStringLiteral("UserKnownHostsFile=/dev/null"), QStringLiteral("-i"), clientKey(),
+                                        QStringLiteral("-p"), QString::number(m_port), user() + QStringLiteral("@127.0.0.1"),
+                                        QStringLiteral("true")})) {
+        m_sshd.waitForReadyRead(500);
+        m_log += m_sshd.readAll();
+        const QList<QByteArray> lines = m_log.trimmed().split('\n');
+        m_error = QStringLiteral("sshd refuses a key login of the current user: ") + QString::fromLocal8Bit(lines.last());
         stop();
         return false;
     }

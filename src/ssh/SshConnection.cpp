@@ -293,15 +293,15 @@ bool SshConnection::verifyHostKey(SshDumpResult &result)
     }
 }
 
-int SshConnection::tryKeyFile(const QString &path, const QByteArray &passphrase, QString *detail)
+int SshConnection::tryKeyFile(const QString &path, const QByteArray &passphrase, bool *unusable)
 {
     ssh_key key = nullptr;
     if (ssh_pki_import_privkey_file(QFile::encodeName(path).constData(),
                                     passphrase.isEmpty() ? nullptr : passphrase.constData(),
                                     refusePrompt, nullptr, &key)
         != SSH_OK) {
-        if (detail)
-            *detail = QStringLiteral("key file %1 cannot be read or needs a passphrase").arg(path);
+        if (unusable)
+            *unusable = true;
         return SSH_AUTH_DENIED;
     }
     const int rc = ssh_userauth_publickey(m_session, nullptr, key);
@@ -331,11 +331,11 @@ bool SshConnection::authenticate(SshDumpResult &result)
     if (rc == SSH_AUTH_SUCCESS)
         return true;
     int methods = ssh_userauth_list(m_session, nullptr);
-    QStringList tried;
     // true when an attempt settles the login: success, a broken connection, a cancel.
-    const auto settled = [&](int code, SshAuthMethod method, const QString &name) {
+    const auto settled = [&](int code, SshAuthMethod method) {
         rc = code;
-        tried << name;
+        if (!result.authTried.contains(method))
+            result.authTried << method;
         if (code == SSH_AUTH_SUCCESS) {
             result.authMethod = method;
             return true;
@@ -348,33 +348,30 @@ bool SshConnection::authenticate(SshDumpResult &result)
     const auto publicKey = [&] { return (methods & SSH_AUTH_METHOD_PUBLICKEY) != 0; };
 
     bool over = false;
-    QString keyDetail;
     const QString ownKey = m_request.keyFile.isEmpty() ? QString() : QFileInfo(m_request.keyFile).absoluteFilePath();
     if (!ownKey.isEmpty() && publicKey()) {
         QByteArray passphrase = m_request.keyPassphrase.toUtf8();
-        over = settled(tryKeyFile(ownKey, passphrase, &keyDetail), SshAuthMethod::KeyFile, QStringLiteral("key file"));
+        over = settled(tryKeyFile(ownKey, passphrase, &result.keyFileUnusable), SshAuthMethod::KeyFile);
         passphrase.fill('\0');
     }
     const bool agentAvailable = !m_request.agentSocket.isEmpty() || qEnvironmentVariableIsSet("SSH_AUTH_SOCK");
     if (!over && agentAvailable && publicKey())
-        over = settled(ssh_userauth_agent(m_session, nullptr), SshAuthMethod::Agent, QStringLiteral("agent"));
+        over = settled(ssh_userauth_agent(m_session, nullptr), SshAuthMethod::Agent);
     for (const char *name : DefaultKeyNames) {
         if (over || !publicKey())
             break;
         const QString path = QDir(m_request.sshDirectoryPath()).absoluteFilePath(QString::fromLatin1(name));
         if (path == ownKey || !QFileInfo(path).isFile())
             continue;
-        over = settled(tryKeyFile(path, QByteArray(), nullptr), SshAuthMethod::DefaultKey, QString::fromLatin1(name));
+        over = settled(tryKeyFile(path, QByteArray(), nullptr), SshAuthMethod::DefaultKey);
         if (rc == SSH_AUTH_SUCCESS)
             result.authKeyName = QString::fromLatin1(name);
     }
     QByteArray password = m_request.password.toUtf8();
     if (!over && !password.isEmpty() && (methods & SSH_AUTH_METHOD_PASSWORD))
-        over = settled(ssh_userauth_password(m_session, nullptr, password.constData()), SshAuthMethod::Password,
-                       QStringLiteral("password"));
+        over = settled(ssh_userauth_password(m_session, nullptr, password.constData()), SshAuthMethod::Password);
     if (!over && !password.isEmpty() && (methods & SSH_AUTH_METHOD_INTERACTIVE))
-        over = settled(keyboardInteractive(password), SshAuthMethod::KeyboardInteractive,
-                       QStringLiteral("keyboard-interactive"));
+        over = settled(keyboardInteractive(password), SshAuthMethod::KeyboardInteractive);
     password.fill('\0');
 
     if (rc == SSH_AUTH_SUCCESS)
@@ -382,10 +379,5 @@ bool SshConnection::authenticate(SshDumpResult &result)
     result.failure = m_cancelled ? SshFailure::Cancelled : SshFailure::Authentication;
     if (!ssh_is_connected(m_session))
         result.detail = lastError();
-    else if (tried.isEmpty())
-        result.detail = QStringLiteral("no usable method");
-    else
-        result.detail = QStringLiteral("refused: ") + tried.join(QStringLiteral(", "))
-            + (keyDetail.isEmpty() ? QString() : QStringLiteral("; ") + keyDetail);
     return false;
 }

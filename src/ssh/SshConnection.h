@@ -33,7 +33,8 @@ public:
 private:
     socket_t connectSocket(SshDumpResult &result);
     void setSocket(socket_t socket);
-    int tryKeyFile(const QString &path, const QByteArray &passphrase, QString *detail);
+    // unusable: set when the file cannot be read or needs a passphrase.
+    int tryKeyFile(const QString &path, const QByteArray &passphrase, bool *unusable);
     int keyboardInteractive(const QByteArray &password);
 
     const SshDumpRequest &m_request;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -77,6 +78,8 @@ struct SshDumpResult {
     QByteArray knownHostsEntry; // the line that would trust this host key
     SshAuthMethod authMethod = SshAuthMethod::None;
     QString authKeyName;        // the default key that worked (id_ed25519, ...)
+    QList<SshAuthMethod> authTried;  // in the order tried
+    bool keyFileUnusable = false;    // the task's key file cannot be read or needs a passphrase
     bool exitStatusKnown = false;
     int exitStatus = -1;
     QString exitSignal;         // "KILL", ... when the command was ended by a signal

@@ -1,5 +1,7 @@
 #include "ssh/SshTexts.h"
 
+#include <QStringList>
+
 #include "retrieval/ByteCount.h"
 
 namespace SshTexts {
@@ -105,11 +107,24 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
         return withDetail(pick(german, QStringLiteral("SSH: known_hosts cannot be read"),
                                QStringLiteral("SSH: known_hosts kann nicht gelesen werden")),
                           result.detail);
-    case SshFailure::Authentication:
-        return withDetail(pick(german, QStringLiteral("SSH: login refused by %1"),
-                               QStringLiteral("SSH: Anmeldung von %1 abgelehnt"))
-                              .arg(where),
-                          result.detail);
+    case SshFailure::Authentication: {
+        QStringList tried;
+        for (SshAuthMethod method : result.authTried)
+            tried << (method == SshAuthMethod::DefaultKey
+                          ? pick(german, QStringLiteral("default keys"), QStringLiteral("Standardschlüssel"))
+                          : authMethod(method, QString(), german));
+        QString text = pick(german, QStringLiteral("SSH: login refused by %1"), QStringLiteral("SSH: Anmeldung von %1 abgelehnt"))
+                           .arg(where);
+        if (!tried.isEmpty())
+            text += pick(german, QStringLiteral(" (tried: %1)"), QStringLiteral(" (versucht: %1)")).arg(tried.join(QStringLiteral(", ")));
+        else if (result.detail.isEmpty())
+            text += pick(german, QStringLiteral(" (no key and no password to offer)"),
+                         QStringLiteral(" (kein Schlüssel und kein Passwort anzubieten)"));
+        if (result.keyFileUnusable)
+            text += pick(german, QStringLiteral("; the key file cannot be read or needs a passphrase (load it into the SSH agent)"),
+                         QStringLiteral("; die Schlüsseldatei ist nicht lesbar oder braucht eine Passphrase (laden Sie sie in den SSH-Agenten)"));
+        return withDetail(text, result.detail);
+    }
     case SshFailure::Channel:
         return withDetail(pick(german, QStringLiteral("SSH: the command could not be started"),
                                QStringLiteral("SSH: Der Befehl konnte nicht gestartet werden")),

@@ -19,6 +19,7 @@
 #include "ssh/KnownHosts.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshDumpJob.h"
+#include "ssh/SshTexts.h"
 #include "retrieval/ByteCount.h"
 #include "tasks/BackupTask.h"
 
@@ -219,6 +220,9 @@ private slots:
         QCOMPARE(int(result.authMethod), expected);
         if (expected == int(SshAuthMethod::None)) {
             QCOMPARE(result.failure, SshFailure::Authentication);
+            QCOMPARE(SshTexts::failure(result, r.host, r.port, false),
+                     QStringLiteral("SSH: login refused by 127.0.0.1:%1 (tried: key file, password, "
+                                    "keyboard-interactive password)").arg(r.port));
         } else {
             QVERIFY2(result.succeeded(), qPrintable(result.detail + m_server.serverLog()));
             QVERIFY(sink.data().startsWith("mysqldump  Ver"));

@@ -6,7 +6,7 @@
 // Geometry of the task editor's design, shared by the form and its sections.
 namespace TaskFormGeometry {
 constexpr int kClientWidth = 659;
-// The Part's 551 pixels, grown by the stored-backup and SSH sections.
+// The design's 551 pixels, grown by the stored-backup and SSH sections.
 constexpr int kClientHeight = 716;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;

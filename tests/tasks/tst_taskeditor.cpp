@@ -534,7 +534,7 @@ private slots:
         field("tsshport")->setText(QStringLiteral("0"));
         QCOMPARE(m_form->missingParameters(), QStringList({QStringLiteral("SSH Port")}));
 
-        // Back to telnet: the Part's fields and check as before.
+        // Back to telnet: the original fields and check as before.
         field<QComboBox>("ComboBox4")->setCurrentIndex(0);
         for (const char *used : {"tftpdir", "trdir", "tinetpath", "ComboBox2"})
             QVERIFY2(field<QWidget>(used)->isEnabled(), used);

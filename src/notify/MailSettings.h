@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class TaskStore;
+
+// Where failure mail goes. Kept as text values in the settings' "Options"
+// group beside the program's other settings; the password too, since the
+// store is private to the user.
+struct MailSettings {
+    enum Security { None = 0, StartTls = 1, Tls = 2 };
+
+    QString server;
+    int port = 25;
+    int security = None;
+    QString user;             // empty: no login
+    QString password;
+    QString sender;
+    QString recipient;
+
+    // Mail is off until a server, a sender and a recipient are given.
+    bool isSet() const;
+    // The port a security mode usually listens on.
+    static int defaultPort(int security);
+
+    // Absent values read as the defaults above (mail off).
+    static MailSettings read(const TaskStore &store);
+    // Writes every value in one replacement of the store; false when the
+    // store refused it.
+    bool save(const TaskStore &store) const;
+
+    bool operator==(const MailSettings &) const = default;
+};

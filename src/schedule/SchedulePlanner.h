@@ -61,10 +61,4 @@ SchedulePlan plan(const QList<PlannerRow> &rows, const QDateTime &now, const QDa
 // The active task whose daily time comes next after now (row order on ties).
 NextBackup next(const QList<PlannerRow> &rows, const QDateTime &now);
 
-// The run record's time stamps: ISO 8601 with the UTC offset, e.g.
-// "2026-12-07T12:00:03+01:00". An empty or unreadable text gives an invalid
-// time.
-QString formatRecordTime(const QDateTime &t);
-QDateTime parseRecordTime(const QString &text);
-
 }  // namespace SchedulePlanner

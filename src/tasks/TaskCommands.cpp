@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "tasks/RecordTime.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
 #include "tasks/TaskTimeEdit.h"
@@ -28,6 +29,8 @@ void TaskCommands::commit()
     // Runs take their own copy of the current task; replacing it is safe.
     BackupTask &current = m_host.currentTask();
     current = m_form.task();
+    // The schedule makes up no slot that lies before the task's last save.
+    current.saved = RecordTime::format(m_host.now());
     if (!m_host.store().SaveTask(current.name, current))
         reportSaveFailure(current.name);
     m_host.SaveSettings();

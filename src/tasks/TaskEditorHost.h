@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include "tasks/BackupTask.h"
@@ -18,4 +19,6 @@ public:
     // Both may throw (a store error); the commands decide what to show.
     virtual void SaveSettings() = 0;
     virtual void RefreshTaskList() = 0;
+    // The time a confirmed task is stamped with as saved.
+    virtual QDateTime now() const { return QDateTime::currentDateTime(); }
 };

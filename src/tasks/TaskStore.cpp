@@ -252,6 +252,29 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
     return writeValues(values);
 }
 
+bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) const
+{
+    if (!isValidName(name))
+        return false;
+    auto settings = open();
+    const QString group = storedName(*settings, name);
+    settings->beginGroup(kTasks + QLatin1Char('/') + group);
+    const bool exists = !settings->childGroups().isEmpty() || !settings->childKeys().isEmpty();
+    settings->endGroup();
+    if (!exists)
+        return false;
+    const std::pair<const char *, const std::optional<QString> &> values[] = {
+        {"lastattempt", record.lastattempt},
+        {"lastsuccess", record.lastsuccess},
+        {"lastmessage", record.lastmessage},
+    };
+    for (const auto &[key, value] : values) {
+        if (value)
+            settings->setValue(valuePath(group, QString::fromLatin1(key)), *value);
+    }
+    return finishWrite(*settings);
+}
+
 void TaskStore::DeleteTask(const QString &name) const
 {
     const QString group = storedName(*open(), name);

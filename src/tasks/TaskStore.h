@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "tasks/BackupTask.h"
@@ -37,6 +38,13 @@ struct TaskListEntry {
     QString unreadableKey;
 };
 
+// What a run writes about itself; values left empty stay as stored.
+struct RunRecord {
+    std::optional<QString> lastattempt;
+    std::optional<QString> lastsuccess;
+    std::optional<QString> lastmessage;
+};
+
 // The tasks in the per-user settings store, one group per task below "tasks",
 // its values below "Options". Every operation opens the store for its own
 // duration. Task names compare without regard to letter case.
@@ -55,6 +63,10 @@ public:
     // including names that would nest keys ("/" or "\").
     bool SaveTask(const QString &name, const BackupTask &task) const;
     void DeleteTask(const QString &name) const;
+    // Writes the run's record of an existing task, never touching the values
+    // the editor owns. false when the task is gone (deleted during its run:
+    // a record alone must not bring it back) or the store refused.
+    bool SaveRunRecord(const QString &name, const RunRecord &record) const;
     // Ascending, case-insensitive.
     QStringList ListTaskNames() const;
 

@@ -4,6 +4,7 @@
 #include "schedule/OverdueWatch.h"
 #include "schedule/SchedulePlanner.h"
 #include "schedule/ScheduleTexts.h"
+#include "tasks/RecordTime.h"
 
 namespace {
 QDateTime at(int day, const char *hhmmss)
@@ -146,9 +147,9 @@ private slots:
     void recordTimesAndFarFutureRecords()
     {
         const QDateTime t(QDate(2026, 12, 7), QTime(12, 0, 3), QTimeZone(3600));
-        QCOMPARE(SchedulePlanner::formatRecordTime(t), QStringLiteral("2026-12-07T12:00:03+01:00"));
-        QCOMPARE(SchedulePlanner::parseRecordTime(QStringLiteral("2026-12-07T12:00:03+01:00")), t);
-        QVERIFY(!SchedulePlanner::parseRecordTime(QStringLiteral("yesterday")).isValid());
+        QCOMPARE(RecordTime::format(t), QStringLiteral("2026-12-07T12:00:03+01:00"));
+        QCOMPARE(RecordTime::parse(QStringLiteral("2026-12-07T12:00:03+01:00")), t);
+        QVERIFY(!RecordTime::parse(QStringLiteral("yesterday")).isValid());
         // An attempt recorded under a clock a year ahead does not block the task.
         const QList<PlannerRow> rows{row("Shop", "12:00", at(7, "12:00:00").addYears(1))};
         QCOMPARE(SchedulePlanner::plan(rows, at(7, "12:00:10"), at(7, "11:59:15")).starts.size(), 1);

@@ -142,6 +142,8 @@ private slots:
         QCOMPARE(saved.host, QStringLiteral("www.example.org"));
         QCOMPARE(saved.backuptime, QStringLiteral("02:00"));
         QCOMPARE(saved.dbuser, QString());
+        // Stamped as saved, which keeps the schedule from making up an earlier slot.
+        QVERIFY(qAbs(QDateTime::fromString(saved.saved, Qt::ISODate).secsTo(QDateTime::currentDateTime())) < 60);
         QCOMPARE(m_host->current, saved);  // handed back
         QCOMPARE(m_host->messages, (QStringList{QString(), QString()}));
     }
@@ -273,6 +275,8 @@ private slots:
         QVERIFY(stayedOpen);
         BackupTask copy = m_host->store().LoadTask(QStringLiteral("Copy"));
         copy.name = source.name;
+        QVERIFY(!copy.saved.isEmpty());  // the copy's own save time
+        copy.saved = source.saved;
         QCOMPARE(copy, source);
         QCOMPARE(storedNames(), (QStringList{QStringLiteral("Copy"), QStringLiteral("Shop")}));
     }

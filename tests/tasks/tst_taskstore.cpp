@@ -77,6 +77,29 @@ private slots:
         QVERIFY(back == t);
     }
 
+    void runRecordIsTheRunsOwnAndNeverRevivesADeletedTask()
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("Shop"));
+        t.saved = QStringLiteral("2026-12-01T10:00:00+01:00");
+        QVERIFY(store().SaveTask(t.name, t));
+        QVERIFY(store().SaveRunRecord(QStringLiteral("shop"), {QStringLiteral("2026-12-07T12:00:03+01:00"), {}, {}}));
+        QVERIFY(store().SaveRunRecord(t.name, {{}, QStringLiteral("2026-12-07T12:01:00+01:00"),
+                                                QStringLiteral("Successful on 12/07/2026 12:01:00")}));
+        // The editor's save of an older copy leaves the record alone.
+        t.host = QStringLiteral("new.example.org");
+        QVERIFY(store().SaveTask(t.name, t));
+        const BackupTask back = store().LoadTask(t.name);
+        QCOMPARE(back.lastattempt, QStringLiteral("2026-12-07T12:00:03+01:00"));
+        QCOMPARE(back.lastsuccess, QStringLiteral("2026-12-07T12:01:00+01:00"));
+        QCOMPARE(back.lastmessage, QStringLiteral("Successful on 12/07/2026 12:01:00"));
+        QCOMPARE(back.saved, t.saved);
+        QCOMPARE(back.host, t.host);
+
+        store().DeleteTask(t.name);
+        QVERIFY(!store().SaveRunRecord(t.name, {QStringLiteral("2026-12-08T12:00:00+01:00"), {}, {}}));
+        QVERIFY(store().ListTaskNames().isEmpty());
+    }
+
     void valuesAreWrittenAsText()
     {
         BackupTask t = BackupTask::withDefaults(QStringLiteral("Plain"));

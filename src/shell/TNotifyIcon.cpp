@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
@@ -27,6 +28,40 @@ QIcon programIcon(const QWidget *window)
     return icon;
 }
 
+// The program's icon with a red disc and an exclamation mark in its lower
+// right corner, at the sizes a notification area asks for.
+QIcon warningVariant(const QIcon &icon)
+{
+    QIcon result;
+    for (int wanted : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = icon.pixmap(wanted, wanted);
+        if (pixmap.isNull()) {
+            pixmap = QPixmap(wanted, wanted);
+            pixmap.fill(Qt::transparent);
+        }
+        // A small program icon comes back smaller than asked for.
+        const int size = qMin(pixmap.width(), pixmap.height());
+        if (size < wanted && wanted > 16)
+            continue;
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal d = size * 0.6;
+        const QRectF disc(size - d, size - d, d, d);
+        p.setPen(QPen(Qt::white, qMax(1.0, size / 16.0)));
+        p.setBrush(QColor(220, 0, 0));
+        p.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(qMax(6, int(d * 0.8)));
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(disc, Qt::AlignCenter, QStringLiteral("!"));
+        p.end();
+        result.addPixmap(pixmap);
+    }
+    return result;
+}
+
 QString shownTip(const QString &tip)
 {
     // The tip's lines are separated by carriage returns; tool tips break at
@@ -43,6 +78,7 @@ TNotifyIcon::TNotifyIcon(QWidget *mainWindow, QMenu *popupMenu, QObject *parent)
 {
     setObjectName(QStringLiteral("NotifyIcon1"));
     m_icon = programIcon(mainWindow);
+    m_programIcon = m_icon;
     m_hint = mainWindow ? mainWindow->windowTitle() : QString();
 
     m_tray = new QSystemTrayIcon(m_icon, this);
@@ -90,6 +126,23 @@ void TNotifyIcon::SetIcon(const QIcon &icon)
         return;
     m_icon = icon;
     UpdateIcon();
+}
+
+void TNotifyIcon::SetWarning(bool warning)
+{
+    if (warning == m_warning)
+        return;
+    m_warning = warning;
+    SetIcon(warning ? warningVariant(m_programIcon) : m_programIcon);
+}
+
+bool TNotifyIcon::ShowMessage(const QString &title, const QString &text)
+{
+    if (!trayAvailable())
+        return false;
+    m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
+    emit messageShown(title, text);
+    return true;
 }
 
 void TNotifyIcon::UpdateIcon()

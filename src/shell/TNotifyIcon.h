@@ -19,8 +19,9 @@ class QTimer;
 class TNotifyIcon : public QObject {
     Q_OBJECT
 public:
-    // The tip shows at most this many characters of the hint.
-    static constexpr int MaxTipLength = 63;
+    // The tip shows at most this many characters of the hint: room for the
+    // title, the schedule's state, the next backup and the failure count.
+    static constexpr int MaxTipLength = 127;
 
     // mainWindow: the window that goes to the tray (also the owner when
     // parent is null); popupMenu: the tray menu, shown only while hidden.
@@ -32,12 +33,21 @@ public:
     QString Hint() const { return m_hint; }
     // Does nothing when the text equals the current hint.
     void SetHint(const QString &hint);
-    // The hint as the tip carries it: its first 63 characters (62 where the
-    // 63rd would split a character outside the basic plane).
+    // The hint as the tip carries it: its first MaxTipLength characters (one
+    // fewer where the last would split a character outside the basic plane).
     QString tipText() const;
 
     QIcon Icon() const { return m_icon; }
     void SetIcon(const QIcon &icon);
+
+    // The warning variant of the program's icon while a backup has failed;
+    // the program's own icon otherwise.
+    void SetWarning(bool warning);
+    bool warning() const { return m_warning; }
+
+    // A desktop notification (the desktop's notification service). Skipped,
+    // with false, where there is no notification area.
+    bool ShowMessage(const QString &title, const QString &text);
 
     QMenu *PopupMenu() const { return m_popup; }
     void SetPopupMenu(QMenu *menu) { m_popup = menu; }
@@ -78,6 +88,8 @@ signals:
     void OnMinimize();
     // After the main window came back.
     void OnRestore();
+    // A notification was handed to the desktop.
+    void messageShown(const QString &title, const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -95,6 +107,8 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     QTimer *m_trayWatch = nullptr;
     QIcon m_icon;
+    QIcon m_programIcon;
+    bool m_warning = false;
     QString m_hint;
     int m_iconUpdates = 0;
     bool m_inTray = false;

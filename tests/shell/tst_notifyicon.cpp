@@ -39,7 +39,7 @@ struct Fixture {
 class TestNotifyIcon : public QObject {
     Q_OBJECT
 private slots:
-    void hintStartsAsTitleIsCutTo63AndIsNotResetWhenUnchanged()
+    void hintStartsAsTitleIsCutToTheTipLengthAndIsNotResetWhenUnchanged()
     {
         Fixture f(true);
         QCOMPARE(f.icon->Hint(), QStringLiteral("Vaultwick Task"));
@@ -59,18 +59,19 @@ private slots:
         f.icon->SetHint(QStringLiteral("Vaultwick Task\rNo Automatic Backup"));
         QCOMPARE(f.icon->iconUpdates(), updates + 1);
 
-        const QString longHint = QString(70, QLatin1Char('x')) + QStringLiteral("END");
+        const int max = TNotifyIcon::MaxTipLength;
+        const QString longHint = QString(max + 7, QLatin1Char('x')) + QStringLiteral("END");
         f.icon->SetHint(longHint);
         QCOMPARE(f.icon->Hint(), longHint);
-        QCOMPARE(f.icon->tipText(), QString(63, QLatin1Char('x')));
-        QCOMPARE(f.icon->trayIcon()->toolTip().size(), 63);
+        QCOMPARE(f.icon->tipText(), QString(max, QLatin1Char('x')));
+        QCOMPARE(f.icon->trayIcon()->toolTip().size(), max);
 
         // A cut never leaves half of a character outside the basic plane.
         const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // two UTF-16 units
-        f.icon->SetHint(QString(62, QLatin1Char('y')) + clef);
-        QCOMPARE(f.icon->tipText(), QString(62, QLatin1Char('y')));
-        f.icon->SetHint(QString(61, QLatin1Char('y')) + clef + QStringLiteral("z"));
-        QCOMPARE(f.icon->tipText(), QString(61, QLatin1Char('y')) + clef);
+        f.icon->SetHint(QString(max - 1, QLatin1Char('y')) + clef);
+        QCOMPARE(f.icon->tipText(), QString(max - 1, QLatin1Char('y')));
+        f.icon->SetHint(QString(max - 2, QLatin1Char('y')) + clef + QStringLiteral("z"));
+        QCOMPARE(f.icon->tipText(), QString(max - 2, QLatin1Char('y')) + clef);
 
         // An empty hint clears the tip.
         f.icon->SetHint(QString());
@@ -89,6 +90,29 @@ private slots:
         red.fill(Qt::red);
         f.icon->SetIcon(QIcon(red));
         QCOMPARE(f.icon->iconUpdates(), updates + 1);
+    }
+
+    void warningIconAndNotificationsOnlyWithATray()
+    {
+        Fixture f(true);
+        const qint64 plain = f.icon->Icon().cacheKey();
+        f.icon->SetWarning(true);
+        const QImage warning = f.icon->Icon().pixmap(32, 32).toImage();
+        bool red = false;
+        for (int y = 16; y < 32 && !red; ++y) {
+            for (int x = 16; x < 32 && !red; ++x)
+                red = warning.pixelColor(x, y) == QColor(220, 0, 0);
+        }
+        QVERIFY(red);
+        f.icon->SetWarning(false);
+        QCOMPARE(f.icon->Icon().cacheKey(), plain);
+
+        QSignalSpy shown(f.icon, &TNotifyIcon::messageShown);
+        QVERIFY(f.icon->ShowMessage(QStringLiteral("Vaultwick Task"), QStringLiteral("Backup of Shop failed")));
+        QCOMPARE(shown.count(), 1);
+        f.tray = false;  // no notification area: skipped
+        QVERIFY(!f.icon->ShowMessage(QStringLiteral("Vaultwick Task"), QStringLiteral("Backup of Shop failed")));
+        QCOMPARE(shown.count(), 1);
     }
 
     void popupOpensOnlyWhileTheProgramIsHidden()

@@ -17,6 +17,13 @@ int OverdueWatch::readDays(const TaskStore &store)
     return ok && days >= 0 ? days : DefaultDays;
 }
 
+bool OverdueWatch::saveDays(const TaskStore &store, int days)
+{
+    auto settings = store.open();
+    settings->setValue(DaysKey, QString::number(days));
+    return TaskStore::finishWrite(*settings);
+}
+
 QDateTime OverdueWatch::since(const QDateTime &lastsuccess, const QDateTime &saved)
 {
     return lastsuccess.isValid() ? lastsuccess : saved;

@@ -17,6 +17,8 @@ public:
     // The setting: absent, unreadable or negative gives the default; 0 turns
     // the warning off.
     static int readDays(const TaskStore &store);
+    // false when the store refused.
+    static bool saveDays(const TaskStore &store, int days);
 
     // Since when the task has been without success: its last success, else
     // when it was saved (a task that never succeeded). Invalid when neither

@@ -1,0 +1,146 @@
+#include "schedule/ScheduleDriver.h"
+
+#include "engine/ProtocolLog.h"
+#include "notify/FailureMail.h"
+#include "schedule/ScheduleHost.h"
+#include "schedule/ScheduleTexts.h"
+#include "shell/LanguageTexts.h"
+#include "tasks/BackupTask.h"
+#include "tasks/TaskStore.h"
+
+const QString ScheduleDriver::Title = QStringLiteral("Vaultwick Task");
+
+ScheduleDriver::ScheduleDriver(ScheduleHost &host, const TaskStore &store, const Clock &clock, ProtocolLog &log,
+                               const LanguageTexts &texts, QObject *parent)
+    : QObject(parent), m_host(host), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock), m_mail(this)
+{
+    connect(&m_mail, &MailSender::finished, this, [this](const QString &recipient, bool ok, const QString &error) {
+        // A mail that cannot go out is worth a line, never a failed backup.
+        const bool en = m_texts.englishChecked();
+        m_log.AddStatus(ok ? FailureMail::sentLine(en, recipient) : FailureMail::notSentLine(en, error));
+    });
+    reloadMailSettings();
+}
+
+void ScheduleDriver::reloadMailSettings()
+{
+    m_mailSettings = MailSettings::read(m_store);
+}
+
+void ScheduleDriver::listRebuilt()
+{
+    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    QStringList names;
+    for (const ScheduleRowInput &row : rows)
+        names.append(row.name);
+    m_schedule.reload(names);
+    const bool en = m_texts.englishChecked();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (m_host.rowMessage(i).isEmpty())
+            m_host.setRowMessage(i, m_schedule.rowMessage(rows[i].name, rows[i].run == 1, en));
+    }
+    refreshState();
+}
+
+void ScheduleDriver::tick()
+{
+    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    const SchedulePlan plan = m_schedule.tick(rows);
+    const bool en = m_texts.englishChecked();
+    for (int i : plan.invalid) {
+        m_host.setRowMessage(i, WarningPrefix + m_texts.pick(QStringLiteral("Invalid backup time: ") + rows[i].backuptime,
+                                                             QStringLiteral("Ungültige Backup-Zeit: ") + rows[i].backuptime));
+    }
+    for (const PlannedStart &start : plan.starts) {
+        const QString &name = rows[start.row].name;
+        if (start.catchUp)
+            m_log.AddStatus(ScheduleTexts::catchUpLine(en, name, start.slot, m_schedule.now()));
+        // Recorded before the start, so no later tick starts this slot again.
+        if (!m_schedule.recordAttempt(name)) {
+            m_log.AddStatus(m_texts.pick(QStringLiteral("The run record of %1 could not be saved").arg(name),
+                                         QStringLiteral("Der Lauf von %1 konnte nicht vermerkt werden").arg(name)));
+        }
+        // An error for one task must not keep the tasks after it from starting.
+        try {
+            m_host.startScheduledRun(start.row);
+        } catch (...) {
+        }
+    }
+    overdueNotices(rows);
+    refreshState();
+}
+
+void ScheduleDriver::overdueNotices(const QList<ScheduleRowInput> &rows)
+{
+    const bool en = m_texts.englishChecked();
+    for (const QString &name : m_schedule.takeOverdueNotices(rows)) {
+        const QDateTime since = m_schedule.overdueSince(name);
+        const QString warning = ScheduleTexts::overdueMessage(en, since);
+        for (int i = 0; i < rows.size(); ++i) {
+            // The shared-target warning keeps the column.
+            if (rows[i].name == name && !m_host.rowMessage(i).startsWith(WarningPrefix))
+                m_host.setRowMessage(i, warning);
+        }
+        alert(name + QLatin1Char('\n') + warning.mid(WarningPrefix.size()));
+        if (m_mailSettings.isSet()) {
+            QString host;
+            try {
+                host = m_store.LoadTask(name).host;
+            } catch (const std::exception &) {
+            }
+            sendMail(FailureMail::overdue(en, name, host, since, m_schedule.now()));
+        }
+    }
+}
+
+void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason)
+{
+    if (!m_schedule.recordOutcome(task.name, success, message)) {
+        m_log.AddStatus(m_texts.pick(QStringLiteral("The run record of %1 could not be saved").arg(task.name),
+                                     QStringLiteral("Der Lauf von %1 konnte nicht vermerkt werden").arg(task.name)));
+    }
+    if (!success) {
+        const bool en = m_texts.englishChecked();
+        alert(m_texts.pick(QStringLiteral("Backup of %1 failed").arg(task.name),
+                           QStringLiteral("Backup von %1 gescheitert").arg(task.name))
+              + QLatin1Char('\n') + reason);
+        if (m_mailSettings.isSet()) {
+            const FailedRunReport report{task.name, task.host, m_schedule.now(), reason, m_host.recentProtocolLines(),
+                                         {task.hostpw, task.dbpw, m_mailSettings.password}};
+            sendMail(FailureMail::failedRun(en, report));
+        }
+    }
+    refreshState();
+}
+
+void ScheduleDriver::alert(const QString &text)
+{
+    if (m_host.showNotification(Title, text))
+        return;
+    // No notification area: the status bar carries it.
+    m_unshownWarning = WarningPrefix + QString(text).replace(QLatin1Char('\n'), QStringLiteral(": "));
+}
+
+void ScheduleDriver::sendMail(const MailMessage &mail)
+{
+    m_mail.send(m_mailSettings, FailureMail::compose(m_mailSettings, mail, m_schedule.now()), m_mailSettings.recipient);
+}
+
+void ScheduleDriver::refreshState()
+{
+    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    const bool en = m_texts.englishChecked();
+    const QString next = ScheduleTexts::nextBackup(en, m_schedule.next(rows));
+    const int failed = m_schedule.failedCount(rows);
+    QStringList tip;
+    if (!next.isEmpty())
+        tip << next;
+    if (failed > 0)
+        tip << m_texts.pick(QStringLiteral("Failed tasks: %1"), QStringLiteral("Gescheiterte Tasks: %1")).arg(failed);
+    bool overdue = false;
+    for (const ScheduleRowInput &row : rows)
+        overdue = overdue || m_schedule.rowMessage(row.name, row.run == 1, en).startsWith(WarningPrefix);
+    if (failed == 0 && !overdue)
+        m_unshownWarning.clear();
+    m_host.showScheduleState(tip, next, failed, m_unshownWarning);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "schedule/BackupSchedule.h"
+
+// What the schedule needs of the main window.
+class ScheduleHost {
+public:
+    virtual ~ScheduleHost() = default;
+    // The task list's rows as they stand, in row order.
+    virtual QList<ScheduleRowInput> scheduleRows() const = 0;
+    virtual QString rowMessage(int row) const = 0;
+    virtual void setRowMessage(int row, const QString &text) = 0;
+    // Makes the row's task current and starts (or queues) its run; may throw.
+    virtual void startScheduledRun(int row) = 0;
+    // A desktop notification; false where there is no notification area.
+    virtual bool showNotification(const QString &title, const QString &text) = 0;
+    // tipLines: the lines the tray tip carries after the scheduler's own
+    // hint; nextBackup: for the status bar; failedTasks: how many active
+    // tasks failed last (the tray shows its warning icon while there are
+    // any); warning: what the status bar says when notifications cannot be
+    // shown (empty: nothing).
+    virtual void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
+                                   const QString &warning) = 0;
+    // The protocol's last lines, oldest first, for a failure mail.
+    virtual QStringList recentProtocolLines() const = 0;
+};

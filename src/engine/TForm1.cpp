@@ -19,6 +19,8 @@
 
 #include "engine/Clock.h"
 #include "engine/Scheduler.h"
+#include "notify/MailSettingsDialog.h"
+#include "schedule/ScheduleDriver.h"
 #include "tasks/AppSettings.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
@@ -106,6 +108,27 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     AboutForm = new TAboutForm(this);
     Form2 = new TForm2(m_texts, this);
 
+    m_schedule = std::make_unique<ScheduleDriver>(*this, m_store, m_clock, m_log, m_texts);
+    connect(m_session.get(), &RunQueue::runFinished, this, [this](const RunOutcome &outcome) {
+        BackupTask task = BackupTask::withDefaults(outcome.taskName);
+        try {
+            task = m_store.LoadTask(outcome.taskName);
+        } catch (const std::exception &) {
+        }
+        // The Message text the run has just written into its row.
+        QString message = (outcome.success ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
+        for (int row = 0; row < ListView1->rowCount(); ++row) {
+            if (ListView1->rowName(row).compare(outcome.taskName, Qt::CaseInsensitive) == 0)
+                message = ListView1->rowMessage(row);
+        }
+        m_schedule->runFinished(task, outcome.success, message, outcome.reason);
+    });
+    MailDialog = new MailSettingsDialog(m_store, m_texts, this);
+    connect(MailDialog, &MailSettingsDialog::settingsSaved, this, [this] {
+        m_schedule->reloadMailSettings();
+        RefreshTaskList();  // the overdue limit may have changed
+    });
+
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(m_options.logSaveIntervalMs);
@@ -116,7 +139,9 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
 TForm1::~TForm1()
 {
     // The runs refer to the telnet client and this window; end them first,
-    // then wait for a transfer thread that is breaking off.
+    // then wait for a transfer thread that is breaking off. The schedule
+    // goes before them: a broken-off run is no failure to report.
+    m_schedule.reset();
     m_session->abortAll();
     m_session.reset();
     m_retriever.reset();
@@ -203,10 +228,15 @@ void TForm1::buildWindow()
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(StatusBar1);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(widths[i]);
+        // The outer panels carry the next backup and, without a notification
+        // area, the warning: they grow with their text.
+        if (i == 1)
+            StatusPanels[i]->setFixedWidth(widths[i]);
+        else
+            StatusPanels[i]->setMinimumWidth(widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::Panel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
-        StatusBar1->addWidget(StatusPanels[i]);
+        StatusBar1->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
     }
     setStatusBar(StatusBar1);
 }
@@ -235,6 +265,11 @@ void TForm1::buildMenus()
             &QAction::triggered, this, &TForm1::CancelTelnetsession1Click);
     asks1->addSeparator()->setObjectName(QStringLiteral("N2"));
     connect(addAction(asks1, "Close1", QStringLiteral("C&lose")), &QAction::triggered, this, &TForm1::Close1Click);
+
+    Options1 = bar->addMenu(QStringLiteral("&Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    connect(addAction(Options1, "Notifications1", QStringLiteral("&Notifications ...")), &QAction::triggered, this,
+            &TForm1::Notifications1Click);
 
     Info1 = bar->addMenu(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
@@ -327,6 +362,8 @@ void TForm1::TranslateMainWindow(int language)
     caption("DownloadFileperFTPmanually2", download);
     caption("CancelTelnetsession1", en ? QStringLiteral("&Cancel Telnet-Session") : QStringLiteral("&Abbruch der Telnet-Session"));
     caption("Close1", en ? QStringLiteral("C&lose") : QStringLiteral("&Beenden"));
+    Options1->setTitle(en ? QStringLiteral("&Options") : QStringLiteral("&Optionen"));
+    caption("Notifications1", en ? QStringLiteral("&Notifications ...") : QStringLiteral("&Benachrichtigungen ..."));
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
     caption("Internet1", QStringLiteral("I&nternet"));
@@ -390,6 +427,8 @@ void TForm1::FormShow()
     ApplyLanguage();
     ReportStoreHealth(health);
     RefreshTaskList();
+    // Missed slots are made up as soon as the list is there.
+    m_schedule->tick();
 }
 
 void TForm1::ReportStoreHealth(StoreFile::Health health)
@@ -414,6 +453,8 @@ void TForm1::ReportStoreHealth(StoreFile::Health health)
 void TForm1::RefreshTaskList()
 {
     ListView1->RefreshTaskList(m_store, m_texts);
+    if (m_schedule)
+        m_schedule->listRebuilt();
 }
 
 void TForm1::SaveSettings()
@@ -476,24 +517,7 @@ void TForm1::setTrayHint(const QString &hint)
 
 void TForm1::Timer1Timer()
 {
-    setTrayHint(SchedulerHint(m_currentTask));
-    const QTime now = m_clock.now().time();
-    QList<ScheduleRow> rows;
-    for (int i = 0; i < ListView1->rowCount(); ++i)
-        rows.append({ListView1->rowName(i), ListView1->rowImageIndex(i), ListView1->rowTime(i)});
-    const DueRows due = FindDueRows(rows, now);
-    for (int i : due.invalid) {
-        ListView1->setRowMessage(i, WarningPrefix + m_texts.pick(QStringLiteral("Invalid backup time: ") + rows[i].timeText,
-                                                                 QStringLiteral("Ungültige Backup-Zeit: ") + rows[i].timeText));
-    }
-    // An error for one task must not keep the tasks after it from starting.
-    for (int i : due.due) {
-        try {
-            LoadTask(rows[i].name);
-            StartBackup();
-        } catch (...) {
-        }
-    }
+    m_schedule->tick();
 }
 
 void TForm1::RunBackupmanually1Click()
@@ -625,6 +649,14 @@ void TForm1::Internet1Click()
 void TForm1::HowTo1Click()
 {
     Form2->HowTo1Click();
+}
+
+void TForm1::Notifications1Click()
+{
+    if (!MailDialog->isVisible())
+        MailDialog->openWithStoredValues();
+    MailDialog->raise();
+    MailDialog->activateWindow();
 }
 
 void TForm1::setTaskMessage(const QString &taskName, const QString &text)

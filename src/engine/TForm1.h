@@ -11,6 +11,7 @@
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunQueue.h"
+#include "schedule/ScheduleHost.h"
 #include "ssh/SshDumpTypes.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
@@ -27,7 +28,9 @@ class QProgressBar;
 class QStatusBar;
 class QTimer;
 class QMessageBox;
+class MailSettingsDialog;
 class Retriever;
+class ScheduleDriver;
 class TaskListView;
 class TAboutForm;
 class TForm2;
@@ -54,7 +57,7 @@ struct TForm1Options {
 
 // The main window: owns the engine for the program's run.
 class TForm1 : public QMainWindow, public ProtocolView, public SessionHost, public RetrievalHost,
-               public TaskEditorHost {
+               public TaskEditorHost, public ScheduleHost {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Options options = {}, QWidget *parent = nullptr);
@@ -75,6 +78,18 @@ public:
     void setDownloadProgress(int position, int maximum) override;
     void setStatusCaption(const QString &caption) override;
     void showRetrievalError(int kind, const QString &text) override;
+
+    // ScheduleHost
+    QList<ScheduleRowInput> scheduleRows() const override;
+    QString rowMessage(int row) const override;
+    void setRowMessage(int row, const QString &text) override;
+    void startScheduledRun(int row) override;
+    bool showNotification(const QString &title, const QString &text) override;
+    void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
+                           const QString &warning) override;
+    QStringList recentProtocolLines() const override;
+    // TaskEditorHost
+    QDateTime now() const override;
 
     // The current task: what the editor shows and what the last load filled.
     BackupTask &currentTask() override { return m_currentTask; }
@@ -115,6 +130,7 @@ public:
     void About1Click();
     void Internet1Click();
     void HowTo1Click();
+    void Notifications1Click();
 
     // The desktop session or the system ends the program: save settings and
     // log, then quit without asking.
@@ -122,6 +138,9 @@ public:
 
     void ApplyLanguage();
     void TranslateMainWindow(int language);
+
+    ScheduleDriver &scheduleDriver() { return *m_schedule; }
+    MailSettingsDialog *notificationsDialog() const { return MailDialog; }
 
     // The tray hint as the scheduler last set it.
     QString trayHint() const { return m_trayHint; }
@@ -156,6 +175,7 @@ private:
     // The FTP error dialog of each kind that is on screen.
     QHash<int, QPointer<QMessageBox>> m_errorBoxes;
     std::unique_ptr<RunQueue> m_session;
+    std::unique_ptr<ScheduleDriver> m_schedule;
 
     TaskListView *ListView1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
@@ -173,13 +193,14 @@ private:
     std::unique_ptr<TaskCommands> m_taskCommands;
     TAboutForm *AboutForm = nullptr;
     TForm2 *Form2 = nullptr;
+    MailSettingsDialog *MailDialog = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QString m_trayHint;
     bool m_shownOnce = false;
     bool m_ending = false;
 
-    QMenu *asks1 = nullptr, *Info1 = nullptr, *Language1 = nullptr;
+    QMenu *asks1 = nullptr, *Options1 = nullptr, *Info1 = nullptr, *Language1 = nullptr;
     QMenu *PopupMenu1 = nullptr, *PopupMenu2 = nullptr, *Befehle1 = nullptr, *Ansicht1 = nullptr;
     QHash<QString, QAction *> m_actions;
 

@@ -132,15 +132,20 @@ void ScheduleDriver::refreshState()
     const bool en = m_texts.englishChecked();
     const QString next = ScheduleTexts::nextBackup(en, m_schedule.next(rows));
     const int failed = m_schedule.failedCount(rows);
+    const QString failedText =
+        m_texts.pick(QStringLiteral("Failed tasks: %1"), QStringLiteral("Gescheiterte Tasks: %1")).arg(failed);
     QStringList tip;
     if (!next.isEmpty())
         tip << next;
     if (failed > 0)
-        tip << m_texts.pick(QStringLiteral("Failed tasks: %1"), QStringLiteral("Gescheiterte Tasks: %1")).arg(failed);
+        tip << failedText;
     bool overdue = false;
     for (const ScheduleRowInput &row : rows)
         overdue = overdue || m_schedule.rowMessage(row.name, row.run == 1, en).startsWith(WarningPrefix);
     if (failed == 0 && !overdue)
         m_unshownWarning.clear();
-    m_host.showScheduleState(tip, next, failed, m_unshownWarning);
+    QString warning = m_unshownWarning;
+    if (warning.isEmpty() && failed > 0)
+        warning = WarningPrefix + failedText;
+    m_host.showScheduleState(tip, next, failed, warning);
 }

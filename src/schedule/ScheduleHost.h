@@ -21,8 +21,9 @@ public:
     // tipLines: the lines the tray tip carries after the scheduler's own
     // hint; nextBackup: for the status bar; failedTasks: how many active
     // tasks failed last (the tray shows its warning icon while there are
-    // any); warning: what the status bar says when notifications cannot be
-    // shown (empty: nothing).
+    // any); warning: the last alert that could not be shown, else the count
+    // of failed tasks, for the status bar where there is no notification
+    // area (empty: nothing to warn of).
     virtual void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
                                    const QString &warning) = 0;
     // The protocol's last lines, oldest first, for a failure mail.

@@ -66,6 +66,13 @@ private:
         return t;
     }
 
+    // Shown a minute before the tasks' time, so showing starts nothing.
+    void showBefore(TForm1 &w)
+    {
+        m_clock.set(QDateTime(QDate(2026, 12, 7), QTime(11, 59, 10)));
+        w.show();
+    }
+
     void tickAt(TForm1 &w, QTime time)
     {
         m_clock.set(QDateTime(QDate(2026, 12, 7), time));
@@ -172,7 +179,7 @@ private slots:
         QCOMPARE(list.rowMessage(1), QString());
     }
 
-    void theTickStartsDueActiveTasksOncePerTickInRowOrder()
+    void theTickStartsDueActiveTasksOncePerSlotInRowOrder()
     {
         TForm1 w(options());
         // Empty hosts: each run ends at once with "Unknown host - no connection".
@@ -180,7 +187,7 @@ private slots:
         w.store().SaveTask(QStringLiteral("b"), task(QStringLiteral("b"), QStringLiteral("12:00"), 1));
         w.store().SaveTask(QStringLiteral("c"), task(QStringLiteral("c"), QStringLiteral("12:00"), 0));
         w.store().SaveTask(QStringLiteral("d"), task(QStringLiteral("d"), QStringLiteral("12:01"), 1));
-        w.show();
+        showBefore(w);
         QSignalSpy started(&w.session(), &RunQueue::runStarted);
 
         tickAt(w, at(12, 0, 3));
@@ -188,12 +195,15 @@ private slots:
         QStringList names;
         for (const auto &args : started)
             names << args.at(0).toString();
-        QCOMPARE(names, (QStringList{"a", "b", "a", "b"}));
+        // The second tick in the minute starts nothing again.
+        QCOMPARE(names, (QStringList{"a", "b"}));
+        QCOMPARE(QDateTime::fromString(w.store().LoadTask(QStringLiteral("a")).lastattempt, Qt::ISODate),
+                 QDateTime(QDate(2026, 12, 7), at(12, 0, 3)));
 
         started.clear();
-        tickAt(w, at(11, 59, 58));
-        tickAt(w, at(12, 0, 53));
-        QCOMPARE(started.size(), 2);  // a and b, once each
+        tickAt(w, at(12, 1, 50));
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started.first().at(0).toString(), QStringLiteral("d"));
 
         // The inactive task is left alone by the tick but runs by hand.
         started.clear();
@@ -218,7 +228,7 @@ private slots:
         o.telnetPort = host.port();
         TForm1 w(o);
         w.store().SaveTask(QStringLiteral("slow"), task(QStringLiteral("slow"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
-        w.show();
+        showBefore(w);
         QSignalSpy started(&w.session(), &RunQueue::runStarted);
         tickAt(w, at(12, 0, 3));
         QVERIFY(host.waitFor([&] { return host.commands().size() == 1; }));
@@ -234,7 +244,7 @@ private slots:
         TForm1 w(options());
         w.store().SaveTask(QStringLiteral("a-bad"), task(QStringLiteral("a-bad"), QStringLiteral("25:70"), 1));
         w.store().SaveTask(QStringLiteral("b-good"), task(QStringLiteral("b-good"), QStringLiteral("12:00"), 1));
-        w.show();
+        showBefore(w);
         QSignalSpy started(&w.session(), &RunQueue::runStarted);
         tickAt(w, at(12, 0, 10));
         QCOMPARE(started.size(), 1);
@@ -334,10 +344,10 @@ private slots:
         w.show();
         w.LoadTask(QStringLiteral("on"));
         tickAt(w, at(9, 0, 0));
-        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rAutomatic Backup active"));
+        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rAutomatic Backup active\rNext backup: on at 03:00"));
         w.LoadTask(QStringLiteral("off"));
         tickAt(w, at(9, 1, 0));
-        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rNo Automatic Backup"));
+        QCOMPARE(w.trayHint(), QStringLiteral("Vaultwick Task\rNo Automatic Backup\rNext backup: on at 03:00"));
     }
 
     void aRunKeepsItsOwnCopyOfTheTask()
@@ -485,7 +495,8 @@ private slots:
         o.telnetPort = host.port();
         TForm1 w(o);
         w.store().SaveTask(QStringLiteral("n"), task(QStringLiteral("n"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
-        w.show();
+        w.store().SaveTask(QStringLiteral("m"), task(QStringLiteral("m"), QStringLiteral("12:01"), 1, QStringLiteral("localhost")));
+        showBefore(w);
         w.minimizeToTray();
         QTRY_VERIFY(w.isApplicationMinimized());
         tickAt(w, at(12, 0, 3));
@@ -497,7 +508,8 @@ private slots:
         // Started while visible, it stays visible.
         w.restoreFromTray();
         QTRY_VERIFY(!w.isApplicationMinimized());
-        tickAt(w, at(12, 0, 58));
+        tickAt(w, at(12, 1, 3));
+        QVERIFY(host.waitFor([&] { return host.commands().size() == 3; }));
         QVERIFY(waitIdle(w));
         QVERIFY(!w.isApplicationMinimized());
     }

@@ -17,6 +17,9 @@
 #   Shop HTTP   dump of "crm" fetched per HTTP into the same subdirectory
 #   Shop SSH    dump of "shop" streamed over SSH into the same subdirectory,
 #               byte-identical to what mysqldump wrote on the host
+#   Catch Up    due three minutes before the start and last tried the day
+#               before: made up once right after the start (its host has no
+#               telnet server, so the run fails at once)
 #
 # Usage: e2e_backup.sh VAULTWICK STORE_WRITER
 # Exit 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -343,6 +346,11 @@ BACKUP_TIME=$(date -d "@$TICK_EPOCH" +%H:%M)
 TICK_DAY=$(date -d "@$TICK_EPOCH" +%Y-%-m-%-d)
 TICK_DATE_EN=$(date -d "@$TICK_EPOCH" +%m/%d/%Y)
 
+# A slot the program missed while it was not running.
+CATCHUP_EPOCH=$(( $(date +%s) - 180 ))
+CATCHUP_TIME=$(date -d "@$CATCHUP_EPOCH" +%H:%M)
+CATCHUP_LAST=$(date -d "@$(( CATCHUP_EPOCH - 86400 + 2 ))" --iso-8601=seconds)
+
 STORE=$T/config/Korvane/Vaultwick.conf
 task() {  # task NAME KEY=VALUE...
     local name=$1 kv
@@ -372,6 +380,9 @@ mapfile -t settings < <(
             remotedir= "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0 transport=1 sshport=22 \
             "sshkey=$T/ssh/client_key"
     fi
+    task "Catch Up" host=127.0.0.2 "hostpw=$HOST_PW" "hostuser=$HOST_USER" database=shop \
+        backupfile=catchup.sql remotedir=dumps/ "localdir=$T/local/archive" "backuptime=$CATCHUP_TIME" run=1 \
+        "lastattempt=$CATCHUP_LAST"
 )
 "$STORE_WRITER" "$STORE" "${settings[@]}" || abort "cannot write the settings file $STORE"
 
@@ -546,7 +557,28 @@ no_secret() {
 check "no password in clear in the log" 'no_secret "$LOG"'
 check "no password in clear in the program's output" 'no_secret "$T/program.out"'
 check "no second log in the data directory" '[ -z "$(find "$T/data" -name vaultwck.log)" ]'
-check "settings saved at the end ($((4 + SSH)) tasks counted)" 'grep -qx "totaltasks=$((4 + SSH))" "$STORE"'
+check "settings saved at the end ($((5 + SSH)) tasks counted)" 'grep -qx "totaltasks=$((5 + SSH))" "$STORE"'
+
+echo "== the schedule's record"
+stored() {  # stored TASK KEY: the value as the settings file holds it
+    /usr/bin/python3 - "$STORE" "$1" "$2" <<'PYEOF'
+import configparser, sys
+c = configparser.RawConfigParser()
+c.optionxform = str
+c.read(sys.argv[1], encoding="utf-8")
+# QSettings writes a blank in a key as %20 and nests groups with backslashes.
+key = sys.argv[2].replace(" ", "%20") + "\\Options\\" + sys.argv[3]
+print(c.get("tasks", key, fallback="").strip('"'))
+PYEOF
+}
+attempt_epoch() { date -d "$(stored "$1" lastattempt)" +%s 2>/dev/null || echo 0; }
+CATCHUP_AT=$(attempt_epoch "Catch Up")
+check "the missed slot ($CATCHUP_TIME) was made up once, right after the start ($(stored "Catch Up" lastattempt))" \
+    '[ "$CATCHUP_AT" -ge $((START_EPOCH - 2)) ] && [ "$CATCHUP_AT" -le $((START_EPOCH + 20)) ]'
+check "its failure is remembered ($(stored "Catch Up" lastmessage))" \
+    '[[ "$(stored "Catch Up" lastmessage)" == "!!! Not Successful on "* ]] && [ -z "$(stored "Catch Up" lastsuccess)" ]'
+check "the day's runs are recorded: attempts in the tasks' minute, the fetched one's success" \
+    '[ "$(attempt_epoch "Shop FTP")" -ge $((TICK_EPOCH - 40)) ] && [[ "$(stored "Shop FTP" lastmessage)" == "Successful on "* ]] && [ -n "$(stored "Shop FTP" lastsuccess)" ]'
 
 echo "== $FAILURES failed"
 if [ "$FAILURES" -gt 0 ]; then

@@ -13,24 +13,19 @@ QDateTime BackupSchedule::now() const
     return m_clock.now();
 }
 
-void BackupSchedule::reload(const QStringList &names)
+void BackupSchedule::reload()
 {
     QHash<QString, Record> fresh;
-    for (const QString &name : names) {
-        Record r = record(name);
-        try {
-            const BackupTask task = m_store.LoadTask(name);
-            // A record the store refused stays as memory knows it.
-            if (!r.unsaved) {
-                r.lastattempt = RecordTime::parse(task.lastattempt);
-                r.lastsuccess = RecordTime::parse(task.lastsuccess);
-                r.lastmessage = task.lastmessage;
-            }
-            r.saved = RecordTime::parse(task.saved);
-        } catch (const std::exception &) {
-            // An unreadable task keeps what memory knows.
+    for (const StoredRunRecord &stored : m_store.ReadRunRecords()) {
+        Record r = record(stored.name);
+        // A record the store refused stays as memory knows it.
+        if (!r.unsaved) {
+            r.lastattempt = RecordTime::parse(stored.lastattempt);
+            r.lastsuccess = RecordTime::parse(stored.lastsuccess);
+            r.lastmessage = stored.lastmessage;
         }
-        fresh.insert(name.toLower(), r);
+        r.saved = RecordTime::parse(stored.saved);
+        fresh.insert(stored.name.toLower(), r);
     }
     m_records = fresh;
     m_overdueDays = OverdueWatch::readDays(m_store);

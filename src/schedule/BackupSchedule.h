@@ -27,8 +27,8 @@ class BackupSchedule {
 public:
     BackupSchedule(const TaskStore &store, const Clock &clock);
 
-    // After the list was rebuilt: the records of the listed tasks, afresh.
-    void reload(const QStringList &names);
+    // After the list was rebuilt: every task's record, afresh.
+    void reload();
 
     // The starts due now; the tick's time becomes the previous tick. The
     // caller records each start with recordAttempt before the next tick.

@@ -30,10 +30,7 @@ void ScheduleDriver::reloadMailSettings()
 void ScheduleDriver::listRebuilt()
 {
     const QList<ScheduleRowInput> rows = m_host.scheduleRows();
-    QStringList names;
-    for (const ScheduleRowInput &row : rows)
-        names.append(row.name);
-    m_schedule.reload(names);
+    m_schedule.reload();
     const bool en = m_texts.englishChecked();
     for (int i = 0; i < rows.size(); ++i) {
         if (m_host.rowMessage(i).isEmpty())

@@ -341,6 +341,22 @@ QList<TaskListEntry> TaskStore::ReadTaskList() const
     return entries;
 }
 
+QList<StoredRunRecord> TaskStore::ReadRunRecords() const
+{
+    auto settings = open();
+    const QStringList names = sortedNames(*settings);
+    QList<StoredRunRecord> records;
+    records.reserve(names.size());
+    for (const QString &name : names) {
+        auto text = [&](const char *key) {
+            const QVariant v = settings->value(valuePath(name, QString::fromLatin1(key)));
+            return v.typeId() == QMetaType::QString ? v.toString() : QString();
+        };
+        records.append({name, text("lastattempt"), text("lastsuccess"), text("lastmessage"), text("saved")});
+    }
+    return records;
+}
+
 TaskRowValues TaskStore::ReadRow(const QString &name) const
 {
     auto settings = open();

@@ -45,6 +45,15 @@ struct RunRecord {
     std::optional<QString> lastmessage;
 };
 
+// A task's run record and save time as stored (empty when absent).
+struct StoredRunRecord {
+    QString name;
+    QString lastattempt;
+    QString lastsuccess;
+    QString lastmessage;
+    QString saved;
+};
+
 // The tasks in the per-user settings store, one group per task below "tasks",
 // its values below "Options". Every operation opens the store for its own
 // duration. Task names compare without regard to letter case.
@@ -67,6 +76,9 @@ public:
     // the editor owns. false when the task is gone (deleted during its run:
     // a record alone must not bring it back) or the store refused.
     bool SaveRunRecord(const QString &name, const RunRecord &record) const;
+    // Every task's record in store order, through one settings object. A
+    // value that is not text reads as absent.
+    QList<StoredRunRecord> ReadRunRecords() const;
     // Ascending, case-insensitive.
     QStringList ListTaskNames() const;
 

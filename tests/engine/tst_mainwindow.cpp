@@ -260,7 +260,7 @@ private slots:
             w.store().SaveTask(QString::fromLatin1(n), task(QString::fromLatin1(n), QStringLiteral("12:00"), 1));
         QSettings(o.storeFile, QSettings::IniFormat)
             .setValue(QStringLiteral("tasks/b-bad/Options/dbuser"), QStringList{QStringLiteral("x"), QStringLiteral("y")});
-        w.show();
+        showBefore(w);
         QCOMPARE(w.taskList().rowCount(), 3);
         QVERIFY(w.taskList().rowMessage(1).startsWith(QStringLiteral("!!! ")));
         QSignalSpy started(&w.session(), &RunQueue::runStarted);

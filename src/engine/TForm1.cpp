@@ -123,6 +123,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
         }
         m_schedule->runFinished(task, outcome.success, message, outcome.reason);
     });
+    connect(this, &TForm1::languageApplied, this, [this] { m_schedule->refreshState(); });
     MailDialog = new MailSettingsDialog(m_store, m_texts, this);
     connect(MailDialog, &MailSettingsDialog::settingsSaved, this, [this] {
         m_schedule->reloadMailSettings();
@@ -427,8 +428,9 @@ void TForm1::FormShow()
     ApplyLanguage();
     ReportStoreHealth(health);
     RefreshTaskList();
-    // Missed slots are made up as soon as the list is there.
-    m_schedule->tick();
+    // Missed slots are made up as soon as the list is there, once the show
+    // has been handled.
+    QTimer::singleShot(0, this, [this] { m_schedule->tick(); });
 }
 
 void TForm1::ReportStoreHealth(StoreFile::Health health)

@@ -34,6 +34,10 @@ public:
     // column text; reason: the line that says what went wrong.
     void runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason);
 
+    // Shows the next backup, the failures and the tray's warning afresh
+    // (after a change of language, say).
+    void refreshState();
+
     // Re-reads the mail settings from the store (after the settings dialog).
     void reloadMailSettings();
     MailSender &mailSender() { return m_mail; }
@@ -43,7 +47,6 @@ public:
     static const QString Title;
 
 private:
-    void refreshState();
     void alert(const QString &text);
     void sendMail(const MailMessage &mail);
     void overdueNotices(const QList<ScheduleRowInput> &rows);

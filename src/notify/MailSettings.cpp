@@ -57,8 +57,7 @@ MailSettings MailSettings::read(const TaskStore &store)
 
 bool MailSettings::save(const TaskStore &store) const
 {
-    auto settings = store.open();
-    const std::pair<const QString &, QString> values[] = {
+    return store.writeValues({
         {kServer, server},
         {kPort, QString::number(port)},
         {kSecurity, QString::number(security)},
@@ -66,8 +65,5 @@ bool MailSettings::save(const TaskStore &store) const
         {kPassword, password},
         {kSender, sender},
         {kRecipient, recipient},
-    };
-    for (const auto &[key, value] : values)
-        settings->setValue(key, value);
-    return TaskStore::finishWrite(*settings);
+    });
 }

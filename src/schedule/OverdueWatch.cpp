@@ -19,9 +19,7 @@ int OverdueWatch::readDays(const TaskStore &store)
 
 bool OverdueWatch::saveDays(const TaskStore &store, int days)
 {
-    auto settings = store.open();
-    settings->setValue(DaysKey, QString::number(days));
-    return TaskStore::finishWrite(*settings);
+    return store.writeValues({{DaysKey, QString::number(days)}});
 }
 
 QDateTime OverdueWatch::since(const QDateTime &lastsuccess, const QDateTime &saved)

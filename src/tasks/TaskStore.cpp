@@ -256,23 +256,27 @@ bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) cons
 {
     if (!isValidName(name))
         return false;
-    auto settings = open();
-    const QString group = storedName(*settings, name);
-    settings->beginGroup(kTasks + QLatin1Char('/') + group);
-    const bool exists = !settings->childGroups().isEmpty() || !settings->childKeys().isEmpty();
-    settings->endGroup();
-    if (!exists)
-        return false;
-    const std::pair<const char *, const std::optional<QString> &> values[] = {
+    QString group;
+    {
+        auto settings = open();
+        group = storedName(*settings, name);
+        settings->beginGroup(kTasks + QLatin1Char('/') + group);
+        const bool exists = !settings->childGroups().isEmpty() || !settings->childKeys().isEmpty();
+        settings->endGroup();
+        if (!exists)
+            return false;
+    }
+    const std::pair<const char *, const std::optional<QString> &> fields[] = {
         {"lastattempt", record.lastattempt},
         {"lastsuccess", record.lastsuccess},
         {"lastmessage", record.lastmessage},
     };
-    for (const auto &[key, value] : values) {
+    QList<std::pair<QString, QString>> values;
+    for (const auto &[key, value] : fields) {
         if (value)
-            settings->setValue(valuePath(group, QString::fromLatin1(key)), *value);
+            values.append({valuePath(group, QString::fromLatin1(key)), *value});
     }
-    return finishWrite(*settings);
+    return writeValues(values);
 }
 
 void TaskStore::DeleteTask(const QString &name) const

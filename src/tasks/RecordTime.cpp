@@ -6,8 +6,12 @@ QString format(const QDateTime &t)
 {
     if (!t.isValid())
         return QString();
-    // With the offset even for UTC, so every record reads the same way.
-    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+    // With the offset even for UTC (Qt writes "Z" there), so every record
+    // reads the same way.
+    QString text = t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+    if (text.endsWith(QLatin1Char('Z')))
+        text.replace(text.size() - 1, 1, QStringLiteral("+00:00"));
+    return text;
 }
 
 QDateTime parse(const QString &text)

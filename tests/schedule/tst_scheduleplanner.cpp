@@ -149,6 +149,7 @@ private slots:
         const QDateTime t(QDate(2026, 12, 7), QTime(12, 0, 3), QTimeZone(3600));
         QCOMPARE(RecordTime::format(t), QStringLiteral("2026-12-07T12:00:03+01:00"));
         QCOMPARE(RecordTime::parse(QStringLiteral("2026-12-07T12:00:03+01:00")), t);
+        QCOMPARE(RecordTime::format(t.toUTC()), QStringLiteral("2026-12-07T11:00:03+00:00"));
         QVERIFY(!RecordTime::parse(QStringLiteral("yesterday")).isValid());
         // An attempt recorded under a clock a year ahead does not block the task.
         const QList<PlannerRow> rows{row("Shop", "12:00", at(7, "12:00:00").addYears(1))};

@@ -83,7 +83,7 @@ public:
     QList<ScheduleRowInput> scheduleRows() const override;
     QString rowMessage(int row) const override;
     void setRowMessage(int row, const QString &text) override;
-    void startScheduledRun(int row) override;
+    void startScheduledRun(const QString &taskName) override;
     bool showNotification(const QString &title, const QString &text) override;
     void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
                            const QString &warning) override;

@@ -29,9 +29,9 @@ void TForm1::setRowMessage(int row, const QString &text)
     ListView1->setRowMessage(row, text);
 }
 
-void TForm1::startScheduledRun(int row)
+void TForm1::startScheduledRun(const QString &taskName)
 {
-    LoadTask(ListView1->rowName(row));
+    LoadTask(taskName);
     StartBackup();
 }
 

@@ -53,13 +53,11 @@ void ScheduleDriver::tick()
         if (start.catchUp)
             m_log.AddStatus(ScheduleTexts::catchUpLine(en, name, start.slot, m_schedule.now()));
         // Recorded before the start, so no later tick starts this slot again.
-        if (!m_schedule.recordAttempt(name)) {
-            m_log.AddStatus(m_texts.pick(QStringLiteral("The run record of %1 could not be saved").arg(name),
-                                         QStringLiteral("Der Lauf von %1 konnte nicht vermerkt werden").arg(name)));
-        }
+        if (!m_schedule.recordAttempt(name))
+            recordNotSaved(name);
         // An error for one task must not keep the tasks after it from starting.
         try {
-            m_host.startScheduledRun(start.row);
+            m_host.startScheduledRun(name);
         } catch (...) {
         }
     }
@@ -92,10 +90,8 @@ void ScheduleDriver::overdueNotices(const QList<ScheduleRowInput> &rows)
 
 void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason)
 {
-    if (!m_schedule.recordOutcome(task.name, success, message)) {
-        m_log.AddStatus(m_texts.pick(QStringLiteral("The run record of %1 could not be saved").arg(task.name),
-                                     QStringLiteral("Der Lauf von %1 konnte nicht vermerkt werden").arg(task.name)));
-    }
+    if (!m_schedule.recordOutcome(task.name, success, message))
+        recordNotSaved(task.name);
     if (!success) {
         const bool en = m_texts.englishChecked();
         alert(m_texts.pick(QStringLiteral("Backup of %1 failed").arg(task.name),
@@ -108,6 +104,13 @@ void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QSt
         }
     }
     refreshState();
+}
+
+void ScheduleDriver::recordNotSaved(const QString &name)
+{
+    // Memory keeps it for this program run; the store will not have it.
+    m_log.AddStatus(m_texts.pick(QStringLiteral("The run record of %1 could not be saved").arg(name),
+                                 QStringLiteral("Der Lauf von %1 konnte nicht vermerkt werden").arg(name)));
 }
 
 void ScheduleDriver::alert(const QString &text)

@@ -48,6 +48,7 @@ public:
 
 private:
     void alert(const QString &text);
+    void recordNotSaved(const QString &name);
     void sendMail(const MailMessage &mail);
     void overdueNotices(const QList<ScheduleRowInput> &rows);
 

@@ -19,7 +19,6 @@
 
 #include "engine/Clock.h"
 #include "engine/Scheduler.h"
-#include "notify/MailSettingsDialog.h"
 #include "schedule/ScheduleDriver.h"
 #include "tasks/AppSettings.h"
 #include "tasks/TaskCommands.h"
@@ -108,27 +107,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     AboutForm = new TAboutForm(this);
     Form2 = new TForm2(m_texts, this);
 
-    m_schedule = std::make_unique<ScheduleDriver>(*this, m_store, m_clock, m_log, m_texts);
-    connect(m_session.get(), &RunQueue::runFinished, this, [this](const RunOutcome &outcome) {
-        BackupTask task = BackupTask::withDefaults(outcome.taskName);
-        try {
-            task = m_store.LoadTask(outcome.taskName);
-        } catch (const std::exception &) {
-        }
-        // The Message text the run has just written into its row.
-        QString message = (outcome.success ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
-        for (int row = 0; row < ListView1->rowCount(); ++row) {
-            if (ListView1->rowName(row).compare(outcome.taskName, Qt::CaseInsensitive) == 0)
-                message = ListView1->rowMessage(row);
-        }
-        m_schedule->runFinished(task, outcome.success, message, outcome.reason);
-    });
-    connect(this, &TForm1::languageApplied, this, [this] { m_schedule->refreshState(); });
-    MailDialog = new MailSettingsDialog(m_store, m_texts, this);
-    connect(MailDialog, &MailSettingsDialog::settingsSaved, this, [this] {
-        m_schedule->reloadMailSettings();
-        RefreshTaskList();  // the overdue limit may have changed
-    });
+    buildSchedule();
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -653,13 +632,6 @@ void TForm1::HowTo1Click()
     Form2->HowTo1Click();
 }
 
-void TForm1::Notifications1Click()
-{
-    if (!MailDialog->isVisible())
-        MailDialog->openWithStoredValues();
-    MailDialog->raise();
-    MailDialog->activateWindow();
-}
 
 void TForm1::setTaskMessage(const QString &taskName, const QString &text)
 {

@@ -159,6 +159,9 @@ private:
     void showSshReceived(qint64 bytes);
     void buildMenus();
     void buildMenuRenderer();
+    // The schedule, its notifications and their settings dialog.
+    void buildSchedule();
+    void scheduleRunFinished(const RunOutcome &outcome);
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
     void FormShow();
     void setTrayHint(const QString &hint);

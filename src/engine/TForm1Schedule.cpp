@@ -8,8 +8,46 @@
 #include "engine/Scheduler.h"
 #include "engine/TForm1.h"
 #include "notify/FailureMail.h"
+#include "notify/MailSettingsDialog.h"
+#include "schedule/ScheduleDriver.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
+
+void TForm1::buildSchedule()
+{
+    m_schedule = std::make_unique<ScheduleDriver>(*this, m_store, m_clock, m_log, m_texts);
+    connect(m_session.get(), &RunQueue::runFinished, this, &TForm1::scheduleRunFinished);
+    connect(this, &TForm1::languageApplied, this, [this] { m_schedule->refreshState(); });
+    MailDialog = new MailSettingsDialog(m_store, m_texts, this);
+    connect(MailDialog, &MailSettingsDialog::settingsSaved, this, [this] {
+        m_schedule->reloadMailSettings();
+        RefreshTaskList();  // the overdue limit may have changed
+    });
+}
+
+void TForm1::scheduleRunFinished(const RunOutcome &outcome)
+{
+    BackupTask task = BackupTask::withDefaults(outcome.taskName);
+    try {
+        task = m_store.LoadTask(outcome.taskName);
+    } catch (const std::exception &) {
+    }
+    // The Message text the run has just written into its row.
+    QString message = (outcome.success ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
+    for (int row = 0; row < ListView1->rowCount(); ++row) {
+        if (ListView1->rowName(row).compare(outcome.taskName, Qt::CaseInsensitive) == 0)
+            message = ListView1->rowMessage(row);
+    }
+    m_schedule->runFinished(task, outcome.success, message, outcome.reason);
+}
+
+void TForm1::Notifications1Click()
+{
+    if (!MailDialog->isVisible())
+        MailDialog->openWithStoredValues();
+    MailDialog->raise();
+    MailDialog->activateWindow();
+}
 
 QList<ScheduleRowInput> TForm1::scheduleRows() const
 {

@@ -12,7 +12,7 @@ const QString ScheduleDriver::Title = QStringLiteral("Vaultwick Task");
 
 ScheduleDriver::ScheduleDriver(ScheduleHost &host, const TaskStore &store, const Clock &clock, ProtocolLog &log,
                                const LanguageTexts &texts, QObject *parent)
-    : QObject(parent), m_host(host), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock), m_mail(this)
+    : QObject(parent), m_host(host), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock)
 {
     connect(&m_mail, &MailSender::finished, this, [this](const QString &recipient, bool ok, const QString &error) {
         // A mail that cannot go out is worth a line, never a failed backup.

@@ -18,7 +18,6 @@
 #include <QVBoxLayout>
 
 #include "engine/Clock.h"
-#include "engine/Scheduler.h"
 #include "schedule/ScheduleDriver.h"
 #include "tasks/AppSettings.h"
 #include "tasks/TaskCommands.h"
@@ -631,7 +630,6 @@ void TForm1::HowTo1Click()
 {
     Form2->HowTo1Click();
 }
-
 
 void TForm1::setTaskMessage(const QString &taskName, const QString &text)
 {

@@ -12,6 +12,9 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core
   # whole-program test in a network namespace, and the benchmarks
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
+  # the Debian package and the check of its desktop files; Qt's own texts
+  # in German (message box buttons and the like)
+  dpkg-dev file desktop-file-utils appstream qt6-translations-l10n
 )
 
 missing=()

@@ -5,6 +5,8 @@ Writes, next to this script:
   about.jpg       640 x 299, baseline JPEG, three components (via ImageMagick)
   about-mask.png  640 x 299, two colours: white is cut away, black is the window
   vaultwick.png   32 x 32 RGBA program icon
+  hicolor/vaultwick-N.png  the same icon at the other sizes of the desktop's
+                  icon theme (16, 22, 24, 48, 64, 128, 256), drawn, not scaled
 
 Only the standard library is used; ImageMagick's `convert` turns the drawn
 PPM into the JPEG. The outputs are committed, so a build never runs this.
@@ -203,6 +205,10 @@ def write_icon(path, size=32):
         f.write(png_bytes(size, size, rows, colour_type=6))
 
 
+# The 32-pixel icon is vaultwick.png itself.
+THEME_ICON_SIZES = (16, 22, 24, 48, 64, 128, 256)
+
+
 def icon_sample(px, py):
     cx, rx, ry = 16.0, 11.0, 3.5
     dx = (px - cx) / rx
@@ -230,6 +236,9 @@ def main():
     write_mask(os.path.join(HERE, "about-mask.png"))
     write_picture(os.path.join(HERE, "about.jpg"))
     write_icon(os.path.join(HERE, "vaultwick.png"))
+    os.makedirs(os.path.join(HERE, "hicolor"), exist_ok=True)
+    for size in THEME_ICON_SIZES:
+        write_icon(os.path.join(HERE, "hicolor", "vaultwick-%d.png" % size), size)
     return 0
 
 

@@ -1,20 +1,55 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <QSessionManager>
 #include <QIcon>
 #include <QPalette>
 #include <QToolTip>
 
+#include "cli/CommandLine.h"
+#include "cli/CommandLineProgram.h"
 #include "engine/SessionEndWatcher.h"
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
 #include "shell/AboutResources.h"
+#include "shell/QtTranslation.h"
 #include "shell/TAboutForm.h"
+#include "tasks/AppSettings.h"
+#include "tasks/TaskStore.h"
 
-int main(int argc, char *argv[])
+namespace {
+void identifyProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Vaultwick"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VW_VERSION));
+}
+
+// From a shell, a timer or a script: no window, no display needed.
+int commandLineMain(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    identifyProgram();
+    TaskStore store;
+    int language = 0;
+    try {
+        language = AppSettings(store).ReadLanguage();
+    } catch (...) {
+    }
+    QtTranslation qtTexts;
+    qtTexts.apply(language);
+    const bool german = language != 0;
+    CommandLineProgram program(CommandLine::parse(QCoreApplication::arguments(), german), store, german);
+    const int status = program.start();
+    if (status >= 0)
+        return status;
+    QObject::connect(&program, &CommandLineProgram::finished, &app, &QCoreApplication::exit);
+    return app.exec();
+}
+
+int windowMain(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vaultwick"));
-    QApplication::setOrganizationName(QStringLiteral("Korvane"));
+    identifyProgram();
     // Hidden in the tray is not closed: only the confirmed close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -58,4 +93,12 @@ int main(int argc, char *argv[])
     delete splash;
     form.show();
     return app.exec();
+}
+}
+
+int main(int argc, char *argv[])
+{
+    if (CommandLine::wanted(CommandLine::argumentsOf(argc, argv)))
+        return commandLineMain(argc, argv);
+    return windowMain(argc, argv);
 }

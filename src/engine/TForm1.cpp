@@ -264,6 +264,12 @@ void TForm1::buildMenus()
         a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, a] { English1Click(a); });
     }
+    QAction *autostart = addAction(Info1, "Autostart1", QStringLiteral("Start with the desktop"));
+    autostart->setCheckable(true);
+    autostart->setChecked(m_autostart.exists());
+    connect(autostart, &QAction::triggered, this, &TForm1::Autostart1Click);
+    // The entry can be changed outside the program: look again each time.
+    connect(Info1, &QMenu::aboutToShow, this, [this, autostart] { autostart->setChecked(m_autostart.exists()); });
     connect(addAction(Info1, "Internet1", QStringLiteral("I&nternet")), &QAction::triggered, this, &TForm1::Internet1Click);
     connect(addAction(Info1, "HowTo1", QStringLiteral("How To")), &QAction::triggered, this, &TForm1::HowTo1Click);
 
@@ -299,6 +305,38 @@ void TForm1::buildMenus()
         m_actions.insert(a->objectName(), a);
     }
     ListView1->setContextMenu(PopupMenu2);
+
+    connect(ListView1, &TaskListView::selectedRowChanged, this, &TForm1::updateRowCommands);
+    // A rebuild drops the selection without a selection signal.
+    connect(ListView1->model(), &QAbstractItemModel::modelReset, this, &TForm1::updateRowCommands);
+    connect(ListView1->model(), &QAbstractItemModel::rowsRemoved, this, &TForm1::updateRowCommands);
+    updateRowCommands();
+}
+
+void TForm1::updateRowCommands()
+{
+    const bool selected = ListView1->selectedRow() >= 0;
+    for (const char *name : {"RunBackupmanually1", "RunBackupmanually2", "DownloadFileperFTPmanually1",
+                             "DownloadFileperFTPmanually2", "Bearbeiten1", "Duplizieren1", "Lschen1"})
+        m_actions.value(QString::fromLatin1(name))->setEnabled(selected);
+}
+
+void TForm1::Autostart1Click(bool checked)
+{
+    if (!m_autostart.setEnabled(checked)) {
+        const QString text = m_texts.pick(QStringLiteral("The autostart entry %1 could not be %2.")
+                                              .arg(m_autostart.location(),
+                                                   checked ? QStringLiteral("written") : QStringLiteral("removed")),
+                                          QStringLiteral("Der Autostart-Eintrag %1 konnte nicht %2 werden.")
+                                              .arg(m_autostart.location(),
+                                                   checked ? QStringLiteral("geschrieben") : QStringLiteral("entfernt")));
+        auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("AutostartErrorDialog"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    }
+    m_actions.value(QStringLiteral("Autostart1"))->setChecked(m_autostart.exists());
 }
 
 void TForm1::buildMenuRenderer()
@@ -346,6 +384,7 @@ void TForm1::TranslateMainWindow(int language)
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
     caption("Internet1", QStringLiteral("I&nternet"));
+    caption("Autostart1", en ? QStringLiteral("Start with the desktop") : QStringLiteral("Mit dem Desktop starten"));
     Language1->setTitle(QStringLiteral("&Language/Sprache"));
     caption("Neu1", en ? QStringLiteral("&New") : QStringLiteral("&Neu"));
     caption("Bearbeiten1", en ? QStringLiteral("&Edit") : QStringLiteral("&Bearbeiten"));
@@ -365,6 +404,8 @@ void TForm1::ApplyLanguage()
 {
     TranslateMainWindow(m_texts.Language);
     taskform->TranslateTaskForm(m_texts.Language);
+    // Boxes made from now on (the close question's Yes and No) follow.
+    m_qtTexts.apply(m_texts.Language);
     emit languageApplied(m_texts.Language);
     QAction *english = m_actions.value(QStringLiteral("English1"));
     QAction *deutsch = m_actions.value(QStringLiteral("Deutsch1"));

@@ -12,8 +12,10 @@
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunQueue.h"
 #include "schedule/ScheduleHost.h"
+#include "shell/AutostartEntry.h"
 #include "ssh/SshDumpTypes.h"
 #include "shell/LanguageTexts.h"
+#include "shell/QtTranslation.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
@@ -131,6 +133,8 @@ public:
     void Internet1Click();
     void HowTo1Click();
     void Notifications1Click();
+    // "Start with the desktop": writes or removes the autostart entry.
+    void Autostart1Click(bool checked);
 
     // The desktop session or the system ends the program: save settings and
     // log, then quit without asking.
@@ -165,10 +169,14 @@ private:
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
     void FormShow();
     void setTrayHint(const QString &hint);
+    // The commands that act on the selected row are offered only with one.
+    void updateRowCommands();
 
     TForm1Options m_options;
     const Clock &m_clock;
     LanguageTexts m_texts;
+    QtTranslation m_qtTexts;
+    AutostartEntry m_autostart;
     TaskStore m_store;
     ProtocolLog m_log;
     BackupTask m_currentTask;

@@ -201,9 +201,19 @@ bool TNotifyIcon::ShowPopup()
     return true;
 }
 
+namespace {
+// A modal window (task editor, message box) would vanish with the main window
+// into the tray, and every menu would wait behind it where nothing can reach
+// it: while one is open the program never goes to the tray.
+bool modalWindowOpen()
+{
+    return QApplication::activeModalWidget() != nullptr;
+}
+}
+
 void TNotifyIcon::MinimizeToTray()
 {
-    if (!m_window || m_inTray)
+    if (!m_window || m_inTray || modalWindowOpen())
         return;
     if (!trayAvailable()) {
         if (!m_window->isMinimized())
@@ -217,7 +227,7 @@ void TNotifyIcon::MinimizeToTray()
 void TNotifyIcon::hideIntoTray()
 {
     m_hidingScheduled = false;
-    if (!m_window || m_inTray || !trayAvailable())
+    if (!m_window || m_inTray || !trayAvailable() || modalWindowOpen())
         return;
     m_inTray = true;
     m_window->hide();
@@ -273,7 +283,7 @@ void TNotifyIcon::checkTrayStillThere()
 bool TNotifyIcon::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_window && event->type() == QEvent::WindowStateChange && !m_inTray && !m_hidingScheduled
-        && m_window->isMinimized() && trayAvailable()) {
+        && m_window->isMinimized() && trayAvailable() && !modalWindowOpen()) {
         // The title bar's minimise: the window is minimised by now; take it
         // from the task bar once the state change has been handled.
         const auto *change = static_cast<QWindowStateChangeEvent *>(event);

@@ -63,7 +63,9 @@ public:
     // Brings the main window back from the tray or from being minimised and
     // shows it; a window that is not minimised is only shown and raised.
     void RestoreFromTray();
-    // Sends the main window to the tray; without one, minimises it.
+    // Sends the main window to the tray; without one, minimises it. Does
+    // nothing while a modal window is open (the title bar's minimise then
+    // leaves an ordinary minimised window).
     void MinimizeToTray();
 
     // Shows the tray menu at the cursor when the program is hidden; reports

@@ -96,6 +96,35 @@ void TaskCommands::Duplizieren1Click()
 void TaskCommands::Lschen1Click()
 {
     const QString name = m_host.selectedTaskName();
+    if (name.isEmpty()) {
+        deleteTask(name);
+        return;
+    }
+    if (m_deleteQuestion) {
+        m_deleteQuestion->activateWindow();
+        return;
+    }
+    const bool german = m_form.captionLanguage() == 1;
+    const QString text = german ? QStringLiteral("Die Aufgabe %1 löschen?").arg(name)
+                                : QStringLiteral("Delete the task %1?").arg(name);
+    // Answered in the event loop: runs and timers go on while it is open.
+    auto *box = new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                                QMessageBox::Yes | QMessageBox::No, m_form.parentWidget());
+    box->setObjectName(QStringLiteral("DeleteQuestion"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(box, &QMessageBox::finished, box, [this, box, name] {
+        m_deleteQuestion.clear();
+        if (box->clickedButton() == box->button(QMessageBox::Yes))
+            deleteTask(name);
+    });
+    m_deleteQuestion = box;
+    box->show();
+}
+
+void TaskCommands::deleteTask(const QString &name)
+{
     try {
         if (!name.isEmpty())
             m_host.store().DeleteTask(name);

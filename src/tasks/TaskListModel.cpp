@@ -90,6 +90,10 @@ QVariant TaskListModel::data(const QModelIndex &index, int role) const
         if (index.column() != NameColumn)
             return QVariant();
         return (r.run == 0 || r.run == 1) ? m_images[r.run] : m_noImage;
+    case Qt::ToolTipRole:
+        // The Message column cuts long texts short; the whole text on any
+        // cell of the row, and on the icon in the icon view.
+        return r.message.isEmpty() ? QVariant() : QVariant(r.message);
     case ImageIndexRole:
         return r.run;
     case Qt::ForegroundRole:

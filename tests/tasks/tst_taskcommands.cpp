@@ -318,24 +318,34 @@ private slots:
         QVERIFY(!m_form->isVisible());
     }
 
-    void deleteRemovesAtOnceAndRebuilds()
+    void deleteAsksAndRemovesOnlyOnYes()
     {
         for (const char *n : {"A", "B", "C"})
             m_host->store().SaveTask(QString::fromLatin1(n), stored(QString::fromLatin1(n), QStringLiteral("h")));
         m_host->RefreshTaskList();
         m_host->calls.clear();
-        m_host->messages = QStringList{QStringLiteral("Successful on x"), QString(), QStringLiteral("!!! Not Successful on y")};
         m_host->selected = QStringLiteral("B");
-        m_commands->Lschen1Click();  // no question asked
+        auto answer = [this](QMessageBox::StandardButton button) {
+            QMessageBox *box = m_commands->deleteQuestion();
+            QVERIFY(box && box->isVisible() && box->isModal());
+            QCOMPARE(box->text(), QStringLiteral("Delete the task B?"));
+            box->button(button)->click();
+        };
+        m_commands->Lschen1Click();  // returns at once: nothing waits for the answer
+        QCOMPARE(storedNames().size(), 3);
+        answer(QMessageBox::No);
+        QCOMPARE(storedNames().size(), 3);
+        QVERIFY(m_host->calls.isEmpty());
+
+        m_commands->Lschen1Click();
+        answer(QMessageBox::Yes);
         QCOMPARE(storedNames(), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
         QCOMPARE(m_host->calls, QStringList{QStringLiteral("RefreshTaskList")});
-        QCOMPARE(m_host->rows, (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
-        QCOMPARE(m_host->messages, (QStringList{QString(), QString()}));
 
         m_host->selected.clear();
         m_commands->Lschen1Click();
+        QVERIFY(!m_commands->deleteQuestion());
         QCOMPARE(storedNames().size(), 2);
-        QCOMPARE(m_host->calls, (QStringList{QStringLiteral("RefreshTaskList"), QStringLiteral("RefreshTaskList")}));
     }
 
     void germanReachesTheClosedEditor()

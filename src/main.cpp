@@ -37,8 +37,7 @@ int commandLineMain(int argc, char *argv[])
     }
     QtTranslation qtTexts;
     qtTexts.apply(language);
-    const bool german = language != 0;
-    CommandLineProgram program(CommandLine::parse(QCoreApplication::arguments(), german), store, german);
+    CommandLineProgram program(CommandLine::parse(QCoreApplication::arguments(), language != 0), store, language);
     const int status = program.start();
     if (status >= 0)
         return status;

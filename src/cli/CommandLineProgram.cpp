@@ -1,17 +1,27 @@
 #include "cli/CommandLineProgram.h"
 
 #include "cli/TaskListing.h"
+#include "engine/Clock.h"
+#include "engine/Scheduler.h"
+#include "engine/TaskRunLock.h"
 #include "tasks/TaskStore.h"
 
-CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &store, bool german, FILE *out,
-                                       FILE *err, QObject *parent)
-    : QObject(parent), m_request(std::move(request)), m_store(store), m_german(german), m_out(out), m_err(err)
+CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &store, int language,
+                                       CommandLineOptions options, FILE *out, FILE *err, QObject *parent)
+    : QObject(parent), m_request(std::move(request)), m_store(store), m_options(std::move(options)), m_out(out),
+      m_err(err)
 {
+    m_texts.Language = language;
+    m_texts.refill();
+    m_lockPoll.setInterval(m_options.lockPollMs);
+    connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::pollLock);
 }
 
-QString CommandLineProgram::pick(const char *english, const char *german) const
+CommandLineProgram::~CommandLineProgram() = default;
+
+QString CommandLineProgram::pick(const QString &english, const QString &german) const
 {
-    return QString::fromUtf8(m_german ? german : english);
+    return m_texts.pick(english, german);
 }
 
 bool CommandLineProgram::write(FILE *stream, const QString &text)
@@ -23,26 +33,30 @@ bool CommandLineProgram::write(FILE *stream, const QString &text)
            && std::fflush(stream) == 0;
 }
 
+void CommandLineProgram::say(const QString &english, const QString &german)
+{
+    write(m_err, pick(english, german) + QLatin1Char('\n'));
+}
+
 int CommandLineProgram::start()
 {
     switch (m_request.mode) {
     case CommandLineRequest::Help:
-        return write(m_out, CommandLine::helpText(m_german)) ? ExitStatus::Stored : ExitStatus::Failed;
+        return write(m_out, CommandLine::helpText(m_texts.german())) ? ExitStatus::Stored : ExitStatus::Failed;
     case CommandLineRequest::Version:
         return write(m_out, CommandLine::versionText()) ? ExitStatus::Stored : ExitStatus::Failed;
     case CommandLineRequest::List:
         return list();
-    case CommandLineRequest::UsageError:
-        write(m_err, m_request.error + QLatin1Char('\n')
-                         + pick("Try --help.", "Siehe --help.") + QLatin1Char('\n'));
-        return ExitStatus::Usage;
     case CommandLineRequest::Run:
+        return startRun();
     case CommandLineRequest::RunDue:
+        return startRunDue();
+    case CommandLineRequest::UsageError:
     case CommandLineRequest::Window:
         break;
     }
-    write(m_err, pick("Runs from the command line are not available in this build.\n",
-                      "Läufe von der Kommandozeile sind in dieser Version nicht verfügbar.\n"));
+    write(m_err, m_request.error + QLatin1Char('\n'));
+    say(QStringLiteral("Try --help."), QStringLiteral("Siehe --help."));
     return ExitStatus::Usage;
 }
 
@@ -52,7 +66,129 @@ int CommandLineProgram::list()
     const bool written = m_request.json ? write(m_out, QString::fromUtf8(TaskListing::json(listing.tasks)))
                                         : write(m_out, TaskListing::table(listing.tasks));
     for (const QString &name : listing.unreadable)
-        write(m_err, pick("The task \"%1\" could not be read.\n", "Die Aufgabe \"%1\" konnte nicht gelesen werden.\n")
-                         .arg(name));
+        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
     return written && listing.unreadable.isEmpty() ? ExitStatus::Stored : ExitStatus::Failed;
+}
+
+int CommandLineProgram::startRun()
+{
+    // Names compare without regard to case; the run goes by the stored spelling.
+    QString name;
+    for (const QString &stored : m_store.ListTaskNames())
+        if (stored.compare(m_request.taskName, Qt::CaseInsensitive) == 0)
+            name = stored;
+    if (name.isEmpty()) {
+        name = m_request.taskName;
+        say(QStringLiteral("There is no task \"%1\".").arg(name),
+            QStringLiteral("Es gibt keine Aufgabe \"%1\".").arg(name));
+        return ExitStatus::Usage;
+    }
+    try {
+        m_pending = {m_store.LoadTask(name)};
+    } catch (const std::exception &) {
+        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+        return ExitStatus::Failed;
+    }
+    m_waitForBusy = true;
+    QTimer::singleShot(0, this, &CommandLineProgram::runNext);
+    return -1;
+}
+
+int CommandLineProgram::startRunDue()
+{
+    const TaskListing::Listing listing = TaskListing::read(m_store);
+    for (const QString &name : listing.unreadable)
+        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+    if (!listing.unreadable.isEmpty())
+        m_status = ExitStatus::Failed;
+    QList<ScheduleRow> rows;
+    for (const BackupTask &t : listing.tasks)
+        rows.append({t.name, t.run, t.backuptime});
+    const Clock &clock = m_options.engine.clock ? *m_options.engine.clock : Clock::system();
+    const DueRows due = FindDueRows(rows, clock.now().time());
+    for (int i : due.invalid)
+        say(QStringLiteral("The task \"%1\" has no valid daily time.").arg(rows[i].name),
+            QStringLiteral("Die Aufgabe \"%1\" hat keine gültige tägliche Zeit.").arg(rows[i].name));
+    for (int i : due.due)
+        m_pending.append(listing.tasks.at(i));
+    // Another run of a due task is that task's backup already.
+    m_waitForBusy = false;
+    QTimer::singleShot(0, this, &CommandLineProgram::runNext);
+    return -1;
+}
+
+void CommandLineProgram::runNext()
+{
+    if (m_pending.isEmpty()) {
+        finish();
+        return;
+    }
+    const BackupTask &task = m_pending.constFirst();
+    m_lock = std::make_unique<TaskRunLock>(task.name, m_options.lockDirectory);
+    if (m_lock->tryLock()) {
+        pollLock();
+        return;
+    }
+    if (m_lock->failedOtherwise()) {
+        say(QStringLiteral("The lock file %1 could not be made.").arg(m_lock->fileName()),
+            QStringLiteral("Die Sperrdatei %1 konnte nicht angelegt werden.").arg(m_lock->fileName()));
+        m_status = ExitStatus::Failed;
+        m_pending.removeFirst();
+        runNext();
+        return;
+    }
+    const int waitMs = m_options.busyWaitMs >= 0 ? m_options.busyWaitMs : HeadlessRun::runLimitMs(m_options.engine);
+    m_lockDeadline = QDeadlineTimer(m_waitForBusy ? waitMs : 0);
+    if (m_waitForBusy)
+        say(QStringLiteral("The task \"%1\" is running elsewhere; waiting for it to end.").arg(task.name),
+            QStringLiteral("Die Aufgabe \"%1\" läuft gerade anderswo; warte auf ihr Ende.").arg(task.name));
+    pollLock();
+}
+
+void CommandLineProgram::pollLock()
+{
+    if (!m_lock->isLocked() && !m_lock->tryLock()) {
+        if (!m_lockDeadline.hasExpired()) {
+            m_lockPoll.start();
+            return;
+        }
+        m_lockPoll.stop();
+        const QString name = m_pending.takeFirst().name;
+        say(QStringLiteral("The task \"%1\" is busy: another run of it has not ended.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" ist beschäftigt: ein anderer Lauf ist nicht beendet.").arg(name));
+        if (m_status == ExitStatus::Stored)
+            m_status = ExitStatus::Busy;
+        runNext();
+        return;
+    }
+    m_lockPoll.stop();
+    m_run = std::make_unique<HeadlessRun>(m_texts, m_options.engine, [this](const QString &line) {
+        if (!write(m_out, line + QLatin1Char('\n')))
+            m_status = ExitStatus::Failed;
+    });
+    connect(m_run.get(), &HeadlessRun::finished, this, [this](bool stored, const QString &message) {
+        if (!message.isEmpty())
+            write(m_out, m_pending.constFirst().name + QStringLiteral(": ") + message + QLatin1Char('\n'));
+        runFinished(stored);
+    });
+    m_run->start(m_pending.constFirst());
+}
+
+void CommandLineProgram::runFinished(bool stored)
+{
+    m_lock.reset();
+    m_pending.removeFirst();
+    if (!stored)
+        m_status = ExitStatus::Failed;
+    // The run object is still on the stack of its signal.
+    m_run.release()->deleteLater();
+    QTimer::singleShot(0, this, &CommandLineProgram::runNext);
+}
+
+void CommandLineProgram::finish()
+{
+    emit finished(m_status);
 }

@@ -1,10 +1,18 @@
 #pragma once
 
+#include <QDeadlineTimer>
+#include <QList>
 #include <QObject>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "cli/CommandLine.h"
+#include "cli/HeadlessRun.h"
+#include "shell/LanguageTexts.h"
+#include "tasks/BackupTask.h"
 
+class TaskRunLock;
 class TaskStore;
 
 // Exit statuses of the command line.
@@ -15,14 +23,22 @@ constexpr int Usage = 2;    // usage error or unknown task
 constexpr int Busy = 3;     // the task was running elsewhere and did not finish in time
 }
 
+struct CommandLineOptions {
+    HeadlessOptions engine;
+    QString lockDirectory;   // empty: the user's (shared with the tray program)
+    int lockPollMs = 1000;   // how often a waiting run looks at the lock again
+    int busyWaitMs = -1;     // how long to wait for a busy task; -1: the run limit
+};
+
 // The program as started from a shell or a timer: answers one request on
 // standard output and ends with an exit status. Needs a QCoreApplication,
 // never a display.
 class CommandLineProgram : public QObject {
     Q_OBJECT
 public:
-    CommandLineProgram(CommandLineRequest request, TaskStore &store, bool german,
+    CommandLineProgram(CommandLineRequest request, TaskStore &store, int language, CommandLineOptions options = {},
                        FILE *out = stdout, FILE *err = stderr, QObject *parent = nullptr);
+    ~CommandLineProgram() override;
 
     // The exit status of a request answered at once; -1 when it goes on in
     // the event loop and ends with finished().
@@ -33,12 +49,29 @@ signals:
 
 private:
     int list();
+    int startRun();
+    int startRunDue();
+    // Runs the next task of m_pending, waiting for its lock first.
+    void runNext();
+    void pollLock();
+    void runFinished(bool stored);
+    void finish();
     bool write(FILE *stream, const QString &text);
-    QString pick(const char *english, const char *german) const;
+    void say(const QString &english, const QString &german);
+    QString pick(const QString &english, const QString &german) const;
 
     CommandLineRequest m_request;
     TaskStore &m_store;
-    bool m_german;
+    LanguageTexts m_texts;
+    CommandLineOptions m_options;
     FILE *m_out;
     FILE *m_err;
+
+    QList<BackupTask> m_pending;
+    bool m_waitForBusy = true;  // --run waits for a busy task; --run-due passes it by
+    std::unique_ptr<TaskRunLock> m_lock;
+    std::unique_ptr<HeadlessRun> m_run;
+    QTimer m_lockPoll;
+    QDeadlineTimer m_lockDeadline;
+    int m_status = ExitStatus::Stored;
 };

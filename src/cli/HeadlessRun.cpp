@@ -1,0 +1,56 @@
+#include "cli/HeadlessRun.h"
+
+#include "engine/Clock.h"
+#include "retrieval/DownloadDispatcher.h"
+#include "telnet/TelnetClient.h"
+
+HeadlessRun::HeadlessRun(const LanguageTexts &texts, HeadlessOptions options, LineSink lines, QObject *parent)
+    : QObject(parent),
+      m_options(std::move(options)),
+      m_lines(std::move(lines)),
+      m_log(texts, m_options.clock ? *m_options.clock : Clock::system())
+{
+    const Clock &clock = m_options.clock ? *m_options.clock : Clock::system();
+    m_log.setView(this);
+    m_telnet = new TTelnetClient(this);
+    m_telnet->setRemotePort(m_options.telnetPort);
+    m_telnet->FirewallPort = 80;
+    m_retriever = std::make_unique<DownloadDispatcher>(m_log, texts, *this, clock, m_options.retrieval);
+    m_session = std::make_unique<DumpSession>(*m_telnet, m_log, texts, *this, *m_retriever, m_options.pacing);
+    connect(m_session.get(), &DumpSession::runFinished, this,
+            [this](const QString &, bool success) { emit finished(success, m_message); });
+}
+
+HeadlessRun::~HeadlessRun()
+{
+    m_session.reset();
+}
+
+int HeadlessRun::runLimitMs(const HeadlessOptions &options)
+{
+    const qint64 ms = qint64(options.pacing.connectWaitMs) + options.pacing.loginLimitMs + options.pacing.dumpLimitMs
+                      + qint64(options.retrieval.connectTimeoutMs) + options.retrieval.stallTimeoutS * 1000LL;
+    return int(qMin<qint64>(ms, std::numeric_limits<int>::max()));
+}
+
+void HeadlessRun::start(const BackupTask &task)
+{
+    m_message.clear();
+    m_session->RequestRun(task);
+}
+
+void HeadlessRun::appendProtocolLine(const QString &line)
+{
+    m_lines(line);
+}
+
+void HeadlessRun::setTaskMessage(const QString &, const QString &text)
+{
+    m_message = text;
+}
+
+void HeadlessRun::showRetrievalError(const QString &text)
+{
+    // The dialog's text belongs in the protocol here: nobody is there to see a box.
+    m_log.AddStatus(text);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QLockFile;
+
+// Keeps two runs of the same task from overlapping, across processes: the
+// tray program and any number of command-line runs take the task's lock file
+// before a run and give it back after. A lock left by a process that died is
+// taken over.
+class TaskRunLock {
+public:
+    // directory: where the lock files live; empty: defaultDirectory().
+    explicit TaskRunLock(const QString &taskName, const QString &directory = QString());
+    ~TaskRunLock();
+    TaskRunLock(const TaskRunLock &) = delete;
+    TaskRunLock &operator=(const TaskRunLock &) = delete;
+
+    // Takes the lock if it is free; never waits. false when another run holds
+    // it or the lock file cannot be made (see error()).
+    bool tryLock();
+    void unlock();
+    bool isLocked() const { return m_locked; }
+    // After a failed tryLock: true when it failed for a reason other than
+    // another run holding it (no folder, no permission).
+    bool failedOtherwise() const { return m_failedOtherwise; }
+    QString fileName() const { return m_fileName; }
+
+    // The user's data folder, not the runtime folder: a cron job or a timer
+    // has no desktop session's runtime folder, and must meet the tray
+    // program's locks all the same.
+    static QString defaultDirectory();
+    // Task names compare without regard to case; so do their locks.
+    static QString lockFileName(const QString &directory, const QString &taskName);
+
+private:
+    QString m_fileName;
+    std::unique_ptr<QLockFile> m_file;
+    bool m_locked = false;
+    bool m_failedOtherwise = false;
+};

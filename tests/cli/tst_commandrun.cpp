@@ -1,0 +1,177 @@
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+#include "FakeClock.h"
+#include "FtpServerFixture.h"
+#include "ScriptedTelnetHost.h"
+#include "cli/CommandLineProgram.h"
+#include "engine/TaskRunLock.h"
+#include "tasks/TaskStore.h"
+
+// Runs from the command line through the real engine, against a scripted
+// telnet host and a real FTP server, without any window.
+class TestCommandRun : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    FakeClock m_clock{QDateTime(QDate(2027, 3, 5), QTime(3, 0, 20))};
+    FtpServerFixture m_ftp;
+    std::unique_ptr<ScriptedTelnetHost> m_host;
+    std::unique_ptr<TaskStore> m_store;
+    int m_n = 0;
+
+    struct Result {
+        int status = -1;
+        QStringList lines;   // standard output
+        QString errors;      // standard error
+    };
+
+    CommandLineOptions options() const
+    {
+        CommandLineOptions o;
+        o.engine.clock = &m_clock;
+        o.engine.pacing.lineDelayMs = 5;
+        o.engine.pacing.charDelayMs = 0;
+        o.engine.pacing.connectWaitMs = 2000;
+        o.engine.telnetPort = m_host->port();
+        o.engine.retrieval.ftpPort = m_ftp.port();
+        o.engine.retrieval.acceptTimeoutMs = 2000;
+        o.lockDirectory = m_dir.filePath(QStringLiteral("locks"));
+        o.lockPollMs = 20;
+        return o;
+    }
+
+    Result run(const QStringList &arguments, CommandLineOptions o)
+    {
+        const QString outPath = m_dir.filePath(QStringLiteral("out%1").arg(++m_n));
+        const QString errPath = outPath + QStringLiteral(".err");
+        FILE *out = std::fopen(qPrintable(outPath), "w");
+        FILE *err = std::fopen(qPrintable(errPath), "w");
+        Result r;
+        {
+            CommandLineProgram program(CommandLine::parse(QStringList{QStringLiteral("vaultwick")} + arguments, false),
+                                       *m_store, 0, std::move(o), out, err);
+            QSignalSpy finished(&program, &CommandLineProgram::finished);
+            r.status = program.start();
+            if (r.status < 0 && (finished.size() > 0 || finished.wait(30000)))
+                r.status = finished.at(0).at(0).toInt();
+        }
+        std::fclose(out);
+        std::fclose(err);
+        QFile o1(outPath), e1(errPath);
+        o1.open(QIODevice::ReadOnly);
+        e1.open(QIODevice::ReadOnly);
+        r.lines = QString::fromUtf8(o1.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        r.errors = QString::fromUtf8(e1.readAll());
+        return r;
+    }
+
+    BackupTask task(const QString &name, const QString &database, const QString &time, int run)
+    {
+        BackupTask t = BackupTask::withDefaults(name);
+        t.host = QStringLiteral("127.0.0.1");
+        t.hostuser = QStringLiteral("web");
+        t.hostpw = m_ftp.settings().password;
+        t.database = database;
+        t.backupfile = database + QStringLiteral(".sql");
+        t.localdir = m_dir.filePath(QStringLiteral("local"));
+        t.backuptime = time;
+        t.run = run;
+        return t;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("local")));
+        if (!m_ftp.start())
+            QSKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
+        for (const char *db : {"shop", "blog", "crm"})
+            QVERIFY(m_ftp.putFile(QString::fromLatin1(db) + QStringLiteral(".sql"),
+                                  QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:01\n")));
+    }
+    void init()
+    {
+        m_host = std::make_unique<ScriptedTelnetHost>();
+        m_host->setHostName(QStringLiteral("127.0.0.1"));
+        m_store = std::make_unique<TaskStore>(m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)));
+    }
+
+    void runExitStatusesAndProtocolLines()
+    {
+        QVERIFY(m_store->SaveTask(QStringLiteral("Shop"), task(QStringLiteral("Shop"), QStringLiteral("shop"), QStringLiteral("12:00"), 0)));
+        BackupTask missing = task(QStringLiteral("Gone"), QStringLiteral("nothere"), QStringLiteral("12:00"), 1);
+        QVERIFY(m_store->SaveTask(missing.name, missing));
+
+        // Inactive tasks run by hand too; the name is matched without regard to case.
+        Result r = run({QStringLiteral("--run"), QStringLiteral("shop")}, options());
+        QVERIFY2(r.status == 0, qPrintable(r.lines.join('\n') + r.errors));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("local/shop.sql"))));
+        const QRegularExpression stamped(QStringLiteral("^03/05/2027 03:00:20\t"));
+        QVERIFY2(r.lines.size() > 3, qPrintable(r.lines.join('\n')));
+        for (const QString &line : r.lines.mid(0, r.lines.size() - 1))
+            QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+        QVERIFY(r.lines.contains(QStringLiteral("03/05/2027 03:00:20\tshop.sql saved successfully")));
+        QCOMPARE(r.lines.last(), QStringLiteral("Shop: Successful on 03/05/2027 03:00:20"));
+        QVERIFY(m_host->commands().first().contains(QStringLiteral("shop")));
+
+        r = run({QStringLiteral("--run"), QStringLiteral("Gone")}, options());
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.lines.last(), QStringLiteral("Gone: !!! Not Successful on 03/05/2027 03:00:20"));
+
+        m_host->clearRecords();
+        r = run({QStringLiteral("--run"), QStringLiteral("Nobody")}, options());
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.lines.isEmpty());
+        QVERIFY(r.errors.contains(QStringLiteral("Nobody")));
+        QVERIFY(!m_host->isClientConnected() && m_host->loginName().isEmpty());
+    }
+
+    void aRunWaitsForTheTasksLockOrReportsBusy()
+    {
+        QVERIFY(m_store->SaveTask(QStringLiteral("Shop"), task(QStringLiteral("Shop"), QStringLiteral("shop"), QStringLiteral("12:00"), 1)));
+        // The tray program runs the task (its lock, in the shared folder).
+        auto tray = std::make_unique<TaskRunLock>(QStringLiteral("SHOP"), options().lockDirectory);
+        QVERIFY(tray->tryLock());
+
+        CommandLineOptions o = options();
+        o.busyWaitMs = 200;
+        Result r = run({QStringLiteral("--run"), QStringLiteral("Shop")}, o);
+        QCOMPARE(r.status, 3);
+        QVERIFY(r.errors.contains(QStringLiteral("busy")));
+        QVERIFY(m_host->loginName().isEmpty());  // never started
+
+        // It ends while the command line waits: the run follows.
+        o.busyWaitMs = 20000;
+        QTimer::singleShot(150, this, [&tray] { tray.reset(); });
+        r = run({QStringLiteral("--run"), QStringLiteral("Shop")}, o);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(m_host->loginName(), QStringLiteral("web"));
+
+        // While the command line runs, the task's lock is taken.
+        TaskRunLock probe(QStringLiteral("shop"), options().lockDirectory);
+        bool lockedDuringRun = false;
+        connect(m_host.get(), &ScriptedTelnetHost::commandReceived, this,
+                [&] { lockedDuringRun = !probe.tryLock(); probe.unlock(); });
+        QCOMPARE(run({QStringLiteral("--run"), QStringLiteral("Shop")}, options()).status, 0);
+        QVERIFY(lockedDuringRun);
+    }
+
+    void runDueRunsExactlyTheDueActiveTasks()
+    {
+        QVERIFY(m_store->SaveTask(QStringLiteral("Shop"), task(QStringLiteral("Shop"), QStringLiteral("shop"), QStringLiteral("03:00"), 1)));
+        QVERIFY(m_store->SaveTask(QStringLiteral("Blog"), task(QStringLiteral("Blog"), QStringLiteral("blog"), QStringLiteral("03:00"), 0)));
+        QVERIFY(m_store->SaveTask(QStringLiteral("Crm"), task(QStringLiteral("Crm"), QStringLiteral("crm"), QStringLiteral("04:00"), 1)));
+        const Result r = run({QStringLiteral("--run-due")}, options());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines.last(), QStringLiteral("Shop: Successful on 03/05/2027 03:00:20"));
+        QCOMPARE(m_host->commands().filter(QStringLiteral("mysqldump")).size(), 1);
+        QVERIFY(m_host->commands().first().contains(QStringLiteral(" shop ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandRun)
+#include "tst_commandrun.moc"

@@ -57,6 +57,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     : QMainWindow(parent),
       m_options(std::move(options)),
       m_clock(m_options.clock ? *m_options.clock : Clock::system()),
+      m_runLocks(m_options.lockDirectory),
       m_store(m_options.storeFile),
       m_log(m_texts, m_clock)
 {
@@ -81,6 +82,8 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
             return std::make_unique<TelnetDialogue>(*m_telnet, m_texts, m_options.pacing);
         },
         m_log, m_texts, *this, *m_retriever);
+    connect(m_session.get(), &RunQueue::runFinished, this,
+            [this](const RunOutcome &outcome) { m_runLocks.release(outcome.taskName); });
 
     buildWindow();
     buildMenus();
@@ -561,7 +564,7 @@ void TForm1::DownloadFileperFTPmanually1Click()
     try {
         LoadTask(ListView1->rowName(row));
         // Its own copy: a later load of the current task cannot redirect it.
-        m_session->RequestDownload(m_currentTask);
+        startUnderLock(true);
     } catch (...) {
     }
 }
@@ -588,7 +591,22 @@ void TForm1::LoadTask(const QString &name)
 
 void TForm1::StartBackup()
 {
-    m_session->RequestRun(m_currentTask);
+    startUnderLock(false);
+}
+
+void TForm1::startUnderLock(bool downloadOnly)
+{
+    // A run of this task in another process (the command line) writes the
+    // same files; it makes this one's backup.
+    const QString name = m_currentTask.name;
+    if (!m_runLocks.acquire(name)) {
+        m_log.AddStatus(m_texts.pick(QStringLiteral("%1: running in another process; not started").arg(name),
+                                     QStringLiteral("%1: läuft in einem anderen Prozess; nicht gestartet").arg(name)));
+        return;
+    }
+    const bool queued = downloadOnly ? m_session->RequestDownload(m_currentTask) : m_session->RequestRun(m_currentTask);
+    if (!queued)
+        m_runLocks.release(name);
 }
 
 void TForm1::appendProtocolLine(const QString &line)

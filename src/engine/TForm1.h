@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/ProtocolLog.h"
+#include "engine/TaskRunLock.h"
 #include "engine/SessionHost.h"
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
@@ -53,6 +54,7 @@ struct TForm1Options {
     SshClientSettings ssh;           // defaults: the user's ~/.ssh
     int schedulerIntervalMs = 55000;
     int logSaveIntervalMs = 120000;
+    QString lockDirectory;           // empty: the user's, shared with the command line
     // Answers the close question; null asks the user.
     std::function<bool(const QString &question)> confirmClose;
 };
@@ -169,6 +171,8 @@ private:
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
     void FormShow();
     void setTrayHint(const QString &hint);
+    // Queues a run (or only the download) of the current task under its lock.
+    void startUnderLock(bool downloadOnly);
     // The commands that act on the selected row are offered only with one.
     void updateRowCommands();
 
@@ -176,6 +180,7 @@ private:
     const Clock &m_clock;
     LanguageTexts m_texts;
     QtTranslation m_qtTexts;
+    TaskRunLocks m_runLocks;
     AutostartEntry m_autostart;
     TaskStore m_store;
     ProtocolLog m_log;

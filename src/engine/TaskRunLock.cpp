@@ -55,3 +55,30 @@ void TaskRunLock::unlock()
         m_file->unlock();
     m_locked = false;
 }
+
+bool TaskRunLocks::acquire(const QString &taskName)
+{
+    const QString key = taskName.toCaseFolded();
+    auto held = m_locks.find(key);
+    if (held != m_locks.end()) {
+        ++held->users;
+        return true;
+    }
+    auto lock = std::make_shared<TaskRunLock>(taskName, m_directory);
+    if (!lock->tryLock())
+        return false;
+    m_locks.insert(key, Held{lock, 1});
+    return true;
+}
+
+void TaskRunLocks::release(const QString &taskName)
+{
+    auto held = m_locks.find(taskName.toCaseFolded());
+    if (held != m_locks.end() && --held->users <= 0)
+        m_locks.erase(held);
+}
+
+bool TaskRunLocks::holds(const QString &taskName) const
+{
+    return m_locks.contains(taskName.toCaseFolded());
+}

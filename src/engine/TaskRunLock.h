@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <memory>
 
@@ -39,4 +40,26 @@ private:
     std::unique_ptr<QLockFile> m_file;
     bool m_locked = false;
     bool m_failedOtherwise = false;
+};
+
+// The locks one program holds for its started and waiting runs, by task. A
+// task may have a run and a download waiting at once: each acquire is
+// matched by one release, and the lock goes with the last.
+class TaskRunLocks {
+public:
+    explicit TaskRunLocks(QString directory = QString()) : m_directory(std::move(directory)) {}
+
+    // Takes the task's lock, or counts one more user of it when it is held
+    // here. false when another process holds it, or it cannot be made.
+    bool acquire(const QString &taskName);
+    void release(const QString &taskName);
+    bool holds(const QString &taskName) const;
+
+private:
+    struct Held {
+        std::shared_ptr<TaskRunLock> lock;
+        int users = 0;
+    };
+    QString m_directory;
+    QHash<QString, Held> m_locks;
 };

@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -12,6 +13,8 @@
 #include <QtTest>
 
 #include "../tasks/ModalDriver.h"
+#include "ScriptedTelnetHost.h"
+#include "engine/TaskRunLock.h"
 #include "engine/TForm1.h"
 #include "shell/QtTranslation.h"
 #include "shell/TNotifyIcon.h"
@@ -34,6 +37,10 @@ private:
         o.logFile = m_dir.filePath(QStringLiteral("vaultwck%1.log").arg(m_n));
         o.schedulerIntervalMs = 3600 * 1000;
         o.confirmClose = [](const QString &) { return true; };
+        o.lockDirectory = m_dir.filePath(QStringLiteral("locks"));
+        o.pacing.lineDelayMs = 5;
+        o.pacing.charDelayMs = 0;
+        o.pacing.connectWaitMs = 2000;
         return o;
     }
     void storeTasks(const QStringList &names)
@@ -158,6 +165,43 @@ private slots:
         w.minimizeToTray();  // without a modal window the tray works as before
         QVERIFY(w.notifyIcon()->isInTray());
         w.restoreFromTray();
+    }
+
+    void aTaskRunningElsewhereIsNotStartedAgain()
+    {
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        TForm1Options o = options();
+        o.telnetPort = host.port();
+        BackupTask shop = BackupTask::withDefaults(QStringLiteral("Shop"));
+        shop.host = QStringLiteral("127.0.0.1");
+        QVERIFY(TaskStore(o.storeFile).SaveTask(shop.name, shop));
+        TForm1 w(o);
+        w.show();
+        w.taskList().selectRow(0);
+
+        // A command-line run of the task holds its lock.
+        auto other = std::make_unique<TaskRunLock>(QStringLiteral("shop"), o.lockDirectory);
+        QVERIFY(other->tryLock());
+        w.RunBackupmanually1Click();
+        QVERIFY(!w.session().isBusy());
+        QVERIFY(w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))
+                    ->toPlainText().endsWith(QStringLiteral("\tShop: running in another process; not started")));
+        QVERIFY(host.loginName().isEmpty());
+        other.reset();
+
+        // The window's own run holds it while it runs, and gives it back.
+        TaskRunLock probe(QStringLiteral("SHOP"), o.lockDirectory);
+        bool heldDuringRun = false;
+        connect(&host, &ScriptedTelnetHost::commandReceived, this, [&] {
+            heldDuringRun = !probe.tryLock();
+            probe.unlock();
+        });
+        w.RunBackupmanually1Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.session().isBusy(), 10000);
+        QCOMPARE(host.loginName(), shop.hostuser);
+        QVERIFY(heldDuringRun);
+        QVERIFY(probe.tryLock());
     }
 
     void startWithTheDesktopWritesAndRemovesTheAutostartEntry()

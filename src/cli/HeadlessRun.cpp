@@ -49,7 +49,7 @@ void HeadlessRun::setTaskMessage(const QString &, const QString &text)
     m_message = text;
 }
 
-void HeadlessRun::showRetrievalError(const QString &text)
+void HeadlessRun::showRetrievalError(int, const QString &text)
 {
     // The dialog's text belongs in the protocol here: nobody is there to see a box.
     m_log.AddStatus(text);

@@ -61,7 +61,7 @@ private:
     // RetrievalHost
     void setDownloadProgress(int, int) override {}
     void setStatusCaption(const QString &) override {}
-    void showRetrievalError(const QString &text) override;
+    void showRetrievalError(int kind, const QString &text) override;
 
     HeadlessOptions m_options;
     LineSink m_lines;

@@ -89,9 +89,13 @@ private slots:
         QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("local")));
         if (!m_ftp.start())
             QSKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
-        for (const char *db : {"shop", "blog", "crm"})
-            QVERIFY(m_ftp.putFile(QString::fromLatin1(db) + QStringLiteral(".sql"),
-                                  QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:01\n")));
+        for (const char *db : {"shop", "blog", "crm"}) {
+            const QString name = QString::fromLatin1(db) + QStringLiteral(".sql");
+            QVERIFY(m_ftp.putFile(name, QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:21\n")));
+            // Made by this run, as far as the freshness check can tell.
+            QFile f(m_ftp.rootPath() + QLatin1Char('/') + name);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
+        }
     }
     void init()
     {

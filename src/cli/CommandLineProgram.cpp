@@ -169,10 +169,10 @@ void CommandLineProgram::pollLock()
         if (!write(m_out, line + QLatin1Char('\n')))
             m_status = ExitStatus::Failed;
     });
-    connect(m_run.get(), &HeadlessRun::finished, this, [this](bool stored, const QString &message) {
+    connect(m_run.get(), &HeadlessRun::finished, this, [this](const RunOutcome &outcome, const QString &message) {
         if (!message.isEmpty())
             write(m_out, m_pending.constFirst().name + QStringLiteral(": ") + message + QLatin1Char('\n'));
-        runFinished(stored);
+        runFinished(outcome.success);
     });
     m_run->start(m_pending.constFirst());
 }

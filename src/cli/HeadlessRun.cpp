@@ -1,7 +1,10 @@
 #include "cli/HeadlessRun.h"
 
+#include <limits>
+
 #include "engine/Clock.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "run/RunQueue.h"
 #include "telnet/TelnetClient.h"
 
 HeadlessRun::HeadlessRun(const LanguageTexts &texts, HeadlessOptions options, LineSink lines, QObject *parent)
@@ -16,27 +19,28 @@ HeadlessRun::HeadlessRun(const LanguageTexts &texts, HeadlessOptions options, Li
     m_telnet->setRemotePort(m_options.telnetPort);
     m_telnet->FirewallPort = 80;
     m_retriever = std::make_unique<DownloadDispatcher>(m_log, texts, *this, clock, m_options.retrieval);
-    m_session = std::make_unique<DumpSession>(*m_telnet, m_log, texts, *this, *m_retriever, m_options.pacing);
-    connect(m_session.get(), &DumpSession::runFinished, this,
-            [this](const QString &, bool success) { emit finished(success, m_message); });
+    m_queue = std::make_unique<RunQueue>(*m_telnet, m_log, texts, *this, *m_retriever, m_options.pacing);
+    connect(m_queue.get(), &RunQueue::runFinished, this,
+            [this](const RunOutcome &outcome) { emit finished(outcome, m_message); });
 }
 
 HeadlessRun::~HeadlessRun()
 {
-    m_session.reset();
+    m_queue.reset();
 }
 
 int HeadlessRun::runLimitMs(const HeadlessOptions &options)
 {
     const qint64 ms = qint64(options.pacing.connectWaitMs) + options.pacing.loginLimitMs + options.pacing.dumpLimitMs
-                      + qint64(options.retrieval.connectTimeoutMs) + options.retrieval.stallTimeoutS * 1000LL;
+                      + options.pacing.exitCloseMs + qint64(options.retrieval.connectTimeoutMs)
+                      + options.retrieval.acceptTimeoutMs;
     return int(qMin<qint64>(ms, std::numeric_limits<int>::max()));
 }
 
 void HeadlessRun::start(const BackupTask &task)
 {
     m_message.clear();
-    m_session->RequestRun(task);
+    m_queue->RequestRun(task);
 }
 
 void HeadlessRun::appendProtocolLine(const QString &line)

@@ -5,16 +5,18 @@
 #include <functional>
 #include <memory>
 
-#include "engine/DumpSession.h"
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
+#include "run/RunOutcome.h"
+#include "run/TelnetDialogue.h"
 #include "tasks/BackupTask.h"
 
 class Clock;
 class LanguageTexts;
 class Retriever;
+class RunQueue;
 class TTelnetClient;
 
 // What a run from the command line is given; the program uses the defaults,
@@ -26,9 +28,9 @@ struct HeadlessOptions {
     RetrievalOptions retrieval;
 };
 
-// The engine of the tray program without its window: the same session and
-// retrieval, with the protocol lines handed to a callback as they are written
-// and nothing shown.
+// The engine of the tray program without its window: the same run queue,
+// transport and retrieval, with the protocol lines handed to a callback as
+// they are written and nothing shown.
 class HeadlessRun : public QObject, public ProtocolView, public SessionHost, public RetrievalHost {
     Q_OBJECT
 public:
@@ -40,11 +42,13 @@ public:
     // Starts a run of this copy of the task; finished() follows.
     void start(const BackupTask &task);
 
-    // The run's time limit: logging in, the dump, and the fetch together.
+    // How long a run may take at most: reaching the host, logging in, the
+    // dump, ending the session and reaching the file server. (A transfer
+    // that keeps moving has no limit.)
     static int runLimitMs(const HeadlessOptions &options);
 
 signals:
-    void finished(bool stored, const QString &message);
+    void finished(const RunOutcome &outcome, const QString &message);
 
 private:
     // ProtocolView
@@ -68,6 +72,6 @@ private:
     ProtocolLog m_log;
     TTelnetClient *m_telnet = nullptr;
     std::unique_ptr<Retriever> m_retriever;
-    std::unique_ptr<DumpSession> m_session;
+    std::unique_ptr<RunQueue> m_queue;
     QString m_message;
 };

@@ -162,6 +162,15 @@ private slots:
                 [&] { lockedDuringRun = !probe.tryLock(); probe.unlock(); });
         QCOMPARE(run({QStringLiteral("--run"), QStringLiteral("Shop")}, options()).status, 0);
         QVERIFY(lockedDuringRun);
+
+        // The tray program may have a run and a download of the task waiting:
+        // the lock goes with the last of them.
+        TaskRunLocks trayLocks(options().lockDirectory);
+        QVERIFY(trayLocks.acquire(QStringLiteral("Shop")) && trayLocks.acquire(QStringLiteral("shop")));
+        trayLocks.release(QStringLiteral("Shop"));
+        QVERIFY(!probe.tryLock());
+        trayLocks.release(QStringLiteral("shop"));
+        QVERIFY(probe.tryLock());
     }
 
     void runDueRunsExactlyTheDueActiveTasks()

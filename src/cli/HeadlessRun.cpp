@@ -5,6 +5,7 @@
 #include "engine/Clock.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "run/RunQueue.h"
+#include "run/SshExec.h"
 #include "telnet/TelnetClient.h"
 
 HeadlessRun::HeadlessRun(const LanguageTexts &texts, HeadlessOptions options, LineSink lines, QObject *parent)
@@ -19,7 +20,14 @@ HeadlessRun::HeadlessRun(const LanguageTexts &texts, HeadlessOptions options, Li
     m_telnet->setRemotePort(m_options.telnetPort);
     m_telnet->FirewallPort = 80;
     m_retriever = std::make_unique<DownloadDispatcher>(m_log, texts, *this, clock, m_options.retrieval);
-    m_queue = std::make_unique<RunQueue>(*m_telnet, m_log, texts, *this, *m_retriever, m_options.pacing);
+    // Each run gets the transport its task asks for, as in the window.
+    m_queue = std::make_unique<RunQueue>(
+        [this, &texts, &clock](const BackupTask &task) -> std::unique_ptr<Transport> {
+            if (task.usesSsh())
+                return std::make_unique<SshExec>(texts, clock, m_options.ssh);
+            return std::make_unique<TelnetDialogue>(*m_telnet, texts, m_options.pacing);
+        },
+        m_log, texts, *this, *m_retriever);
     connect(m_queue.get(), &RunQueue::runFinished, this,
             [this](const RunOutcome &outcome) { emit finished(outcome, m_message); });
 }

@@ -11,6 +11,7 @@
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunOutcome.h"
 #include "run/TelnetDialogue.h"
+#include "ssh/SshDumpTypes.h"
 #include "tasks/BackupTask.h"
 
 class Clock;
@@ -26,6 +27,7 @@ struct HeadlessOptions {
     SessionPacing pacing;
     quint16 telnetPort = 23;
     RetrievalOptions retrieval;
+    SshClientSettings ssh;         // defaults: the user's ~/.ssh
 };
 
 // The engine of the tray program without its window: the same run queue,

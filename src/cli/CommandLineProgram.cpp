@@ -2,8 +2,8 @@
 
 #include "cli/TaskListing.h"
 #include "engine/Clock.h"
-#include "engine/Scheduler.h"
 #include "engine/TaskRunLock.h"
+#include "schedule/BackupSchedule.h"
 #include "tasks/TaskStore.h"
 
 CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &store, int language,
@@ -13,6 +13,8 @@ CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &st
 {
     m_texts.Language = language;
     m_texts.refill();
+    m_schedule = std::make_unique<BackupSchedule>(
+        m_store, m_options.engine.clock ? *m_options.engine.clock : Clock::system());
     m_lockPoll.setInterval(m_options.lockPollMs);
     connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::pollLock);
 }
@@ -92,6 +94,7 @@ int CommandLineProgram::startRun()
         return ExitStatus::Failed;
     }
     m_waitForBusy = true;
+    m_schedule->reload();
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
     return -1;
 }
@@ -104,16 +107,19 @@ int CommandLineProgram::startRunDue()
             QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
     if (!listing.unreadable.isEmpty())
         m_status = ExitStatus::Failed;
-    QList<ScheduleRow> rows;
+    // The first tick of a program: the current minute is on time, and slots
+    // missed since the last recorded run are made up, as the tray does.
+    m_schedule->reload();
+    QList<ScheduleRowInput> rows;
     for (const BackupTask &t : listing.tasks)
         rows.append({t.name, t.run, t.backuptime});
-    const Clock &clock = m_options.engine.clock ? *m_options.engine.clock : Clock::system();
-    const DueRows due = FindDueRows(rows, clock.now().time());
-    for (int i : due.invalid)
+    const SchedulePlan plan = m_schedule->tick(rows);
+    for (int i : plan.invalid)
         say(QStringLiteral("The task \"%1\" has no valid daily time.").arg(rows[i].name),
             QStringLiteral("Die Aufgabe \"%1\" hat keine gültige tägliche Zeit.").arg(rows[i].name));
-    for (int i : due.due)
-        m_pending.append(listing.tasks.at(i));
+    for (const PlannedStart &start : plan.starts)
+        m_pending.append(listing.tasks.at(start.row));
+    m_recordAttempts = true;
     // Another run of a due task is that task's backup already.
     m_waitForBusy = false;
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
@@ -165,20 +171,28 @@ void CommandLineProgram::pollLock()
         return;
     }
     m_lockPoll.stop();
+    if (m_recordAttempts && !m_schedule->recordAttempt(m_pending.constFirst().name))
+        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(m_pending.constFirst().name),
+            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(m_pending.constFirst().name));
     m_run = std::make_unique<HeadlessRun>(m_texts, m_options.engine, [this](const QString &line) {
         if (!write(m_out, line + QLatin1Char('\n')))
             m_status = ExitStatus::Failed;
     });
     connect(m_run.get(), &HeadlessRun::finished, this, [this](const RunOutcome &outcome, const QString &message) {
+        const QString name = m_pending.constFirst().name;
         if (!message.isEmpty())
-            write(m_out, m_pending.constFirst().name + QStringLiteral(": ") + message + QLatin1Char('\n'));
-        runFinished(outcome.success);
+            write(m_out, name + QStringLiteral(": ") + message + QLatin1Char('\n'));
+        runFinished(name, outcome.success, message);
     });
     m_run->start(m_pending.constFirst());
 }
 
-void CommandLineProgram::runFinished(bool stored)
+void CommandLineProgram::runFinished(const QString &taskName, bool stored, const QString &message)
 {
+    // The record before the lock goes: whoever runs the task next sees it.
+    if (!m_schedule->recordOutcome(taskName, stored, message))
+        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(taskName),
+            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
     m_lock.reset();
     m_pending.removeFirst();
     if (!stored)

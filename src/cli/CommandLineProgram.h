@@ -12,6 +12,7 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 
+class BackupSchedule;
 class TaskRunLock;
 class TaskStore;
 
@@ -54,7 +55,7 @@ private:
     // Runs the next task of m_pending, waiting for its lock first.
     void runNext();
     void pollLock();
-    void runFinished(bool stored);
+    void runFinished(const QString &taskName, bool stored, const QString &message);
     void finish();
     bool write(FILE *stream, const QString &text);
     void say(const QString &english, const QString &german);
@@ -67,6 +68,10 @@ private:
     FILE *m_out;
     FILE *m_err;
 
+    // The tray program's schedule: which tasks are due or missed, and the
+    // run record each run leaves.
+    std::unique_ptr<BackupSchedule> m_schedule;
+    bool m_recordAttempts = false;  // scheduled starts record their attempt; manual ones do not
     QList<BackupTask> m_pending;
     bool m_waitForBusy = true;  // --run waits for a busy task; --run-due passes it by
     std::unique_ptr<TaskRunLock> m_lock;

@@ -20,6 +20,10 @@
 #   Catch Up    due three minutes before the start and last tried the day
 #               before: made up once right after the start (its host has no
 #               telnet server, so the run fails at once)
+# Then a second, short start with one task made up the same way, whose dump
+# the web server sends at a trickle: SIGTERM in mid-transfer must end the
+# program at once, with no temporary file left, the previous backup as it
+# was, and settings and log saved.
 #
 # Usage: e2e_backup.sh VAULTWICK STORE_WRITER
 # Exit 0 passed, 1 failed, 77 skipped (the reason is printed).
@@ -121,6 +125,10 @@ diagnostics() {
     show_file "$T/http.log"
     show_file "$T/http.err"
     show_file "$T/sshd.err"
+    show_file "$T/program2.out"
+    show_file "$T/http-slow.log"
+    show_file "$T/http-slow.err"
+    show_file "$T/bin2/vaultwck.log"
     show_file "$T/db/err.log"
     [ -e "$T/bin/vaultwck.log" ] && { echo "----- $T/bin/vaultwck.log"; cat -A "$T/bin/vaultwck.log"; }
     echo "----- files below $T/local"
@@ -188,7 +196,7 @@ DB_PW="Db pass;1'x"
 H=$T/host                       # the web host user's home
 mkdir -p "$H/bin" "$H/calls" "$H/dumps" "$H/htdocs/dumps" "$T/db" "$T/bin" \
          "$T/home" "$T/config" "$T/data" "$T/cache" "$T/runtime" \
-         "$T/local/blog" "$T/local/shop" "$T/local/archive" || exit 1
+         "$T/local/blog" "$T/local/shop" "$T/local/archive" "$T/local/slow" || exit 1
 chmod 700 "$T/runtime"
 printf '%s\n' "$HOST_USER" >"$H/.login_user"
 printf '%s\n' "$HOST_PW" >"$H/.login_password"
@@ -579,6 +587,69 @@ check "its failure is remembered ($(stored "Catch Up" lastmessage))" \
     '[[ "$(stored "Catch Up" lastmessage)" == "!!! Not Successful on "* ]] && [ -z "$(stored "Catch Up" lastsuccess)" ]'
 check "the day's runs are recorded: attempts in the tasks' minute, the fetched one's success" \
     '[ "$(attempt_epoch "Shop FTP")" -ge $((TICK_EPOCH - 40)) ] && [[ "$(stored "Shop FTP" lastmessage)" == "Successful on "* ]] && [ -n "$(stored "Shop FTP" lastsuccess)" ]'
+
+echo "== SIGTERM in mid-transfer"
+# The same web host, its web server at a trickle on a port of its own; the
+# task's slot passed before this start, so it runs at once.
+"$PY" "$HERE/http_host.py" --port 8080 --root "$H/htdocs" --log "$T/http-slow.log" --trickle >&3 2>"$T/http-slow.err" &
+PIDS+=($!)
+await "READY http trickle" 10 || abort "the trickling HTTP server did not become ready"
+printf -- '-- the previous backup of shop\n-- Dump completed on 2026-01-01  3:00:00\n' >"$T/local/slow/slow.sql"
+cp -p "$T/local/slow/slow.sql" "$T/slow-before.sql"
+SLOW_MTIME=$(stat -c %Y "$T/local/slow/slow.sql")
+slot=$(( $(date +%s) - 180 ))
+SLOW_STORE=$T/config2/Korvane/Vaultwick.conf
+mapfile -t settings < <(
+    printf '%s\n' Options/Display=1 Options/language=0
+    task "Slow HTTP" host=localhost "hostpw=$HOST_PW" mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW" \
+        "hostuser=$HOST_USER" ftpdir= database=shop backupfile=slow.sql \
+        remotedir=htdocs/dumps/ "localdir=$T/local/slow" httpath=http://localhost:8080/dumps/ run=1 \
+        subdirectory=0 method=1 "backuptime=$(date -d "@$slot" +%H:%M)" \
+        "lastattempt=$(date -d "@$(( slot - 86400 + 2 ))" --iso-8601=seconds)"
+)
+"$STORE_WRITER" "$SLOW_STORE" "${settings[@]}" || abort "cannot write the settings file $SLOW_STORE"
+mkdir -p "$T/bin2" && cp "$VAULTWICK" "$T/bin2/vaultwick" || abort "cannot copy $VAULTWICK"
+(
+    cd "$T/bin2" || exit 1
+    env HOME="$T/home" XDG_CONFIG_HOME="$T/config2" XDG_DATA_HOME="$T/data" \
+        XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/runtime" QT_QPA_PLATFORM=offscreen \
+        "$T/bin2/vaultwick" >"$T/program2.out" 2>&1 &
+    pid=$!
+    echo "STARTED2 $pid" >&3
+    wait "$pid"
+    echo "EXITED2 $?" >&3
+) &
+PIDS+=($!)
+await "STARTED2 *" 10 || abort "vaultwick did not start a second time"
+SLOW_PID=${EVENT#STARTED2 }
+PIDS+=("$SLOW_PID")
+SLOW_START=$(date +%s)
+await "FILE $T/local/slow/slow.sql.part-*" 40 "EXITED2 *" || abort "the slow transfer did not begin: $EVENT"
+PART=${EVENT#FILE }
+# Some of the dump in the temporary file: the transfer is under way.
+for _ in $(seq 30); do
+    [ -s "$PART" ] && break
+    sleep 0.1
+done
+check "the transfer is under way ($(stat -c %s "$PART" 2>/dev/null || echo no) bytes in its temporary file)" '[ -s "$PART" ]'
+kill -TERM "$SLOW_PID"
+term_ms=$(date +%s%3N)
+# Two seconds are asked for; up to five leave room for a machine busy with
+# other builds without letting a transfer that runs to its end pass.
+await "EXITED2 *" 20 || abort "vaultwick did not end on SIGTERM in mid-transfer"
+SLOW_RC=${EVENT#EXITED2 }
+SLOW_MS=$(( $(date +%s%3N) - term_ms ))
+check "SIGTERM in mid-transfer: exits 0 within 5 s (rc $SLOW_RC after ${SLOW_MS} ms)" \
+    '[ "$SLOW_RC" = 0 ] && [ "$SLOW_MS" -le 5000 ]'
+mapfile -t files < <(cd "$T/local/slow" && find . -type f | sort)
+check "the temporary file is gone, nothing else stored (${files[*]})" '[ "${files[*]}" = ./slow.sql ]'
+check "the previous backup is byte-identical and was not rewritten" \
+    'cmp "$T/slow-before.sql" "$T/local/slow/slow.sql" && [ "$(stat -c %Y "$T/local/slow/slow.sql")" = "$SLOW_MTIME" ]'
+SLOW_AT=$(STORE=$SLOW_STORE; date -d "$(stored "Slow HTTP" lastattempt)" +%s 2>/dev/null || echo 0)
+check "the settings are saved and intact (task kept, its attempt in this start recorded)" \
+    'grep -qx "totaltasks=1" "$SLOW_STORE" && [ "$(STORE=$SLOW_STORE; stored "Slow HTTP" httpath)" = http://localhost:8080/dumps/ ] && [ "$SLOW_AT" -ge $((SLOW_START - 2)) ]'
+check "the log is saved with the run's lines" \
+    'tr -d "\r" <"$T/bin2/vaultwck.log" | grep -qF "shop > htdocs/dumps/slow.sql"'
 
 echo "== $FAILURES failed"
 if [ "$FAILURES" -gt 0 ]; then

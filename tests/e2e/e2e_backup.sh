@@ -399,24 +399,29 @@ inotifywait -m -r -e create -e moved_to --format 'FILE %w%f' "$T/local" >&3 2>&3
 PIDS+=($!)
 await "Watches established*" 10 || abort "inotifywait did not start watching"
 
-# The program from a copy of its own, so its log lands beside that copy, with
-# a home of its own (one copy per user and home may run).
-cp "$VAULTWICK" "$T/bin/vaultwick" || abort "cannot copy $VAULTWICK"
+# start_program N: the program from a copy of its own in bin$N, so its log
+# lands beside that copy, with the settings below config$N and a home of its
+# own (one copy per user and home may run). Its start and end come as
+# STARTED$N and EXITED$N events; PROGRAM_PID is its process.
+start_program() {
+    mkdir -p "$T/bin$1" && cp "$VAULTWICK" "$T/bin$1/vaultwick" || abort "cannot copy $VAULTWICK"
+    (
+        cd "$T/bin$1" || exit 1
+        env HOME="$T/home" XDG_CONFIG_HOME="$T/config$1" XDG_DATA_HOME="$T/data" \
+            XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/runtime" QT_QPA_PLATFORM=offscreen \
+            "$T/bin$1/vaultwick" >"$T/program$1.out" 2>&1 &
+        pid=$!
+        echo "STARTED$1 $pid" >&3
+        wait "$pid"
+        echo "EXITED$1 $?" >&3
+    ) &
+    PIDS+=($!)
+    await "STARTED$1 *" 10 || abort "vaultwick did not start"
+    PROGRAM_PID=${EVENT#STARTED"$1" }
+    PIDS+=("$PROGRAM_PID")
+}
 say "starting vaultwick; tasks due at $BACKUP_TIME"
-(
-    cd "$T/bin" || exit 1
-    env HOME="$T/home" XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data" \
-        XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/runtime" QT_QPA_PLATFORM=offscreen \
-        "$T/bin/vaultwick" >"$T/program.out" 2>&1 &
-    pid=$!
-    echo "STARTED $pid" >&3
-    wait "$pid"
-    echo "EXITED $?" >&3
-) &
-PIDS+=($!)
-await "STARTED *" 10 || abort "vaultwick did not start"
-PROGRAM_PID=${EVENT#STARTED }
-PIDS+=("$PROGRAM_PID")
+start_program ""
 START_EPOCH=$(date +%s)
 
 # The last task in the queue (SSH, else HTTP): its file in place means all are done.
@@ -608,21 +613,8 @@ mapfile -t settings < <(
         "lastattempt=$(date -d "@$(( slot - 86400 + 2 ))" --iso-8601=seconds)"
 )
 "$STORE_WRITER" "$SLOW_STORE" "${settings[@]}" || abort "cannot write the settings file $SLOW_STORE"
-mkdir -p "$T/bin2" && cp "$VAULTWICK" "$T/bin2/vaultwick" || abort "cannot copy $VAULTWICK"
-(
-    cd "$T/bin2" || exit 1
-    env HOME="$T/home" XDG_CONFIG_HOME="$T/config2" XDG_DATA_HOME="$T/data" \
-        XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/runtime" QT_QPA_PLATFORM=offscreen \
-        "$T/bin2/vaultwick" >"$T/program2.out" 2>&1 &
-    pid=$!
-    echo "STARTED2 $pid" >&3
-    wait "$pid"
-    echo "EXITED2 $?" >&3
-) &
-PIDS+=($!)
-await "STARTED2 *" 10 || abort "vaultwick did not start a second time"
-SLOW_PID=${EVENT#STARTED2 }
-PIDS+=("$SLOW_PID")
+start_program 2
+SLOW_PID=$PROGRAM_PID
 SLOW_START=$(date +%s)
 await "FILE $T/local/slow/slow.sql.part-*" 40 "EXITED2 *" || abort "the slow transfer did not begin: $EVENT"
 PART=${EVENT#FILE }

@@ -94,7 +94,7 @@ int CommandLineProgram::startRun()
         return ExitStatus::Failed;
     }
     m_waitForBusy = true;
-    m_schedule->reload();
+    m_schedule->reload(m_store.ReadTaskList());
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
     return -1;
 }
@@ -109,7 +109,7 @@ int CommandLineProgram::startRunDue()
         m_status = ExitStatus::Failed;
     // The first tick of a program: the current minute is on time, and slots
     // missed since the last recorded run are made up, as the tray does.
-    m_schedule->reload();
+    m_schedule->reload(m_store.ReadTaskList());
     QList<ScheduleRowInput> rows;
     for (const BackupTask &t : listing.tasks)
         rows.append({t.name, t.run, t.backuptime});

@@ -476,9 +476,11 @@ void TForm1::ReportStoreHealth(StoreFile::Health health)
 
 void TForm1::RefreshTaskList()
 {
-    ListView1->RefreshTaskList(m_store, m_texts);
+    // One read of the store serves the list and the schedule's records.
+    const QList<TaskListEntry> entries = m_store.ReadTaskList();
+    ListView1->RefreshTaskList(entries, m_texts);
     if (m_schedule)
-        m_schedule->listRebuilt();
+        m_schedule->listRebuilt(entries);
 }
 
 void TForm1::SaveSettings()

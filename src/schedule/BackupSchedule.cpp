@@ -13,10 +13,11 @@ QDateTime BackupSchedule::now() const
     return m_clock.now();
 }
 
-void BackupSchedule::reload()
+void BackupSchedule::reload(const QList<TaskListEntry> &entries)
 {
     QHash<QString, Record> fresh;
-    for (const StoredRunRecord &stored : m_store.ReadRunRecords()) {
+    for (const TaskListEntry &entry : entries) {
+        const StoredRunRecord &stored = entry.record;
         Record r = record(stored.name);
         // A record the store refused stays as memory knows it.
         if (!r.unsaved) {

@@ -19,6 +19,8 @@ struct ScheduleRowInput {
     QString backuptime;
 };
 
+struct TaskListEntry;
+
 // The schedule between the task list and the runs: keeps each task's run
 // record (read from the store after every list rebuild, written as runs
 // start and end), asks the planner at each tick, and answers what the window
@@ -27,8 +29,9 @@ class BackupSchedule {
 public:
     BackupSchedule(const TaskStore &store, const Clock &clock);
 
-    // After the list was rebuilt: every task's record, afresh.
-    void reload();
+    // After the list was rebuilt: every task's record, afresh, from the
+    // entries the list was built from.
+    void reload(const QList<TaskListEntry> &entries);
 
     // The starts due now; the tick's time becomes the previous tick. The
     // caller records each start with recordAttempt before the next tick.

@@ -27,10 +27,10 @@ void ScheduleDriver::reloadMailSettings()
     m_mailSettings = MailSettings::read(m_store);
 }
 
-void ScheduleDriver::listRebuilt()
+void ScheduleDriver::listRebuilt(const QList<TaskListEntry> &entries)
 {
     const QList<ScheduleRowInput> rows = m_host.scheduleRows();
-    m_schedule.reload();
+    m_schedule.reload(entries);
     const bool en = m_texts.englishChecked();
     for (int i = 0; i < rows.size(); ++i) {
         if (m_host.rowMessage(i).isEmpty())

@@ -25,7 +25,7 @@ public:
 
     // After every rebuild of the task list: records afresh, each row's
     // remembered message where no other warning took the column.
-    void listRebuilt();
+    void listRebuilt(const QList<TaskListEntry> &entries);
     // The timer's tick (and the first look at start-up): starts what is due
     // or missed, in row order.
     void tick();

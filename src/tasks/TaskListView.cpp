@@ -111,9 +111,13 @@ QString TaskListView::unreadableWarning(const LanguageTexts &texts, const QStrin
 
 bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)
 {
+    return RefreshTaskList(store.ReadTaskList(), texts);
+}
+
+bool TaskListView::RefreshTaskList(const QList<TaskListEntry> &entries, const LanguageTexts &texts)
+{
     // One read and one model reset: the list is complete before anything
     // else runs, so no event processing in between is needed.
-    const QList<TaskListEntry> entries = store.ReadTaskList();
     QVector<TaskListModel::Row> rows;
     rows.reserve(entries.size());
     bool allRead = true;

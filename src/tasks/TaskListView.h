@@ -32,6 +32,8 @@ public:
     // not text still gets its row, marked with the unreadable warning and
     // left out of the target check; false then.
     bool RefreshTaskList(const TaskStore &store, const LanguageTexts &texts);
+    // The same from entries the caller has read, so it can hand them on.
+    bool RefreshTaskList(const QList<TaskListEntry> &entries, const LanguageTexts &texts);
     // Writes the overwrite warning into the Message column of every row whose
     // local target file is that of a row before it.
     void MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts);

@@ -336,29 +336,18 @@ QList<TaskListEntry> TaskStore::ReadTaskList() const
             t.backupfile = text(QStringLiteral("backupfile"), QString::fromLatin1(TaskDefaults::backupfile));
             t.backuptime = text(QStringLiteral("backuptime"), QString::fromLatin1(TaskDefaults::backuptime));
             t.localdir = text(QStringLiteral("localdir"), TaskDefaults::localdir());
+            t.lastattempt = text(QStringLiteral("lastattempt"), QString());
+            t.lastsuccess = text(QStringLiteral("lastsuccess"), QString());
+            t.lastmessage = text(QStringLiteral("lastmessage"), QString());
+            t.saved = text(QStringLiteral("saved"), QString());
         }
         e.row = {t.run, t.host, t.backupfile, t.backuptime};
         e.localdir = t.localdir;
         e.compress = t.compress;
+        e.record = {name, t.lastattempt, t.lastsuccess, t.lastmessage, t.saved};
         entries.append(e);
     }
     return entries;
-}
-
-QList<StoredRunRecord> TaskStore::ReadRunRecords() const
-{
-    auto settings = open();
-    const QStringList names = sortedNames(*settings);
-    QList<StoredRunRecord> records;
-    records.reserve(names.size());
-    for (const QString &name : names) {
-        auto text = [&](const char *key) {
-            const QVariant v = settings->value(valuePath(name, QString::fromLatin1(key)));
-            return v.typeId() == QMetaType::QString ? v.toString() : QString();
-        };
-        records.append({name, text("lastattempt"), text("lastsuccess"), text("lastmessage"), text("saved")});
-    }
-    return records;
 }
 
 TaskRowValues TaskStore::ReadRow(const QString &name) const

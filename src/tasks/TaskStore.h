@@ -27,7 +27,16 @@ struct TaskRowValues {
     QString backuptime;
 };
 
-// A task as the task list and the shared-target check see it.
+// A task's run record and save time as stored (empty when absent).
+struct StoredRunRecord {
+    QString name;
+    QString lastattempt;
+    QString lastsuccess;
+    QString lastmessage;
+    QString saved;
+};
+
+// A task as the task list, the shared-target check and the schedule see it.
 struct TaskListEntry {
     QString name;
     TaskRowValues row;
@@ -36,6 +45,8 @@ struct TaskListEntry {
     // The first of these values that is not text, empty when all are; such
     // a value reads as its default, and the task cannot be loaded.
     QString unreadableKey;
+    // The run's own record, so the schedule needs no second read of the store.
+    StoredRunRecord record;
 };
 
 // What a run writes about itself; values left empty stay as stored.
@@ -43,15 +54,6 @@ struct RunRecord {
     std::optional<QString> lastattempt;
     std::optional<QString> lastsuccess;
     std::optional<QString> lastmessage;
-};
-
-// A task's run record and save time as stored (empty when absent).
-struct StoredRunRecord {
-    QString name;
-    QString lastattempt;
-    QString lastsuccess;
-    QString lastmessage;
-    QString saved;
 };
 
 // The tasks in the per-user settings store, one group per task below "tasks",
@@ -78,7 +80,6 @@ public:
     bool SaveRunRecord(const QString &name, const RunRecord &record) const;
     // Every task's record in store order, through one settings object. A
     // value that is not text reads as absent.
-    QList<StoredRunRecord> ReadRunRecords() const;
     // Ascending, case-insensitive.
     QStringList ListTaskNames() const;
 

@@ -13,17 +13,18 @@
 
 namespace {
 
-// Keep-alive probes after a minute of silence, so a dead host is noticed in
+// Keep-alive probes after a short silence, so a dead host is noticed in
 // minutes rather than the system's default of hours.
-void applyKeepAlive(QTcpSocket *socket)
+void applyKeepAlive(QTcpSocket *socket, const TTelnetClient::KeepAliveTiming &timing)
 {
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
 #ifdef Q_OS_LINUX
     const int fd = int(socket->socketDescriptor());
-    const int idle = 60, interval = 10, count = 6;
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &timing.idleS, sizeof timing.idleS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &timing.intervalS, sizeof timing.intervalS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &timing.probes, sizeof timing.probes);
+#else
+    Q_UNUSED(timing)
 #endif
 }
 
@@ -304,7 +305,7 @@ void TTelnetClient::onSocketConnected()
     m_everConnected = true;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (KeepAlive)
-        applyKeepAlive(m_socket);
+        applyKeepAlive(m_socket, keepAliveTiming);
     QString where = m_socket->peerName();
     const QString address = m_socket->peerAddress().toString();
     if (where != address)

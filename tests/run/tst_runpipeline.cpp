@@ -8,6 +8,7 @@
 
 #include "FakeClock.h"
 #include "FakeRetriever.h"
+#include "PrivateNetwork.h"
 #include "RecordingProtocolView.h"
 #include "RecordingRetrievalHost.h"
 #include "RecordingSessionHost.h"
@@ -192,6 +193,39 @@ private slots:
         QVERIFY(rig.count(QStringLiteral("The host did not end the session within 0.3 s after exit - closed")) == 1);
         QCOMPARE(rig.retriever.calls.size(), 1);
         QVERIFY(rig.outcomes.first().success);
+    }
+
+    // No stall: a host that vanishes during the dump (no FIN, no RST, the
+    // path is simply gone) is given up by keep-alive long before the dump
+    // limit, and nothing is fetched.
+    void aHostThatVanishesDuringTheDumpIsGivenUp()
+    {
+        PrivateNetwork network;
+        if (!network.isActive())
+            QSKIP(qPrintable(network.unavailableReason()));
+        LineHost host;
+        bool dumping = false;
+        host.reply = [&](QTcpSocket *s, const QByteArray &line) {
+            if (line == "webuser")
+                s->write("\r\nPassword:");
+            else if (line.startsWith("mysqldump"))
+                dumping = true;  // and never another word
+            else
+                shellReply(s, line);
+        };
+        SessionPacing p = FastPacing();
+        p.dumpLimitMs = 120000;
+        p.keepAliveIdleS = 1;
+        p.keepAliveIntervalS = 1;
+        p.keepAliveProbes = 2;
+        Rig rig(host.port(), p);
+        QVERIFY(rig.queue->RequestRun(task(QStringLiteral("A"))));
+        QVERIFY(SpinUntil([&] { return dumping; }, 5000));
+        QVERIFY(network.setLoopbackUp(false));
+        QVERIFY(SpinUntil([&] { return rig.outcomes.size() == 1; }, 20000));
+        QVERIFY(!rig.outcomes.first().success);
+        QVERIFY(rig.retriever.calls.isEmpty());
+        QCOMPARE(rig.count(QStringLiteral("Dump not completed - no download")), 1);
     }
 
     // No unbounded growth: a flood of telnet commands is read no faster than

@@ -77,18 +77,18 @@ int windowMain(int argc, char *argv[])
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &form, &TForm1::SessionEnding);
     // Saving the session's state is no end of the program: keep settings and
     // log safe and go on.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
-        form.SaveSettings();
-        form.protocol().Save();
-    });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::release);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager &) { form.SessionSaveRequested(); });
+    QObject::connect(&form, &TForm1::closing, &instance, &SingleInstance::stopAnswering);
     // However the program ends (the desktop session's end included), a run
-    // is broken off and settings and log are kept.
+    // is broken off and settings and log are kept; only then may a waiting
+    // copy take over the store.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] {
         form.session().abortAll();
         form.SaveSettings();
         form.protocol().Save();
     });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::release);
     delete splash;
     form.show();
     return app.exec();

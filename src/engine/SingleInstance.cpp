@@ -83,12 +83,17 @@ bool SingleInstance::claim()
     return true;
 }
 
-void SingleInstance::release()
+void SingleInstance::stopAnswering()
 {
     // A copy started from now on takes over instead of being swallowed.
     m_closing = true;
     if (m_server)
         m_server->close();
+}
+
+void SingleInstance::release()
+{
+    stopAnswering();
     if (m_lock)
         m_lock->unlock();
 }

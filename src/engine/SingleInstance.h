@@ -21,7 +21,10 @@ public:
     // true: this is the only copy and now answers later ones. false: another
     // copy runs and has been asked to come to the front.
     bool claim();
-    // The program is ending: later copies no longer come to this one.
+    // The program is about to end: later copies are no longer sent to this
+    // one but wait for the lock.
+    void stopAnswering();
+    // The program ends: the lock goes to whichever copy waits for it.
     void release();
 
     static QString defaultServerName();

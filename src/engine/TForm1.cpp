@@ -496,9 +496,16 @@ void TForm1::SessionEnding()
     close();
 }
 
+void TForm1::SessionSaveRequested()
+{
+    SaveSettings();
+    m_log.Save();
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
     if (m_ending) {
+        emit closing();
         SaveSettings();
         m_log.Save();
         m_session->abortAll();
@@ -518,6 +525,7 @@ void TForm1::closeEvent(QCloseEvent *event)
               == QMessageBox::Yes;
     }
     if (yes) {
+        emit closing();
         // A transfer under way is broken off: its temporary file goes, the
         // earlier backup stays.
         m_session->abortAll();

@@ -141,6 +141,9 @@ public:
     // The desktop session or the system ends the program: save settings and
     // log, then quit without asking.
     void SessionEnding();
+    // The session manager asks for the state to be saved; the program goes on
+    // running (a later real end of the session comes as SessionEnding).
+    void SessionSaveRequested();
 
     void ApplyLanguage();
     void TranslateMainWindow(int language);
@@ -154,6 +157,9 @@ public:
 signals:
     void trayHintChanged(const QString &hint);
     void languageApplied(int language);
+    // The end of the program is decided: from here on a copy started by the
+    // user must not be sent to this one.
+    void closing();
 
 protected:
     void showEvent(QShowEvent *event) override;

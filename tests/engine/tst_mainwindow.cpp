@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -558,8 +559,52 @@ private slots:
             c->waitForFinished(3000);
     }
 
+    // A copy started while the first one is ending (SIGTERM) is not sent to
+    // it and swallowed: it waits for the lock and then answers later copies.
+    void aCopyStartedWhileTheFirstEndsTakesOver()
+    {
+        QTemporaryDir runtime;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("TMPDIR"), runtime.path());
+        env.insert(QStringLiteral("HOME"), runtime.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime.filePath(QStringLiteral("config")));
+        QProcess first, second;
+        for (QProcess *p : {&first, &second}) {
+            p->setProcessEnvironment(env);
+            p->setProgram(QStringLiteral(VW_BINARY));
+        }
+        // The copy that owns the lock listens on the socket beside it.
+        auto socketPath = [&] {
+            const QStringList names = QDir(runtime.path()).entryList({QStringLiteral("vaultwick-*")}, QDir::System);
+            for (const QString &n : names)
+                if (!n.endsWith(QStringLiteral(".lock")))
+                    return runtime.filePath(n);
+            return QString();
+        };
+        auto answers = [&] {
+            QLocalSocket probe;
+            probe.connectToServer(socketPath());
+            if (!probe.waitForConnected(500))
+                return false;
+            probe.write("activate\n");
+            return probe.waitForReadyRead(1000) && probe.readAll().startsWith("ok");
+        };
+        first.start();
+        QVERIFY(SpinUntil([&] { return !socketPath().isEmpty(); }, 8000));
+        first.terminate();
+        second.start();
+        QVERIFY(first.waitForFinished(5000));
+        QVERIFY(SpinUntil([&] { return second.state() == QProcess::NotRunning || answers(); }, 20000));
+        QCOMPARE(second.state(), QProcess::Running);
+        second.kill();
+        second.waitForFinished(3000);
+    }
+
     // Closing during a transfer breaks it off at once: the earlier backup
-    // stays, no temporary file is left, settings and log are written.
+    // stays, no temporary file is left, settings and log are written. Saving
+    // for the session manager is no close.
     void closingDuringATransferAbortsItAndKeepsThePreviousBackup()
     {
         QTcpServer web;
@@ -584,10 +629,19 @@ private slots:
         w->DownloadFileperFTPmanually1Click();
         SpinUntil([] { return false; }, 300);
         QVERIFY(w->session().isBusy());
+        // The session manager's save request saves and ends nothing.
+        QSignalSpy closing(w, &TForm1::closing);
+        QFile::remove(options().logFile);
+        w->SessionSaveRequested();
+        SpinUntil([] { return false; }, 100);
+        QVERIFY(QFile::exists(options().logFile));
+        QVERIFY(w->session().isBusy() && w->isVisible());
+        QCOMPARE(closing.size(), 0);
         m_answer = true;
         QElapsedTimer since;
         since.start();
         w->close();
+        QCOMPARE(closing.size(), 1);
         delete w;  // what the end of the program does after the question
         QVERIFY2(since.elapsed() < 2000, qPrintable(QString::number(since.elapsed())));
         QCOMPARE(QDir(local.path()).entryList(QDir::Files), QStringList{QStringLiteral("backup.sql")});

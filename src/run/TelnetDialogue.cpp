@@ -151,7 +151,7 @@ void TelnetDialogue::start(const BackupTask &task)
 
     // A silent host during a long dump is found by the operating system.
     m_client.KeepAlive = true;
-    m_client.keepAliveTiming = {m_pacing.keepAliveIdleS, m_pacing.keepAliveIntervalS, m_pacing.keepAliveProbes};
+    m_client.keepAliveTiming = m_pacing.keepAlive;
     m_client.setConnected(false);
     m_client.setRemoteHost(task.host);
     m_client.setConnected(true);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "net/TcpKeepAlive.h"
 #include "run/Transport.h"
 #include "tasks/BackupTask.h"
 
@@ -20,11 +21,7 @@ struct SessionPacing {
     int loginLimitMs = 120000;      // connected until the dump command is sent
     int dumpLimitMs = 12 * 3600 * 1000;  // dump command sent until the host closes
     int exitCloseMs = 60000;        // "exit" sent until the host closes
-    // TCP keep-alive: a host gone silent during the dump is given up after
-    // idle + interval * probes seconds.
-    int keepAliveIdleS = 60;
-    int keepAliveIntervalS = 10;
-    int keepAliveProbes = 6;
+    TcpKeepAlive keepAlive;         // a host gone silent during the dump
 };
 
 // The telnet transport: logs into the web host, has its shell run mysqldump

@@ -64,16 +64,9 @@ constexpr int ShutdownBoth = SHUT_RDWR;
 
 void setKeepAlive(socket_t s, const SshLimits &limits)
 {
-    int on = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char *>(&on), sizeof on);
+    const int on = 1;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on), sizeof on);
-#if defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL) && defined(TCP_KEEPCNT)
-    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPIDLE, reinterpret_cast<const char *>(&limits.keepAliveIdleS), sizeof(int));
-    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPINTVL, reinterpret_cast<const char *>(&limits.keepAliveIntervalS), sizeof(int));
-    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPCNT, reinterpret_cast<const char *>(&limits.keepAliveProbes), sizeof(int));
-#else
-    Q_UNUSED(limits);
-#endif
+    applyTcpKeepAlive(qintptr(s), limits.keepAlive);
 }
 
 // Never let libssh ask for a passphrase on a terminal: there is none.

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "net/TcpKeepAlive.h"
+
 // Limits of one SSH run. The program uses the defaults; tests shorten them.
 struct SshLimits {
     int connectTimeoutMs = 30000;
@@ -13,11 +15,8 @@ struct SshLimits {
     int replyTimeoutS = 120;
     // The whole remote command, as a last resort against a dump that never ends.
     qint64 dumpLimitMs = 12LL * 3600 * 1000;
-    // TCP keep-alive: a dead connection during a quiet dump is noticed after
-    // about idle + interval * probes seconds.
-    int keepAliveIdleS = 60;
-    int keepAliveIntervalS = 10;
-    int keepAliveProbes = 6;
+    // A dead connection during a quiet dump.
+    TcpKeepAlive keepAlive;
 };
 
 // Where the client keeps its trust and its keys, and its limits. The program

@@ -5,28 +5,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 
-#ifdef Q_OS_LINUX
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
-
 namespace {
-
-// Keep-alive probes after a short silence, so a dead host is noticed in
-// minutes rather than the system's default of hours.
-void applyKeepAlive(QTcpSocket *socket, const TTelnetClient::KeepAliveTiming &timing)
-{
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#ifdef Q_OS_LINUX
-    const int fd = int(socket->socketDescriptor());
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &timing.idleS, sizeof timing.idleS);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &timing.intervalS, sizeof timing.intervalS);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &timing.probes, sizeof timing.probes);
-#else
-    Q_UNUSED(timing)
-#endif
-}
 
 // Winsock numbers, so the codes in the protocol read as users of the program
 // know them ("11001: Host not found").
@@ -305,7 +284,7 @@ void TTelnetClient::onSocketConnected()
     m_everConnected = true;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (KeepAlive)
-        applyKeepAlive(m_socket, keepAliveTiming);
+        applyTcpKeepAlive(m_socket->socketDescriptor(), keepAliveTiming);
     QString where = m_socket->peerName();
     const QString address = m_socket->peerAddress().toString();
     if (where != address)

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "net/TcpKeepAlive.h"
 #include "telnet/TelnetParser.h"
 
 class QTcpSocket;
@@ -88,14 +89,7 @@ public:
     quint16 LocalPort = 0;
     // TCP keep-alive on the connection, so a host that goes silent is noticed.
     bool KeepAlive = false;
-    // Probes after idleS seconds of silence, every intervalS, given up after
-    // `probes` unanswered ones.
-    struct KeepAliveTiming {
-        int idleS = 60;
-        int intervalS = 10;
-        int probes = 6;
-    };
-    KeepAliveTiming keepAliveTiming;
+    TcpKeepAlive keepAliveTiming;  // used when KeepAlive is on
     bool Linger = true;
     bool Transparent = false;
     int Timeout = 0;

@@ -215,9 +215,7 @@ private slots:
         };
         SessionPacing p = FastPacing();
         p.dumpLimitMs = 120000;
-        p.keepAliveIdleS = 1;
-        p.keepAliveIntervalS = 1;
-        p.keepAliveProbes = 2;
+        p.keepAlive = {1, 1, 2};
         Rig rig(host.port(), p);
         QVERIFY(rig.queue->RequestRun(task(QStringLiteral("A"))));
         QVERIFY(SpinUntil([&] { return dumping; }, 5000));

@@ -305,36 +305,30 @@ void TForm1::SessionSaveRequested()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (m_ending) {
-        emit closing();
-        SaveSettings();
-        m_log.Save();
-        m_session->abortAll();
-        event->accept();
-        qApp->quit();
-        return;
-    }
     SaveSettings();
     m_log.Save();
-    QString question = m_texts.CloseQuestion;
-    question.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    bool yes;
-    if (m_options.confirmClose) {
-        yes = m_options.confirmClose(question);
-    } else {
-        yes = QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No)
-              == QMessageBox::Yes;
+    // The end of the session or the system is not asked about.
+    if (!m_ending) {
+        QString question = m_texts.CloseQuestion;
+        question.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        bool yes;
+        if (m_options.confirmClose) {
+            yes = m_options.confirmClose(question);
+        } else {
+            yes = QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No)
+                  == QMessageBox::Yes;
+        }
+        if (!yes) {
+            event->ignore();
+            return;
+        }
     }
-    if (yes) {
-        emit closing();
-        // A transfer under way is broken off: its temporary file goes, the
-        // earlier backup stays.
-        m_session->abortAll();
-        event->accept();
-        qApp->quit();
-    } else {
-        event->ignore();
-    }
+    emit closing();
+    // A transfer under way is broken off: its temporary file goes, the
+    // earlier backup stays.
+    m_session->abortAll();
+    event->accept();
+    qApp->quit();
 }
 
 void TForm1::Close1Click()

@@ -3,18 +3,9 @@
 #include <QTcpServer>
 #include <QtTest>
 
-#include "SpinWait.h"
-#include "TestPacing.h"
-
-#include "FakeClock.h"
-#include "FakeRetriever.h"
-#include "RecordingProtocolView.h"
-#include "RecordingSessionHost.h"
+#include "QueueRig.h"
 #include "ScriptedTelnetHost.h"
-#include "run/RunQueue.h"
-#include "engine/ProtocolLog.h"
-#include "shell/LanguageTexts.h"
-#include "telnet/TelnetClient.h"
+#include "SpinWait.h"
 
 namespace {
 
@@ -35,36 +26,27 @@ BackupTask sampleTask(const QString &name = QStringLiteral("Shop"))
 const QString kDump = QStringLiteral("mysqldump -h db1 --user=dbu --password=dbsecret shop > /srv/dumps/backup.sql");
 }
 
-// One session engine wired to a scripted host, with fast pacing.
-struct Rig {
-    LanguageTexts texts;
-    FakeClock clock;
-    RecordingProtocolView view;
-    ProtocolLog log{texts, clock};
-    RecordingSessionHost window;
-    FakeRetriever retriever;
-    TTelnetClient client;
+// The scripted host listens before the queue is told its port.
+struct HostFirst {
     ScriptedTelnetHost host;
-    std::unique_ptr<RunQueue> session;
+};
+
+// One run queue wired to a scripted host, with fast pacing.
+struct Rig : HostFirst, QueueRig {
     QList<QByteArray> sends;
 
-    explicit Rig(SessionPacing pacing = FastPacing())
+    explicit Rig(SessionPacing pacing = FastPacing()) : QueueRig(host.port(), pacing)
     {
-        texts.refill();
-        log.setView(&view);
-        client.setRemotePort(host.port());
         QObject::connect(&client, &TTelnetClient::sent, [this](const QByteArray &d) { sends.append(d); });
-        session = std::make_unique<RunQueue>(client, log, texts, window, retriever, pacing);
     }
 
     bool waitIdle(int ms = 8000)
     {
         QElapsedTimer t;
         t.start();
-        SpinUntil([&] { return !session->isBusy(); }, ms);
-        return !session->isBusy();
+        SpinUntil([&] { return !queue->isBusy(); }, ms);
+        return !queue->isBusy();
     }
-    QStringList messages() const { return view.messages(); }
 };
 
 class TestDumpSession : public QObject {
@@ -74,7 +56,7 @@ private slots:
     {
         Rig rig;
         rig.host.setCredentials(QStringLiteral("webuser"), QStringLiteral("hostpw"));
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
 
         // Exactly these bytes, each line closed by a single line feed.
@@ -110,7 +92,7 @@ private slots:
     void optionsAreRefusedAndTheTerminalTypeIsVt100()
     {
         Rig rig;
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QVERIFY(rig.host.receivedNegotiation(ScriptedTelnetHost::WONT, ScriptedTelnetHost::TerminalType));
         QVERIFY(rig.host.receivedNegotiation(ScriptedTelnetHost::WONT, ScriptedTelnetHost::WindowSize));
@@ -128,7 +110,7 @@ private slots:
         BackupTask t = sampleTask();
         t.hostuser = QStringLiteral("twelve_chars");   // 12: one piece
         t.hostpw = QStringLiteral("thirteen_char");    // 13: one by one
-        QVERIFY(rig.session->RequestRun(t));
+        QVERIFY(rig.queue->RequestRun(t));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.sends.at(0), QByteArray("twelve_chars\n"));
         QList<QByteArray> expected;
@@ -168,7 +150,7 @@ private slots:
         Rig rig;
         rig.host.setCredentials(QStringLiteral("someone"), QStringLiteral("else"));
         rig.host.setRefusal(ScriptedTelnetHost::Refusal::Close);
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QVERIFY(rig.retriever.calls.isEmpty());
         QCOMPARE(rig.messages().last(), QStringLiteral("Dump not completed - no download"));
@@ -182,7 +164,7 @@ private slots:
         rig.texts.Language = 1;
         rig.texts.refill();
         rig.host.setCloseAfterPassword(true);
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QVERIFY(rig.messages().contains(QStringLiteral("Sende Passwort")));
         QCOMPARE(rig.messages().last(), QStringLiteral("Dump nicht abgeschlossen - kein Download"));
@@ -197,14 +179,14 @@ private slots:
         rig.host.setCredentials(QStringLiteral("webuser"), QStringLiteral("hostpw"));
         rig.retriever.result = false;
         rig.retriever.reason = QStringLiteral("Dump file on the host is older than this run - not saved");
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.messages().mid(rig.messages().size() - 2),
                  (QStringList{QStringLiteral("FTP-Download failed"), rig.retriever.reason}));
         QCOMPARE(rig.retriever.runStarts, QList<QDateTime>{rig.clock.now()});
         QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
 
-        QVERIFY(rig.session->RequestDownload(sampleTask()));
+        QVERIFY(rig.queue->RequestDownload(sampleTask()));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.messages().mid(rig.messages().size() - 2),
                  (QStringList{QStringLiteral("Download failed"), rig.retriever.reason}));
@@ -219,7 +201,7 @@ private slots:
         rig.host.setShellPrompt("webuser@localhost:~$ ");
         QElapsedTimer t;
         t.start();
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         // Coarse timers may fire a few per cent early.
         QVERIFY2(t.elapsed() >= 360, qPrintable(rig.messages().join(QStringLiteral(" | "))));
@@ -235,7 +217,7 @@ private slots:
         p.dumpLimitMs = 300;
         Rig rig(p);
         rig.host.setCommandDelay(3000);
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QVERIFY2(rig.messages().contains(QStringLiteral("Session cancelled: dump not finished within 0.3 s")), qPrintable(rig.messages().join(QStringLiteral(" | "))));
         QVERIFY(rig.retriever.calls.isEmpty());
@@ -247,17 +229,17 @@ private slots:
         Rig rig;
         rig.host.setCommandDelay(300);
         QStringList order;
-        QObject::connect(rig.session.get(), &RunQueue::runStarted, [&](const QString &n) { order << "start " + n; });
-        QObject::connect(rig.session.get(), &RunQueue::runFinished, [&](const RunOutcome &o) {
+        QObject::connect(rig.queue.get(), &RunQueue::runStarted, [&](const QString &n) { order << "start " + n; });
+        QObject::connect(rig.queue.get(), &RunQueue::runFinished, [&](const RunOutcome &o) {
             order << QStringLiteral("end %1 %2").arg(o.taskName).arg(o.success);
         });
-        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("A"))));
+        QVERIFY(rig.queue->RequestRun(sampleTask(QStringLiteral("A"))));
         QVERIFY(rig.host.waitFor([&] { return rig.host.commands().size() == 1; }));
         // A second tick in the same minute, another task at the same time.
-        QVERIFY(!rig.session->RequestRun(sampleTask(QStringLiteral("a"))));
-        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
-        QVERIFY(!rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
-        QCOMPARE(rig.session->queuedTaskNames(), QStringList{QStringLiteral("B")});
+        QVERIFY(!rig.queue->RequestRun(sampleTask(QStringLiteral("a"))));
+        QVERIFY(rig.queue->RequestRun(sampleTask(QStringLiteral("B"))));
+        QVERIFY(!rig.queue->RequestRun(sampleTask(QStringLiteral("B"))));
+        QCOMPARE(rig.queue->queuedTaskNames(), QStringList{QStringLiteral("B")});
         QVERIFY(rig.host.waitFor([&] { return order.size() == 4; }, 10000));
         QCOMPARE(order, (QStringList{"start A", "end A 1", "start B", "end B 1"}));
         QCOMPARE(rig.host.connectionCount(), 2);
@@ -269,11 +251,11 @@ private slots:
     {
         Rig rig;
         rig.host.setCommandDelay(5000);
-        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("A"))));
+        QVERIFY(rig.queue->RequestRun(sampleTask(QStringLiteral("A"))));
         QVERIFY(rig.host.waitFor([&] { return rig.host.commands().size() == 1; }));
-        QVERIFY(rig.session->RequestRun(sampleTask(QStringLiteral("B"))));
+        QVERIFY(rig.queue->RequestRun(sampleTask(QStringLiteral("B"))));
         rig.host.setCommandDelay(0);
-        rig.session->CancelTelnetsession();
+        rig.queue->CancelTelnetsession();
         QVERIFY(rig.host.waitFor([&] { return rig.retriever.calls.size() == 1; }, 8000));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.retriever.calls.first().name, QStringLiteral("B"));
@@ -294,7 +276,7 @@ private slots:
         t.host = QStringLiteral("127.0.0.1");
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(rig.session->RequestRun(t));
+        QVERIFY(rig.queue->RequestRun(t));
         QVERIFY(rig.waitIdle());
         QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
         const QStringList m = rig.messages();
@@ -309,8 +291,8 @@ private slots:
         Rig rig;
         BackupTask t = sampleTask();
         t.host.clear();
-        QVERIFY(rig.session->RequestRun(t));
-        QVERIFY(!rig.session->isBusy());
+        QVERIFY(rig.queue->RequestRun(t));
+        QVERIFY(!rig.queue->isBusy());
         QCOMPARE(rig.messages(), QStringList{QStringLiteral("Unknown host - no connection")});
         QCOMPARE(rig.host.connectionCount(), 0);
         QCOMPARE(rig.window.progress, (QList<int>{10, 25, 0}));
@@ -320,13 +302,13 @@ private slots:
     {
         Rig rig;
         rig.window.minimized = true;
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.window.restores, 1);
         QCOMPARE(rig.window.minimizes, 1);
 
         Rig visible;
-        QVERIFY(visible.session->RequestRun(sampleTask()));
+        QVERIFY(visible.queue->RequestRun(sampleTask()));
         QVERIFY(visible.waitIdle());
         QCOMPARE(visible.window.minimizes, 0);
     }
@@ -340,7 +322,7 @@ private slots:
         Rig rig(p);
         // A two-megabyte line ahead of the login prompt.
         rig.host.setBanner(QByteArray(2 * 1024 * 1024, 'x') + "\r\n");
-        QVERIFY(rig.session->RequestRun(sampleTask()));
+        QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle(15000));
         QVERIFY2(rig.retriever.calls.size() == 1, qPrintable(rig.messages().join(QStringLiteral(" | "))));
     }

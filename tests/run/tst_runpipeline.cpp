@@ -6,20 +6,12 @@
 #include <QtTest>
 #include <functional>
 
-#include "FakeClock.h"
-#include "FakeRetriever.h"
 #include "PrivateNetwork.h"
-#include "RecordingProtocolView.h"
+#include "QueueRig.h"
 #include "RecordingRetrievalHost.h"
-#include "RecordingSessionHost.h"
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
-#include "TestPacing.h"
-#include "engine/ProtocolLog.h"
 #include "retrieval/DownloadDispatcher.h"
-#include "run/RunQueue.h"
-#include "shell/LanguageTexts.h"
-#include "telnet/TelnetClient.h"
 
 namespace {
 
@@ -83,25 +75,8 @@ void shellReply(QTcpSocket *s, const QByteArray &line, bool honourExit = true)
 
 } // namespace
 
-struct Rig {
-    LanguageTexts texts;
-    FakeClock clock;
-    RecordingProtocolView view;
-    ProtocolLog log{texts, clock};
-    RecordingSessionHost window;
-    FakeRetriever retriever;
-    TTelnetClient client;
-    std::unique_ptr<RunQueue> queue;
-    QList<RunOutcome> outcomes;
-
-    Rig(quint16 port, SessionPacing pacing = FastPacing())
-    {
-        texts.refill();
-        log.setView(&view);
-        client.setRemotePort(port);
-        queue = std::make_unique<RunQueue>(client, log, texts, window, retriever, pacing);
-        QObject::connect(queue.get(), &RunQueue::runFinished, [this](const RunOutcome &o) { outcomes.append(o); });
-    }
+struct Rig : QueueRig {
+    using QueueRig::QueueRig;
     int count(const QString &line) const { return view.messages().count(line); }
 };
 

@@ -202,7 +202,6 @@ private slots:
             r.agentSocket = m_server.startAgent();
             QVERIFY(!r.agentSocket.isEmpty());
         } else if (method == QLatin1String("default")) {
-            QTemporaryDir dir;
             r.sshDirectory = m_local.filePath(QStringLiteral("defaultkeys"));
             QVERIFY(QDir().mkpath(r.sshDirectory));
             QFile::remove(r.sshDirectory + QStringLiteral("/id_ed25519"));

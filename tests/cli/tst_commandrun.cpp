@@ -90,7 +90,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("local")));
         if (!m_ftp.start())
-            QSKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
         for (const char *db : {"shop", "blog", "crm"}) {
             const QString name = QString::fromLatin1(db) + QStringLiteral(".sql");
             QVERIFY(m_ftp.putFile(name, QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:21\n")));
@@ -207,3 +207,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestCommandRun)
 #include "tst_commandrun.moc"
+#include "RequirePeer.h"

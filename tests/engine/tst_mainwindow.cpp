@@ -381,7 +381,7 @@ private slots:
     {
         HttpServerFixture http;
         if (!http.start())
-            QSKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
         QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), QByteArray("-- dump\n") + kDumpTail));
         QTemporaryDir local;
         TForm1 w(options());
@@ -676,3 +676,4 @@ private slots:
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
+#include "RequirePeer.h"

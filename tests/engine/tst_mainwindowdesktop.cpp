@@ -81,7 +81,7 @@ private slots:
     void rowCommandsNeedASelectionAndDeleteAsksInTheLanguage()
     {
         if (!QFile::exists(QtTranslation::directory() + QStringLiteral("/qtbase_de.qm")))
-            QSKIP("Qt's German translations are not installed (qt6-translations-l10n)");
+            VW_SKIP("Qt's German translations are not installed (qt6-translations-l10n)");
         storeTasks({QStringLiteral("Blog"), QStringLiteral("Shop")});
         TForm1 w(options());
         w.show();
@@ -253,3 +253,4 @@ private slots:
 
 QTEST_MAIN(TestMainWindowDesktop)
 #include "tst_mainwindowdesktop.moc"
+#include "RequirePeer.h"

@@ -155,7 +155,7 @@ private slots:
     {
         SmtpServerFixture smtp;
         if (!smtp.start())
-            QSKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
         TForm1 w(options());
         show(w);
         w.menuAction(QStringLiteral("Deutsch1"))->trigger();
@@ -180,3 +180,4 @@ private slots:
 
 QTEST_MAIN(TestScheduleWindow)
 #include "tst_schedulewindow.moc"
+#include "RequirePeer.h"

@@ -74,7 +74,7 @@ private slots:
     {
         const QString why = BusyboxTelnetHost::unavailableReason();
         if (!why.isEmpty())
-            QSKIP(qPrintable(why));
+            VW_SKIP(qPrintable(why));
     }
 
     void aRealShellRunsTheDumpWithLiteralArguments()
@@ -105,7 +105,7 @@ private slots:
         BusyboxTelnetHost host;
         host.setRealLogin(true);
         if (!host.start())
-            QSKIP(qPrintable(QStringLiteral("no private login host here: ") + host.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no private login host here: ") + host.errorString()));
         const Run run = runAgainst(host, taskFor(host));
         QVERIFY2(run.messages.contains(QStringLiteral("Send password")), qPrintable(run.messages.join(" | ")));
         QVERIFY2(run.messages.contains(QStringLiteral("Finishing Telnet-session")), qPrintable(run.messages.join(" | ")));
@@ -129,3 +129,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSessionBusybox)
 #include "tst_sessionbusybox.moc"
+#include "RequirePeer.h"

@@ -86,7 +86,7 @@ private slots:
     {
         FtpServerFixture ftp;
         if (!ftp.start())
-            QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
         const QByteArray dump = QByteArray("CREATE TABLE t (x int);\n") + "-- Dump completed on 2027-03-05  3:00:01\n";
         QVERIFY(ftp.putFile(QStringLiteral("backups/backup.sql"), dump));
         QVERIFY(madeNow(ftp.rootPath() + QStringLiteral("/backups/backup.sql")));
@@ -112,7 +112,7 @@ private slots:
     {
         FtpServerFixture ftp;
         if (!ftp.start())
-            QSKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
         QVERIFY(ftp.putFile(QStringLiteral("backup.sql"), "CREATE TABLE t (x int);\nINSERT INTO t VALUES (1"));
         QVERIFY(madeNow(ftp.rootPath() + QStringLiteral("/backup.sql")));
         ScriptedTelnetHost host;
@@ -142,7 +142,7 @@ private slots:
     {
         HttpServerFixture http;
         if (!http.start())
-            QSKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
         QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), "x\n-- Dump completed on 2027-03-05\n"));
         QVERIFY(madeNow(http.rootPath() + QStringLiteral("/dumps/backup.sql")));
         ScriptedTelnetHost host;
@@ -170,3 +170,4 @@ private slots:
 
 QTEST_MAIN(TestSessionRetrieval)
 #include "tst_sessionretrieval.moc"
+#include "RequirePeer.h"

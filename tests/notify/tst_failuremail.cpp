@@ -51,7 +51,7 @@ private slots:
     {
         SmtpServerFixture server({QStringLiteral("backup"), QStringLiteral("m4il-Secret"), false});
         if (!server.start())
-            QSKIP(qPrintable(QStringLiteral("no SMTP server here: ") + server.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + server.errorString()));
         MailSender sender;
         const QList<QVariant> result = sendAndWait(sender, settingsFor(server.port()), FailureMail::failedRun(true, report()));
         QVERIFY2(!result.isEmpty() && result[1].toBool(), qPrintable(result.value(2).toString()));
@@ -74,7 +74,7 @@ private slots:
     {
         SmtpServerFixture server({QStringLiteral("backup"), QStringLiteral("m4il-Secret"), true});
         if (!server.start())
-            QSKIP(qPrintable(QStringLiteral("no SMTP server with TLS here: ") + server.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server with TLS here: ") + server.errorString()));
         MailSettings settings = settingsFor(server.port());
         MailSender sender;
         // Without STARTTLS this server refuses; with it (trusting the test's
@@ -129,3 +129,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestFailureMail)
 #include "tst_failuremail.moc"
+#include "RequirePeer.h"

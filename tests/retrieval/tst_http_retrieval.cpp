@@ -218,7 +218,7 @@ void HttpRetrievalTest::dailySubdirectory()
 void HttpRetrievalTest::certificatesAreVerified()
 {
     if (!HttpServerFixture::tlsAvailable())
-        QSKIP("openssl is needed to make the test certificate");
+        VW_SKIP("openssl is needed to make the test certificate");
     HttpServerFixture tls(true);
     const QByteArray dump = MakeDump(4000, true, 14);
     QVERIFY(tls.putFile("dumps/backup.sql", dump));
@@ -248,3 +248,4 @@ void HttpRetrievalTest::certificatesAreVerified()
 
 QTEST_GUILESS_MAIN(HttpRetrievalTest)
 #include "tst_http_retrieval.moc"
+#include "RequirePeer.h"

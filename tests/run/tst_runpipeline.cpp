@@ -177,7 +177,7 @@ private slots:
     {
         PrivateNetwork network;
         if (!network.isActive())
-            QSKIP(qPrintable(network.unavailableReason()));
+            VW_SKIP(qPrintable(network.unavailableReason()));
         LineHost host;
         bool dumping = false;
         host.reply = [&](QTcpSocket *s, const QByteArray &line) {
@@ -284,3 +284,4 @@ private slots:
 
 QTEST_MAIN(TestRunPipeline)
 #include "tst_runpipeline.moc"
+#include "RequirePeer.h"

@@ -94,7 +94,7 @@ private slots:
         // Across the end of summer time yesterday's slot lies 24.5 hours back.
         const QTimeZone berlin("Europe/Berlin");
         if (!berlin.isValid())
-            QSKIP("no time zone data for Europe/Berlin");
+            VW_SKIP("no time zone data for Europe/Berlin");
         const QDateTime now(QDate(2026, 10, 25), QTime(11, 30), berlin);
         const QList<PlannerRow> rows{row("Shop", "12:00", QDateTime(QDate(2026, 10, 22), QTime(12, 0), berlin))};
         QVERIFY(SchedulePlanner::plan(rows, now, {}).starts.isEmpty());
@@ -201,3 +201,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSchedulePlanner)
 #include "tst_scheduleplanner.moc"
+#include "RequirePeer.h"

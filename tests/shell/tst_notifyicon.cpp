@@ -29,11 +29,6 @@ struct Fixture {
     }
 };
 
-// The notification area's presence decides where the window goes; tests that
-// need the desktop's own one skip where there is none.
-#define REQUIRE_REAL_TRAY()                                                                       \
-    if (!QSystemTrayIcon::isSystemTrayAvailable())                                                \
-    QSKIP("this desktop has no notification area (offscreen or a desktop without a tray)")
 }
 
 class TestNotifyIcon : public QObject {
@@ -215,23 +210,6 @@ private slots:
         QVERIFY(!f.icon->isInTray());
         f.icon->RestoreFromTray();
         QVERIFY(!f.window.isMinimized());
-    }
-
-    void realTrayShowsTheIconWithItsTip()
-    {
-        REQUIRE_REAL_TRAY();
-        QMainWindow window;
-        window.setWindowTitle(QStringLiteral("Vaultwick Task"));
-        QMenu menu;
-        TNotifyIcon icon(&window, &menu);
-        window.show();
-        QVERIFY(icon.trayAvailable());
-        QTRY_VERIFY(icon.trayIcon()->isVisible());
-        icon.MinimizeToTray();
-        QVERIFY(icon.isInTray());
-        QVERIFY(!window.isVisible());
-        icon.RestoreFromTray();
-        QVERIFY(window.isVisible());
     }
 };
 

@@ -87,7 +87,7 @@ private slots:
     {
         qunsetenv("SSH_AUTH_SOCK");  // only the agent a test starts
         if (!m_server.start())
-            QSKIP(qPrintable(QStringLiteral("no sshd here: ") + m_server.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no sshd here: ") + m_server.errorString()));
         putFile(knownHosts(), m_server.knownHostsLine() + '\n');
         m_task = BackupTask::withDefaults(QStringLiteral("shop"));
         m_task.mysql = QStringLiteral("db.internal");
@@ -208,7 +208,7 @@ private slots:
             QVERIFY(QFile::copy(m_server.clientKey(), r.sshDirectory + QStringLiteral("/id_ed25519")));
         } else if (method != QLatin1String("keyfile")) {
             if (!m_server.hasPasswordLogin())
-                QSKIP("sshd runs without its own user database here (needs root and a mount namespace)");
+                VW_SKIP("sshd runs without its own user database here (needs root and a mount namespace)");
             r.password = method == QLatin1String("wrong") ? QStringLiteral("not it") : m_server.password();
             if (method == QLatin1String("kbdint"))
                 r.user = m_server.keyboardInteractiveUser();
@@ -365,3 +365,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TstSshDump)
 #include "tst_sshdump.moc"
+#include "RequirePeer.h"

@@ -69,7 +69,7 @@ void StoredBackupsTest::compressedFilesPassTheirTools()
     QFETCH(QString, unpacker);
     for (const QString &tool : {unpacker, QStringLiteral("sha256sum")})
         if (toolMissing(tool))
-            QSKIP(qPrintable(tool + " is not installed"));
+            VW_SKIP(qPrintable(tool + " is not installed"));
     QTemporaryDir dir;
     // Compressible text with random stretches, two megabytes.
     QByteArray dump;
@@ -123,7 +123,7 @@ void StoredBackupsTest::rotationWithoutSubdirectories()
     QCOMPARE(Entries(dir.path()), (QStringList{"backup.sql.gz", "backup.sql.gz.1", "backup.sql.gz.1.sha256",
                                                "backup.sql.gz.2", "backup.sql.gz.2.sha256", "backup.sql.gz.sha256"}));
     if (toolMissing("zcat") || toolMissing("sha256sum"))
-        QSKIP("zcat or sha256sum is not installed");
+        VW_SKIP("zcat or sha256sum is not installed");
     const QStringList names {"backup.sql.gz", "backup.sql.gz.1", "backup.sql.gz.2"};
     for (int i = 0; i < names.size(); ++i) {
         QCOMPARE(RunTool(dir.path(), "sha256sum", {"-c", names[i] + ".sha256"}), 0);
@@ -221,3 +221,4 @@ void StoredBackupsTest::sweeperRemovesOnlyWhatThePolicyNames()
 
 QTEST_GUILESS_MAIN(StoredBackupsTest)
 #include "tst_storedbackups.moc"
+#include "RequirePeer.h"

@@ -62,7 +62,7 @@ void StoredDownloadsTest::downloadFillingTheDiskKeepsPreviousBackup()
     QFETCH(int, compress);
     QFETCH(QString, reason);
     if (!TinyDisk::unavailableReason().isEmpty())
-        QSKIP(qPrintable(TinyDisk::unavailableReason()));
+        VW_SKIP(qPrintable(TinyDisk::unavailableReason()));
     TinyDisk disk;
     QVERIFY2(disk.mount(1024 * 1024), qPrintable(disk.errorString()));
     const QByteArray dump = MakeDump(300 * 1000, true, 5);
@@ -154,7 +154,7 @@ void StoredDownloadsTest::httpZstdRotatesCopies()
 void StoredDownloadsTest::logSaveOnFullDiskKeepsPreviousLog()
 {
     if (!TinyDisk::unavailableReason().isEmpty())
-        QSKIP(qPrintable(TinyDisk::unavailableReason()));
+        VW_SKIP(qPrintable(TinyDisk::unavailableReason()));
     TinyDisk disk;
     QVERIFY2(disk.mount(64 * 1024), qPrintable(disk.errorString()));
     RetrievalTestBench bench(RetrievalOptions{});
@@ -185,3 +185,4 @@ int main(int argc, char **argv)
 }
 
 #include "tst_storeddownloads.moc"
+#include "RequirePeer.h"

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include "RequirePeer.h"
 
 class QProcess;
 class QTemporaryDir;
@@ -22,7 +23,7 @@ class QTemporaryDir;
 //
 //     BusyboxTelnetHost host;
 //     if (!host.start())
-//         QSKIP(qPrintable(host.errorString()));
+//         VW_SKIP(qPrintable(host.errorString()));
 //     ... connect to host.address():host.port(), log in with host.user() and
 //     host.password(), send "mysqldump ... > " + host.remoteDir() + "dump.sql"
 //     QCOMPARE(host.lastDumpArguments(), ...);

@@ -121,9 +121,10 @@ private:
             if (output.contains(QStringLiteral("Totals:")))
                 QFAIL(qPrintable(output));  // it ran inside and failed there
         }
-        QSKIP(qPrintable(QStringLiteral("no private tmpfs to fill (unshare/mount refused): ") + output.trimmed()));
+        VW_SKIP(qPrintable(QStringLiteral("no private tmpfs to fill (unshare/mount refused): ") + output.trimmed()));
     }
 };
 
 QTEST_GUILESS_MAIN(TestStoreDiskFull)
 #include "tst_storediskfull.moc"
+#include "RequirePeer.h"

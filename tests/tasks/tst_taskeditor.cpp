@@ -548,7 +548,7 @@ private slots:
     {
         SshServerFixture server;
         if (!server.start())
-            QSKIP(qPrintable(QStringLiteral("no sshd here: ") + server.errorString()));
+            VW_SKIP(qPrintable(QStringLiteral("no sshd here: ") + server.errorString()));
         qunsetenv("SSH_AUTH_SOCK");
         QTemporaryDir dir;
         SshClientSettings settings;
@@ -600,3 +600,4 @@ private slots:
 
 QTEST_MAIN(TestTaskEditor)
 #include "tst_taskeditor.moc"
+#include "RequirePeer.h"

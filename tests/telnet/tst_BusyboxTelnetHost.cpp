@@ -99,7 +99,7 @@ void BusyboxTelnetHostTest::init()
     m_host = std::make_unique<BusyboxTelnetHost>();
     m_host->setCredentials(QStringLiteral("webuser"), QStringLiteral("s3cret pass"));
     if (!m_host->start())
-        QSKIP(qPrintable(QStringLiteral("busybox telnetd cannot run: ") + m_host->errorString()));
+        VW_SKIP(qPrintable(QStringLiteral("busybox telnetd cannot run: ") + m_host->errorString()));
 }
 
 bool BusyboxTelnetHostTest::login(RawSession &s)
@@ -179,3 +179,4 @@ void BusyboxTelnetHostTest::slowAndFailingDump()
 
 QTEST_GUILESS_MAIN(BusyboxTelnetHostTest)
 #include "tst_BusyboxTelnetHost.moc"
+#include "RequirePeer.h"

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "FakeClock.h"
 #include "SmtpServerFixture.h"
 #include "engine/TForm1.h"
@@ -180,4 +181,3 @@ private slots:
 
 QTEST_MAIN(TestScheduleWindow)
 #include "tst_schedulewindow.moc"
-#include "RequirePeer.h"

@@ -354,11 +354,10 @@ void TForm1::RunBackupmanually1Click()
     const int row = ListView1->selectedRow();
     if (row < 0)
         return;
-    try {
-        LoadTask(ListView1->rowName(row));
-        StartBackup();
-    } catch (...) {
-    }
+    const QString name = ListView1->rowName(row);
+    const QString reason = startTask(name, false);
+    if (!reason.isEmpty())
+        m_schedule->startFailed(name, reason);
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()
@@ -366,12 +365,11 @@ void TForm1::DownloadFileperFTPmanually1Click()
     const int row = ListView1->selectedRow();
     if (row < 0)
         return;
-    try {
-        LoadTask(ListView1->rowName(row));
-        // Its own copy: a later load of the current task cannot redirect it.
-        startUnderLock(true);
-    } catch (...) {
-    }
+    // Its own copy: a later load of the current task cannot redirect it.
+    const QString name = ListView1->rowName(row);
+    const QString reason = startTask(name, true);
+    if (!reason.isEmpty())
+        m_schedule->startFailed(name, reason);
 }
 
 void TForm1::CancelTelnetsession1Click()
@@ -399,19 +397,38 @@ void TForm1::StartBackup()
     startUnderLock(false);
 }
 
-void TForm1::startUnderLock(bool downloadOnly)
+QString TForm1::startTask(const QString &name, bool downloadOnly)
+{
+    try {
+        LoadTask(name);
+    } catch (const TaskStoreReadError &e) {
+        if (!e.key.isEmpty())
+            return TaskListView::unreadableWarning(m_texts, e.key).mid(WarningPrefix.size());
+        return QString::fromLocal8Bit(e.what());
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return startUnderLock(downloadOnly);
+}
+
+QString TForm1::startUnderLock(bool downloadOnly)
 {
     // A run of this task in another process (the command line) writes the
     // same files; it makes this one's backup.
     const QString name = m_currentTask.name;
     if (!m_runLocks.acquire(name)) {
+        if (m_runLocks.lastFailedOtherwise())
+            return m_texts.pick(QStringLiteral("its run lock cannot be made in %1"),
+                                QStringLiteral("seine Laufsperre kann in %1 nicht angelegt werden"))
+                .arg(QDir::toNativeSeparators(m_runLocks.directory()));
         m_log.AddStatus(m_texts.pick(QStringLiteral("%1: running in another process; not started").arg(name),
                                      QStringLiteral("%1: läuft in einem anderen Prozess; nicht gestartet").arg(name)));
-        return;
+        return QString();
     }
     const bool queued = downloadOnly ? m_session->RequestDownload(m_currentTask) : m_session->RequestRun(m_currentTask);
     if (!queued)
         m_runLocks.release(name);
+    return QString();
 }
 
 void TForm1::appendProtocolLine(const QString &line)

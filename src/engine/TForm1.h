@@ -87,7 +87,7 @@ public:
     QList<ScheduleRowInput> scheduleRows() const override;
     QString rowMessage(int row) const override;
     void setRowMessage(int row, const QString &text) override;
-    void startScheduledRun(const QString &taskName) override;
+    QString startScheduledRun(const QString &taskName) override;
     bool showNotification(const QString &title, const QString &text) override;
     void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
                            const QString &warning) override;
@@ -178,7 +178,11 @@ private:
     void FormShow();
     void setTrayHint(const QString &hint);
     // Queues a run (or only the download) of the current task under its lock.
-    void startUnderLock(bool downloadOnly);
+    // Why the current task's run could not start; empty when it started,
+    // waits in line, or runs in another process.
+    QString startUnderLock(bool downloadOnly);
+    // Loads the named task and starts its run or download; why it could not.
+    QString startTask(const QString &name, bool downloadOnly);
     // The commands that act on the selected row are offered only with one.
     void updateRowCommands();
 

@@ -67,10 +67,9 @@ void TForm1::setRowMessage(int row, const QString &text)
     ListView1->setRowMessage(row, text);
 }
 
-void TForm1::startScheduledRun(const QString &taskName)
+QString TForm1::startScheduledRun(const QString &taskName)
 {
-    LoadTask(taskName);
-    StartBackup();
+    return startTask(taskName, false);
 }
 
 bool TForm1::showNotification(const QString &title, const QString &text)

@@ -59,14 +59,17 @@ void TaskRunLock::unlock()
 bool TaskRunLocks::acquire(const QString &taskName)
 {
     const QString key = taskName.toCaseFolded();
+    m_lastFailedOtherwise = false;
     auto held = m_locks.find(key);
     if (held != m_locks.end()) {
         ++held->users;
         return true;
     }
     auto lock = std::make_shared<TaskRunLock>(taskName, m_directory);
-    if (!lock->tryLock())
+    if (!lock->tryLock()) {
+        m_lastFailedOtherwise = lock->failedOtherwise();
         return false;
+    }
     m_locks.insert(key, Held{lock, 1});
     return true;
 }

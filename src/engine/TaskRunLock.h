@@ -50,10 +50,14 @@ public:
     explicit TaskRunLocks(QString directory = QString()) : m_directory(std::move(directory)) {}
 
     // Takes the task's lock, or counts one more user of it when it is held
-    // here. false when another process holds it, or it cannot be made.
+    // here. false when another process holds it, or it cannot be made
+    // (then lastFailedOtherwise() is true).
     bool acquire(const QString &taskName);
+    bool lastFailedOtherwise() const { return m_lastFailedOtherwise; }
     void release(const QString &taskName);
     bool holds(const QString &taskName) const;
+    // Where the lock files live.
+    QString directory() const { return m_directory.isEmpty() ? TaskRunLock::defaultDirectory() : m_directory; }
 
 private:
     struct Held {
@@ -62,4 +66,5 @@ private:
     };
     QString m_directory;
     QHash<QString, Held> m_locks;
+    bool m_lastFailedOtherwise = false;
 };

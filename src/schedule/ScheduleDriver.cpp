@@ -56,10 +56,16 @@ void ScheduleDriver::tick()
         if (!m_schedule.recordAttempt(name))
             recordNotSaved(name);
         // An error for one task must not keep the tasks after it from starting.
+        QString reason;
         try {
-            m_host.startScheduledRun(name);
+            reason = m_host.startScheduledRun(name);
+        } catch (const std::exception &e) {
+            reason = QString::fromLocal8Bit(e.what());
         } catch (...) {
+            reason = m_texts.pick(QStringLiteral("unknown error"), QStringLiteral("unbekannter Fehler"));
         }
+        if (!reason.isEmpty())
+            startFailed(name, reason);
     }
     overdueNotices(rows);
     refreshState();
@@ -104,6 +110,26 @@ void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QSt
         }
     }
     refreshState();
+}
+
+void ScheduleDriver::startFailed(const QString &taskName, const QString &reason)
+{
+    m_log.AddStatus(m_texts.pick(QStringLiteral("%1 could not be started: %2"),
+                                 QStringLiteral("%1 konnte nicht gestartet werden: %2"))
+                        .arg(taskName, reason));
+    const QString message = m_texts.NotSuccessfulOn + m_log.Timestamp() + QStringLiteral(" - ") + reason;
+    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].name.compare(taskName, Qt::CaseInsensitive) == 0)
+            m_host.setRowMessage(i, message);
+    }
+    BackupTask task = BackupTask::withDefaults(taskName);
+    try {
+        task = m_store.LoadTask(taskName);
+    } catch (const std::exception &) {
+        // Unreadable: the mail names the task without its host.
+    }
+    runFinished(task, false, message, reason);
 }
 
 void ScheduleDriver::recordNotSaved(const QString &name)

@@ -33,6 +33,10 @@ public:
     // A run (scheduled, made up or manual) ended. message: its Message
     // column text; reason: the line that says what went wrong.
     void runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason);
+    // A run (scheduled, made up or manual) that could not start: its slot
+    // is used all the same, so it ends like a failed run, with its reason in
+    // the protocol, the Message, the notification and the mail.
+    void startFailed(const QString &taskName, const QString &reason);
 
     // Shows the next backup, the failures and the tray's warning afresh
     // (after a change of language, say).

@@ -14,9 +14,11 @@ public:
     virtual QList<ScheduleRowInput> scheduleRows() const = 0;
     virtual QString rowMessage(int row) const = 0;
     virtual void setRowMessage(int row, const QString &text) = 0;
-    // Makes the task current and starts (or queues) its run; may throw. By
-    // name: a rebuild while runs start may move the rows.
-    virtual void startScheduledRun(const QString &taskName) = 0;
+    // Makes the task current and starts (or queues) its run. By name: a
+    // rebuild while runs start may move the rows. Returns why the run could
+    // not start, in the interface language; empty when it started, waits in
+    // line, or runs in another process.
+    virtual QString startScheduledRun(const QString &taskName) = 0;
     // A desktop notification; false where there is no notification area.
     virtual bool showNotification(const QString &title, const QString &text) = 0;
     // tipLines: the lines the tray tip carries after the scheduler's own

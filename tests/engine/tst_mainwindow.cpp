@@ -15,6 +15,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "SpinWait.h"
 
 #include "FakeClock.h"
@@ -22,6 +23,7 @@
 #include "ScriptedTelnetHost.h"
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
+#include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
 
@@ -261,15 +263,29 @@ private slots:
             w.store().SaveTask(QString::fromLatin1(n), task(QString::fromLatin1(n), QStringLiteral("12:00"), 1));
         QSettings(o.storeFile, QSettings::IniFormat)
             .setValue(QStringLiteral("tasks/b-bad/Options/dbuser"), QStringList{QStringLiteral("x"), QStringLiteral("y")});
+        w.notifyIcon()->setTrayAvailabilityProbe([] { return true; });
         showBefore(w);
         QCOMPARE(w.taskList().rowCount(), 3);
         QVERIFY(w.taskList().rowMessage(1).startsWith(QStringLiteral("!!! ")));
         QSignalSpy started(&w.session(), &RunQueue::runStarted);
+        QSignalSpy shown(w.notifyIcon(), &TNotifyIcon::messageShown);
         tickAt(w, at(12, 0, 10));
         QStringList names;
         for (const auto &args : started)
             names << args.at(0).toString();
         QCOMPARE(names, (QStringList{"a", "c"}));
+        // The slot of the task that could not start is not silently used up:
+        // it ends as a failure that says why.
+        const QString why = QStringLiteral("Stored value \"dbuser\" cannot be read; this task cannot run.");
+        QVERIFY(w.taskList().rowMessage(1).startsWith(QStringLiteral("!!! Not Successful on ")));
+        QVERIFY(w.taskList().rowMessage(1).endsWith(QStringLiteral(" - ") + why));
+        QVERIFY(w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"))->toPlainText().contains(
+            QStringLiteral("b-bad could not be started: ") + why));
+        QStringList notices;
+        for (const auto &args : shown)
+            notices << args.at(1).toString();
+        QVERIFY(notices.contains(QStringLiteral("Backup of b-bad failed\n") + why));
+        QCOMPARE(w.store().ReadTaskList().at(1).record.lastmessage, w.taskList().rowMessage(1));
     }
 
     // An unattended month leaves one box per kind with the latest text, its
@@ -676,4 +692,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
-#include "RequirePeer.h"

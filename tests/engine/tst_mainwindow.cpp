@@ -24,6 +24,7 @@
 #include "engine/TForm1.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
+#include "RequirePeer.h"
 
 namespace {
 const char *const kDumpTail = "-- Dump completed on 2026-12-07 12:00:01\n";
@@ -676,4 +677,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
-#include "RequirePeer.h"

@@ -21,6 +21,7 @@
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
+#include "RequirePeer.h"
 
 // The main window as a desktop user meets it: which commands it offers,
 // what its boxes say, the tooltips, the tray, the autostart entry.
@@ -253,4 +254,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindowDesktop)
 #include "tst_mainwindowdesktop.moc"
-#include "RequirePeer.h"

@@ -14,6 +14,7 @@
 #include "notify/MailSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
+#include "RequirePeer.h"
 
 namespace {
 QDateTime at(int day, int h, int m, int s = 0)
@@ -180,4 +181,3 @@ private slots:
 
 QTEST_MAIN(TestScheduleWindow)
 #include "tst_schedulewindow.moc"
-#include "RequirePeer.h"

@@ -12,6 +12,7 @@
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
 #include "telnet/TelnetClient.h"
+#include "RequirePeer.h"
 
 // The whole dialogue against busybox's telnetd and a real shell.
 class TestSessionBusybox : public QObject {
@@ -129,4 +130,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSessionBusybox)
 #include "tst_sessionbusybox.moc"
-#include "RequirePeer.h"

@@ -12,6 +12,7 @@
 #include "ScriptedTelnetHost.h"
 #include "engine/TForm1.h"
 #include "tasks/TaskListView.h"
+#include "RequirePeer.h"
 
 // A whole run through the main window: scripted telnet host, then the real
 // dispatcher against real FTP and HTTP servers.
@@ -170,4 +171,3 @@ private slots:
 
 QTEST_MAIN(TestSessionRetrieval)
 #include "tst_sessionretrieval.moc"
-#include "RequirePeer.h"

@@ -8,6 +8,7 @@
 #include "notify/MailSender.h"
 #include "notify/MailSettings.h"
 #include "tasks/TaskStore.h"
+#include "RequirePeer.h"
 
 namespace {
 const QDateTime kNow(QDate(2026, 12, 7), QTime(12, 0, 41), QTimeZone(3600));
@@ -129,4 +130,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestFailureMail)
 #include "tst_failuremail.moc"
-#include "RequirePeer.h"

@@ -5,6 +5,7 @@
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/HttpTransfer.h"
+#include "RequirePeer.h"
 
 using Bar = RecordingRetrievalHost::Bar;
 
@@ -248,4 +249,3 @@ void HttpRetrievalTest::certificatesAreVerified()
 
 QTEST_GUILESS_MAIN(HttpRetrievalTest)
 #include "tst_http_retrieval.moc"
-#include "RequirePeer.h"

@@ -12,6 +12,7 @@
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "RequirePeer.h"
 
 namespace {
 
@@ -284,4 +285,3 @@ private slots:
 
 QTEST_MAIN(TestRunPipeline)
 #include "tst_runpipeline.moc"
-#include "RequirePeer.h"

@@ -5,6 +5,7 @@
 #include "schedule/SchedulePlanner.h"
 #include "schedule/ScheduleTexts.h"
 #include "tasks/RecordTime.h"
+#include "RequirePeer.h"
 
 namespace {
 QDateTime at(int day, const char *hhmmss)
@@ -201,4 +202,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSchedulePlanner)
 #include "tst_scheduleplanner.moc"
-#include "RequirePeer.h"

@@ -22,6 +22,7 @@
 #include "ssh/SshTexts.h"
 #include "retrieval/ByteCount.h"
 #include "tasks/BackupTask.h"
+#include "RequirePeer.h"
 
 namespace {
 
@@ -365,4 +366,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TstSshDump)
 #include "tst_sshdump.moc"
-#include "RequirePeer.h"

@@ -7,6 +7,7 @@
 #include "retrieval/LocalTarget.h"
 #include "storage/RetentionSweeper.h"
 #include "storage/StoredDumpWriter.h"
+#include "RequirePeer.h"
 
 namespace {
 
@@ -221,4 +222,3 @@ void StoredBackupsTest::sweeperRemovesOnlyWhatThePolicyNames()
 
 QTEST_GUILESS_MAIN(StoredBackupsTest)
 #include "tst_storedbackups.moc"
-#include "RequirePeer.h"

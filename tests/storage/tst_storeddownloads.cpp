@@ -11,6 +11,7 @@
 #include "TinyDisk.h"
 #include "retrieval/LocalTarget.h"
 #include "storage/StoredDumpWriter.h"
+#include "RequirePeer.h"
 
 namespace {
 bool storeDirectly(const QString &target, const QByteArray &dump, Compression c)
@@ -185,4 +186,3 @@ int main(int argc, char **argv)
 }
 
 #include "tst_storeddownloads.moc"
-#include "RequirePeer.h"

@@ -10,6 +10,7 @@
 #include "tasks/AppSettings.h"
 #include "tasks/StoreFile.h"
 #include "tasks/TaskStore.h"
+#include "RequirePeer.h"
 
 namespace {
 const char *const kInside = "VW_STORE_TMPFS";
@@ -127,4 +128,3 @@ private:
 
 QTEST_GUILESS_MAIN(TestStoreDiskFull)
 #include "tst_storediskfull.moc"
-#include "RequirePeer.h"

@@ -14,6 +14,7 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
+#include "RequirePeer.h"
 
 namespace {
 const char *const kEnglishHeader =
@@ -600,4 +601,3 @@ private slots:
 
 QTEST_MAIN(TestTaskEditor)
 #include "tst_taskeditor.moc"
-#include "RequirePeer.h"

@@ -5,6 +5,7 @@
 
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
+#include "RequirePeer.h"
 
 namespace {
 
@@ -179,4 +180,3 @@ void BusyboxTelnetHostTest::slowAndFailingDump()
 
 QTEST_GUILESS_MAIN(BusyboxTelnetHostTest)
 #include "tst_BusyboxTelnetHost.moc"
-#include "RequirePeer.h"

@@ -16,7 +16,27 @@
 #include "tasks/AppSettings.h"
 #include "tasks/TaskStore.h"
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
 namespace {
+// A core file would hold the host and database passwords of every task.
+void preventCoreDumps()
+{
+#ifdef Q_OS_UNIX
+    const struct rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+#endif
+#ifdef Q_OS_LINUX
+    // Also keeps other processes of the user from reading this one's memory.
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+}
+
 void identifyProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vaultwick"));
@@ -97,6 +117,7 @@ int windowMain(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    preventCoreDumps();
     if (CommandLine::wanted(CommandLine::argumentsOf(argc, argv)))
         return commandLineMain(argc, argv);
     return windowMain(argc, argv);

@@ -371,6 +371,19 @@ private slots:
         QVERIFY(m_form->isVisible());
     }
 
+    void checkOnOkRefusesFileNamesThatLeaveTheDirectory()
+    {
+        BackupTask t = complete();
+        t.backupfile = QStringLiteral("../shop.sql");
+        showWith(t);
+        QVERIFY(clickOkExpectingBox().contains(QStringLiteral("is not allowed")));
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_form->focusWidget(), field<QWidget>("tbkfile"));
+        m_texts.Language = 1;
+        QVERIFY(clickOkExpectingBox().contains(QStringLiteral("nicht erlaubt")));
+        QVERIFY(m_form->isVisible());
+    }
+
     void directoriesGetTheirSlashOnLeaving_data()
     {
         QTest::addColumn<QByteArray>("control");

@@ -71,7 +71,7 @@ private slots:
         second.name = QStringLiteral("second");
         auto nothingLost = [&] {
             return readAll(file) == held && store.ListTaskNames() == QStringList{task.name}
-                && !QFile::exists(file + QStringLiteral(".new"));
+                && QDir(QFileInfo(file).absolutePath()).entryList({QStringLiteral("*.new*")}, QDir::Files).isEmpty();
         };
         for (int pages = 0; pages < 2; ++pages) {
             QVERIFY(!store.SaveTask(second.name, second));

@@ -19,21 +19,18 @@
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #endif
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
 
 namespace {
 // A core file would hold the host and database passwords of every task.
 void preventCoreDumps()
 {
 #ifdef Q_OS_UNIX
+    // Hard limit too, so nothing started from here can raise it again.
+    // (Not PR_SET_DUMPABLE: it hides /proc/<pid>/exe from the user's other
+    // processes, and the lock files of the single instance, the task runs and
+    // the store would then take a live copy's lock for a dead one's.)
     const struct rlimit none = {0, 0};
     setrlimit(RLIMIT_CORE, &none);
-#endif
-#ifdef Q_OS_LINUX
-    // Also keeps other processes of the user from reading this one's memory.
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 #endif
 }
 

@@ -16,7 +16,24 @@
 #include "tasks/AppSettings.h"
 #include "tasks/TaskStore.h"
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
+// A core file would hold the host and database passwords of every task.
+void preventCoreDumps()
+{
+#ifdef Q_OS_UNIX
+    // Hard limit too, so nothing started from here can raise it again.
+    // (Not PR_SET_DUMPABLE: it hides /proc/<pid>/exe from the user's other
+    // processes, and the lock files of the single instance, the task runs and
+    // the store would then take a live copy's lock for a dead one's.)
+    const struct rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+#endif
+}
+
 void identifyProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Vaultwick"));
@@ -97,6 +114,7 @@ int windowMain(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    preventCoreDumps();
     if (CommandLine::wanted(CommandLine::argumentsOf(argc, argv)))
         return commandLineMain(argc, argv);
     return windowMain(argc, argv);

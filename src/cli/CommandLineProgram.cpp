@@ -2,6 +2,7 @@
 
 #include "cli/TaskListing.h"
 #include "engine/Clock.h"
+#include "engine/SessionEndWatcher.h"
 #include "engine/TaskRunLock.h"
 #include "schedule/BackupSchedule.h"
 #include "tasks/TaskStore.h"
@@ -50,9 +51,12 @@ int CommandLineProgram::start()
     case CommandLineRequest::List:
         return list();
     case CommandLineRequest::Run:
-        return startRun();
     case CommandLineRequest::RunDue:
-        return startRunDue();
+        if (m_options.watchSignals) {
+            m_signals = std::make_unique<SessionEndWatcher>();
+            connect(m_signals.get(), &SessionEndWatcher::sessionEnding, this, &CommandLineProgram::interrupt);
+        }
+        return m_request.mode == CommandLineRequest::Run ? startRun() : startRunDue();
     case CommandLineRequest::UsageError:
     case CommandLineRequest::Window:
         break;
@@ -126,9 +130,33 @@ int CommandLineProgram::startRunDue()
     return -1;
 }
 
+void CommandLineProgram::interrupt()
+{
+    m_status = ExitStatus::Failed;
+    // A second signal does not wait for the run to wind down.
+    if (m_interrupted) {
+        finish();
+        return;
+    }
+    m_interrupted = true;
+    say(QStringLiteral("Ended by a signal: the run is broken off."),
+        QStringLiteral("Durch ein Signal beendet: der Lauf wird abgebrochen."));
+    if (m_run) {
+        // Only the running task is left; its end (failed) finishes the program.
+        m_pending = {m_pending.constFirst()};
+        m_run->abort();
+        return;
+    }
+    m_lockPoll.stop();
+    m_pending.clear();
+    m_lock.reset();
+    QTimer::singleShot(0, this, &CommandLineProgram::runNext);
+}
+
 void CommandLineProgram::runNext()
 {
-    if (m_pending.isEmpty()) {
+    if (m_pending.isEmpty() || (m_interrupted && !m_run)) {
+        m_pending.clear();
         finish();
         return;
     }
@@ -195,7 +223,7 @@ void CommandLineProgram::runFinished(const QString &taskName, bool stored, const
             QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
     m_lock.reset();
     m_pending.removeFirst();
-    if (!stored)
+    if (!stored || m_interrupted)
         m_status = ExitStatus::Failed;
     // The run object is still on the stack of its signal.
     m_run.release()->deleteLater();
@@ -204,5 +232,8 @@ void CommandLineProgram::runFinished(const QString &taskName, bool stored, const
 
 void CommandLineProgram::finish()
 {
+    if (m_finished)
+        return;
+    m_finished = true;
     emit finished(m_status);
 }

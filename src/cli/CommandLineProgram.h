@@ -13,6 +13,7 @@
 #include "tasks/BackupTask.h"
 
 class BackupSchedule;
+class SessionEndWatcher;
 class TaskRunLock;
 class TaskStore;
 
@@ -29,6 +30,7 @@ struct CommandLineOptions {
     QString lockDirectory;   // empty: the user's (shared with the tray program)
     int lockPollMs = 1000;   // how often a waiting run looks at the lock again
     int busyWaitMs = -1;     // how long to wait for a busy task; -1: the run limit
+    bool watchSignals = true; // SIGTERM, SIGINT and SIGHUP break a run off
 };
 
 // The program as started from a shell or a timer: answers one request on
@@ -44,6 +46,10 @@ public:
     // The exit status of a request answered at once; -1 when it goes on in
     // the event loop and ends with finished().
     int start();
+    // Ends as the tray program does when the system ends it: the running
+    // task is broken off (its temporary file removed), no further task
+    // starts, and the exit status is Failed.
+    void interrupt();
 
 signals:
     void finished(int exitStatus);
@@ -78,5 +84,8 @@ private:
     std::unique_ptr<HeadlessRun> m_run;
     QTimer m_lockPoll;
     QDeadlineTimer m_lockDeadline;
+    std::unique_ptr<SessionEndWatcher> m_signals;
+    bool m_interrupted = false;
+    bool m_finished = false;
     int m_status = ExitStatus::Stored;
 };

@@ -51,6 +51,11 @@ void HeadlessRun::start(const BackupTask &task)
     m_queue->RequestRun(task);
 }
 
+void HeadlessRun::abort()
+{
+    m_queue->abortAll();
+}
+
 void HeadlessRun::appendProtocolLine(const QString &line)
 {
     m_lines(line);

@@ -43,6 +43,9 @@ public:
 
     // Starts a run of this copy of the task; finished() follows.
     void start(const BackupTask &task);
+    // Breaks the run off (session and transfer); finished() follows as for a
+    // failed run, its temporary file gone.
+    void abort();
 
     // How long a run may take at most: reaching the host, logging in, the
     // dump, ending the session and reaching the file server. (A transfer

@@ -36,6 +36,7 @@ SessionEndWatcher::SessionEndWatcher(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 #endif
 }
 
@@ -44,5 +45,6 @@ SessionEndWatcher::~SessionEndWatcher()
 #ifdef Q_OS_UNIX
     signal(SIGTERM, SIG_DFL);
     signal(SIGHUP, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
 #endif
 }

@@ -29,10 +29,16 @@ QString MakeDailySubdirectory(const QString &base, const QDate &date)
     if (base.isEmpty() || !date.isValid())
         return base;
     const QString path = WithClosingSeparator(base) + DailySubdirectoryName(date);
-    if (QFileInfo(path).isDir())
+    const QFileInfo existing(path);
+    // A link in the day's place could lead the backup out of the local
+    // directory: then the base it is.
+    if (existing.isSymLink() || existing.isJunction())
+        return base;
+    if (existing.isDir())
         return path;
-    // One level only: a missing base is not made up here.
-    if (QDir().mkdir(path))
+    // One level only: a missing base is not made up here. Owner-only, like
+    // the backups it will hold, whatever the umask.
+    if (QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
         return path;
     return base;
 }

@@ -1,10 +1,14 @@
 #include "run/BackupRun.h"
 
+#include <QTimer>
+
 #include "engine/Clock.h"
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "retrieval/Retriever.h"
 #include "shell/LanguageTexts.h"
+#include "storage/RetentionSweeper.h"
+#include "tasks/TargetPath.h"
 
 BackupRun::BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
                      ProtocolLog &log, const LanguageTexts &texts, SessionHost &host, QObject *parent)
@@ -28,6 +32,18 @@ void BackupRun::start()
 {
     m_runStart = m_log.clock().now();
     m_outcome.started = m_runStart;
+    // A stored task the editor would refuse never reaches the host or the disk.
+    QString refused = BackupFileNameProblem(m_task.backupfile, m_texts.german());
+    if (refused.isEmpty())
+        refused = LocalDirectoryProblem(m_task.localdir, m_texts.german());
+    if (!refused.isEmpty()) {
+        m_log.AddStatus(refused);
+        m_failureMessage = refused;
+        QTimer::singleShot(0, this, [this, refused] { conclude(false, refused, {}); });
+        return;
+    }
+    // File times are the real clock's, whatever the log's clock says.
+    RemoveStaleTemporaryFiles(m_task, QDateTime::currentDateTime());
     if (!m_transport) {
         // Without a run, no start time: any dump on the host is taken.
         m_retriever.StartRetrieval(m_task, QDateTime(), this,

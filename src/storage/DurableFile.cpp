@@ -43,15 +43,25 @@ bool DurableFile::open()
     }
     // A fresh name each time: two runs into one directory never share a file.
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name = m_target + QStringLiteral(".part-")
+        const QString name = m_target + TemporaryInfix
             + QString::number(QRandomGenerator::global()->generate(), 36);
         m_file.setFileName(name);
         errno = 0;
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            // A backup the user made private stays private when it is replaced.
+        // Owner-only from the first byte, whatever the umask: dumps, their
+        // checksums and the log hold a whole database or its traces.
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, PrivateFileMode)) {
+            QFileDevice::Permissions mode = PrivateFileMode;
+            // A file the user made stricter stays so when it is replaced; the
+            // owner keeps reading it, as the check after writing must.
             const QFileInfo previous(m_target);
-            if (previous.exists())
-                m_file.setPermissions(previous.permissions());
+            if (previous.exists() && !previous.isSymLink())
+                mode = (mode & previous.permissions()) | QFileDevice::ReadOwner;
+            if (!m_file.setPermissions(mode)) {
+                const int error = errno;
+                m_file.close();
+                QFile::remove(name);
+                return fail(error);
+            }
             return true;
         }
         if (QFileInfo::exists(name))

@@ -15,7 +15,14 @@ public:
     DurableFile(const DurableFile &) = delete;
     DurableFile &operator=(const DurableFile &) = delete;
 
-    // Creates the temporary file beside the target (never an existing one).
+    // Mode of every file made here: read and write for the owner only.
+    static constexpr QFileDevice::Permissions PrivateFileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // Name of the temporary files beside target: target + TemporaryInfix + a
+    // random part.
+    static inline const QString TemporaryInfix = QStringLiteral(".part-");
+
+    // Creates the temporary file beside the target (never an existing one),
+    // owner-only; a target already there with a stricter mode passes it on.
     bool open();
     // True only when every byte was written.
     bool write(const char *data, qint64 size);

@@ -16,6 +16,15 @@ struct RetentionPolicy {
     bool keepsEverything() const { return daily <= 0 && weekly <= 0 && monthly <= 0; }
 };
 
+// The most backups a keep count may ask for (the editor's limit). Counts
+// from elsewhere are bounded to 0 ... MaxKeepCount before use, so a huge
+// stored number cannot make a run rotate billions of copies.
+constexpr int MaxKeepCount = 9999;
+inline int BoundedKeepCount(int count)
+{
+    return count < 0 ? 0 : count > MaxKeepCount ? MaxKeepCount : count;
+}
+
 // In words, for the task editor: what a task with these keep counts keeps.
 // With daily subdirectories the policy ("keeps 7 daily, 4 weekly and 6
 // monthly backups"); without them only keepdaily counts, as the number of

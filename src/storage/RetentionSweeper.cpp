@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 
 #include "retrieval/LocalTarget.h"
 #include "storage/DurableFile.h"
@@ -72,9 +73,35 @@ int RemoveOldTaskBackups(const BackupTask &task, const QDate &today)
 {
     if (!task.subdirectory)
         return 0;
-    const RetentionPolicy policy {task.keepdaily, task.keepweekly, task.keepmonthly};
+    const RetentionPolicy policy {BoundedKeepCount(task.keepdaily), BoundedKeepCount(task.keepweekly),
+                                  BoundedKeepCount(task.keepmonthly)};
     const QString storedName = StoredFileName(task.backupfile, task.compress);
     return SweepOldBackups(task.localdir, storedName, policy, today, LocalTargetDirectory(task, today) + storedName);
+}
+
+int RemoveStaleTemporaryFiles(const BackupTask &task, const QDateTime &now)
+{
+    if (task.localdir.isEmpty() || task.backupfile.isEmpty() || !QFileInfo(task.localdir).isDir())
+        return 0;
+    const QRegularExpression ours(QStringLiteral("^%1(\\.gz|\\.zst)?(\\.sha256)?%2[0-9a-z]+$")
+                                      .arg(QRegularExpression::escape(task.backupfile),
+                                           QRegularExpression::escape(DurableFile::TemporaryInfix)));
+    const QDateTime before = now.addDays(-1);
+    QStringList dirs {task.localdir};
+    for (const QFileInfo &entry : QDir(task.localdir).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!entry.isSymLink() && !entry.isJunction() && dayOfDirectory(entry.fileName()).isValid())
+            dirs.append(entry.absoluteFilePath());
+    }
+    int removed = 0;
+    for (const QString &dir : std::as_const(dirs)) {
+        const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo &file : files) {
+            if (isPlainFile(file) && ours.match(file.fileName()).hasMatch() && file.lastModified() < before
+                && QFile::remove(file.absoluteFilePath()))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 QString OldBackupsRemovedText(int count, bool german)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 
 #include "storage/RetentionPolicy.h"
@@ -20,5 +21,11 @@ struct BackupTask;
 // only for tasks with day subdirectories (without them the copies rotate as
 // they are stored). Returns how many backups were removed.
 int RemoveOldTaskBackups(const BackupTask &task, const QDate &today);
+// Removes what a run of the task broken off by a crash or a power cut left
+// in its local directory and its day subdirectories: temporary files of this
+// program's own naming for the task's file or its checksum (NAME[.gz|.zst]
+// [.sha256].part-XXXX) last changed before now minus a day. Regular files
+// only, no symbolic link followed. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const BackupTask &task, const QDateTime &now);
 // "N old backups removed", in English or German.
 QString OldBackupsRemovedText(int count, bool german);

@@ -3,14 +3,16 @@
 #include <QFileInfo>
 
 #include "storage/BackupRotation.h"
+#include "storage/RetentionPolicy.h"
 #include "tasks/BackupTask.h"
 
 StoreOptions StoreOptions::ForTask(const BackupTask &task)
 {
     StoreOptions options;
     options.compression = CompressionFromSetting(task.compress);
-    if (!task.subdirectory && task.keepdaily > 1)
-        options.rotatedCopies = task.keepdaily - 1;
+    const int keep = BoundedKeepCount(task.keepdaily);
+    if (!task.subdirectory && keep > 1)
+        options.rotatedCopies = keep - 1;
     return options;
 }
 

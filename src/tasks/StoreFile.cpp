@@ -1,7 +1,10 @@
 #include "tasks/StoreFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <filesystem>
 #include <system_error>
@@ -86,18 +89,43 @@ bool StoreFile::WriteDurably(const QString &path, const QByteArray &bytes)
     return readFile(path, back) && back == bytes;
 }
 
+QString StoreFile::scratchFor(const QString &path)
+{
+    return path + QStringLiteral(".new.") + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('.')
+           + QString::number(QRandomGenerator::global()->generate64(), 36);
+}
+
+bool StoreFile::takeLock(QLockFile &lock) const
+{
+    lock.setStaleLockTime(StaleLockMs);
+    if (lock.tryLock(m_lockTimeoutMs))
+        return true;
+    // Never a skipped write that passes for a saved one.
+    m_error = lock.error() == QLockFile::LockFailedError
+                  ? QStringLiteral("another program kept the store locked (%1)").arg(lockPath())
+                  : QStringLiteral("the lock file %1 could not be made").arg(lockPath());
+    return false;
+}
+
 bool StoreFile::apply(const std::function<bool(QSettings &)> &change) const
 {
+    m_error.clear();
+    QLockFile lock(lockPath());
+    if (!takeLock(lock))
+        return false;
+    auto failed = [this](const QString &scratch, const char *what) {
+        QFile::remove(scratch);
+        m_error = QString::fromLatin1(what);
+        return false;
+    };
+    // Read under the lock: what another process wrote a moment ago stays.
     QByteArray before;
     const bool existed = QFileInfo::exists(m_path);
     if (existed && !readFile(m_path, before))
-        return false;
-    const QString scratch = m_path + QStringLiteral(".new");
-    QFile::remove(scratch);
-    if (!WriteDurably(scratch, before)) {
-        QFile::remove(scratch);
-        return false;
-    }
+        return failed(QString(), "the store could not be read");
+    const QString scratch = scratchFor(m_path);
+    if (!WriteDurably(scratch, before))
+        return failed(scratch, "the scratch copy could not be written");
     bool ok = false;
     qsizetype keyCount = 0;
     {
@@ -112,22 +140,18 @@ bool StoreFile::apply(const std::function<bool(QSettings &)> &change) const
     QByteArray after;
     // The settings' own write may report success where the disk took only
     // part of the file; what it left must hold every key, whole.
-    if (!ok || !readFile(scratch, after) || !IsWhole(after, keyCount)) {
-        QFile::remove(scratch);
-        return false;
-    }
+    if (!ok || !readFile(scratch, after) || !IsWhole(after, keyCount))
+        return failed(scratch, "the change could not be written whole");
     if (existed && after == before) {
         QFile::remove(scratch);
         return true;
     }
-    if (!renameOver(scratch, m_path)) {
-        QFile::remove(scratch);
-        return false;
-    }
+    if (!renameOver(scratch, m_path))
+        return failed(scratch, "the store could not be replaced");
     // A second copy for a file damaged later from outside (a crash, a full
     // disk under another program). Made beside and renamed, so a failure
     // leaves the older copy, and loses nothing of the store itself.
-    const QString backupScratch = backupPath() + QStringLiteral(".new");
+    const QString backupScratch = scratchFor(backupPath());
     if (WriteDurably(backupScratch, after))
         renameOver(backupScratch, backupPath());
     else
@@ -147,9 +171,16 @@ StoreFile::Health StoreFile::check() const
         return Health::Whole;
     if (!readable || !soundBackup)
         return Health::Damaged;
+    // Looked at again under the lock: what seemed damaged may have been
+    // another process's write, and the restore is a write of its own.
+    QLockFile lock(lockPath());
+    if (!takeLock(lock))
+        return Health::Damaged;
+    if (readFile(m_path, bytes) && IsWhole(bytes) && !bytes.isEmpty())
+        return Health::Whole;
     // Keep the damaged file for whoever wants to look at it, then put the
     // backup copy in its place the same way a save does.
-    const QString scratch = m_path + QStringLiteral(".new");
+    const QString scratch = scratchFor(m_path);
     QFile::remove(damagedPath());
     if (!WriteDurably(damagedPath(), bytes) || !WriteDurably(scratch, backup) || !renameOver(scratch, m_path)) {
         QFile::remove(scratch);

@@ -19,12 +19,25 @@ public:
         Damaged,   // cannot be read whole and no sound backup copy: kept as it is
     };
 
-    explicit StoreFile(const QString &path) : m_path(path) {}
+    // How long a write waits for another program's write to the same file.
+    static constexpr int DefaultLockTimeoutMs = 10000;
+    // A lock older than this whose holder still seems alive is taken over
+    // all the same: no write of the store takes that long.
+    static constexpr int StaleLockMs = 60000;
 
-    // Applies change on a copy of the file. Nothing is written when the change
-    // leaves the content as it was. false when the change or any write failed;
-    // the file is then as it was before.
+    explicit StoreFile(const QString &path, int lockTimeoutMs = DefaultLockTimeoutMs)
+        : m_path(path), m_lockTimeoutMs(lockTimeoutMs) {}
+
+    // Applies change on a copy of the file as it is now. The tray program and
+    // a command-line run write the same file: the whole read-modify-write
+    // holds a lock beside the file ("<file>.lock"), works on a scratch copy
+    // of its own, and reads the file afresh under that lock, so writes of
+    // different keys from two processes all land. Nothing is written when
+    // the change leaves the content as it was. false when the lock could not
+    // be taken in time, the change or any write failed (errorString() says
+    // which); the file is then as it was before.
     bool apply(const std::function<bool(QSettings &)> &change) const;
+    QString errorString() const { return m_error; }
 
     // Looks at the file before the program uses it, and restores it from the
     // backup copy when it cannot be read whole.
@@ -39,7 +52,15 @@ public:
 
     QString backupPath() const { return m_path + QStringLiteral(".bak"); }
     QString damagedPath() const { return m_path + QStringLiteral(".damaged"); }
+    QString lockPath() const { return m_path + QStringLiteral(".lock"); }
 
 private:
+    // A scratch name no other process and no earlier write uses: a settings
+    // object on it never sees a cached older content.
+    static QString scratchFor(const QString &path);
+    bool takeLock(class QLockFile &lock) const;
+
     QString m_path;
+    int m_lockTimeoutMs;
+    mutable QString m_error;
 };

@@ -14,3 +14,12 @@ bool SameLocalTarget(const QString &a, const QString &b);
 
 // A key equal for exactly the targets SameLocalTarget finds equal, for hashing.
 QString LocalTargetKey(const QString &target);
+
+// Why the backup file name cannot be used, in English or German; empty when
+// it can. The name is joined to the local directory and sent to the host, so
+// it must stay one plain name there: no "/" or "\", no "..", no control
+// character, no leading "-" (an option to the commands it is given to).
+QString BackupFileNameProblem(const QString &backupfile, bool german);
+// Why the local directory cannot be used (a control character in it); empty
+// when it can.
+QString LocalDirectoryProblem(const QString &localdir, bool german);

@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <algorithm>
 
+#include "storage/RetentionPolicy.h"
+
 namespace {
 const QString kTasks = QStringLiteral("tasks");
 const QString kOptions = QStringLiteral("Options");
@@ -82,8 +84,11 @@ bool TaskStore::setIfChanged(QSettings &settings, const QString &key, const QStr
 
 bool TaskStore::write(const std::function<bool(QSettings &)> &change) const
 {
-    if (m_keptDamaged)
+    m_writeError.clear();
+    if (m_keptDamaged) {
+        m_writeError = QStringLiteral("the store was kept as damaged");
         return false;
+    }
     const QString file = fileName();
     if (file.isEmpty()) {  // the Windows registry writes value by value
         auto settings = open();
@@ -91,7 +96,10 @@ bool TaskStore::write(const std::function<bool(QSettings &)> &change) const
         return finishWrite(*settings) && ok;
     }
     QDir().mkpath(QFileInfo(file).absolutePath());
-    return StoreFile(file).apply([&](QSettings &settings) { return change(settings); });
+    const StoreFile store(file, m_lockTimeoutMs);
+    const bool ok = store.apply([&](QSettings &settings) { return change(settings); });
+    m_writeError = store.errorString();
+    return ok;
 }
 
 bool TaskStore::writeValues(const QList<std::pair<QString, QString>> &values) const
@@ -117,7 +125,7 @@ StoreFile::Health TaskStore::CheckAtStartup()
     const QString file = fileName();
     if (file.isEmpty())
         return StoreFile::Health::Whole;
-    const StoreFile::Health health = StoreFile(file).check();
+    const StoreFile::Health health = StoreFile(file, m_lockTimeoutMs).check();
     m_keptDamaged = health == StoreFile::Health::Damaged;
     return health;
 }
@@ -192,15 +200,18 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.method = parseInt(readText(settings, group, QStringLiteral("method"), QString()), 0);
     task.transport = parseInt(readText(settings, group, QStringLiteral("transport"), QString()), 0);
     task.sshport = parseInt(readText(settings, group, QStringLiteral("sshport"), QString()), 22);
+    // A port the editor could not have saved is the default one, as a run takes it.
+    if (task.sshport < 1 || task.sshport > 65535)
+        task.sshport = 22;
     task.sshkey = readText(settings, group, QStringLiteral("sshkey"), QString());
     task.lastattempt = readText(settings, group, QStringLiteral("lastattempt"), QString());
     task.lastsuccess = readText(settings, group, QStringLiteral("lastsuccess"), QString());
     task.lastmessage = readText(settings, group, QStringLiteral("lastmessage"), QString());
     task.saved = readText(settings, group, QStringLiteral("saved"), QString());
     task.compress = parseInt(readText(settings, group, QStringLiteral("compress"), QString()), 0);
-    task.keepdaily = parseInt(readText(settings, group, QStringLiteral("keepdaily"), QString()), 0);
-    task.keepweekly = parseInt(readText(settings, group, QStringLiteral("keepweekly"), QString()), 0);
-    task.keepmonthly = parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0);
+    task.keepdaily = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepdaily"), QString()), 0));
+    task.keepweekly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepweekly"), QString()), 0));
+    task.keepmonthly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0));
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const

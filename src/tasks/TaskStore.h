@@ -104,6 +104,10 @@ public:
     // Every change goes through here: it lands whole or not at all, and a
     // store kept as damaged is not written. false when nothing was saved.
     bool write(const std::function<bool(QSettings &)> &change) const;
+    // Why the last write of this store object failed (empty after success).
+    QString writeError() const { return m_writeError; }
+    // How long a write waits for another process's write of the same file.
+    void setLockTimeout(int ms) { m_lockTimeoutMs = ms; }
     // Writes those of the values (full key, text) that the store does not
     // hold already; true at once when it holds them all, so an unchanged save
     // needs no room on the disk.
@@ -127,4 +131,6 @@ private:
 
     QString m_iniFile;
     bool m_keptDamaged = false;
+    int m_lockTimeoutMs = StoreFile::DefaultLockTimeoutMs;
+    mutable QString m_writeError;
 };

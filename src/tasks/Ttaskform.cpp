@@ -20,6 +20,7 @@
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
 #include "tasks/SshTaskFields.h"
+#include "tasks/TargetPath.h"
 #include "tasks/TaskFormGeometry.h"
 #include "tasks/TaskTimeEdit.h"
 
@@ -268,7 +269,7 @@ void Ttaskform::buildWindow()
                                               : QStringLiteral("tkeepmonthly");
         *box = new QSpinBox(this);
         (*box)->setObjectName(name);
-        (*box)->setRange(0, 9999);
+        (*box)->setRange(0, MaxKeepCount);
         (*box)->setGeometry(x, r, kKeepWidth, kFieldHeight);
         QLabel *unit = addHelp(name, x + kKeepWidth + 4, r, x + kKeepStep - 4);
         unit->setObjectName(name + QStringLiteral("Unit"));
@@ -559,6 +560,14 @@ void Ttaskform::SpeedButton2Click()
                                        "Please choose another name."));
         ttname->setFocus(Qt::OtherFocusReason);
         return;
+    }
+    for (const auto &[field, problem] : {std::pair {tbkfile, BackupFileNameProblem(tbkfile->text(), m_language.german())},
+                                         std::pair {tdir, LocalDirectoryProblem(tdir->text(), m_language.german())}}) {
+        if (!problem.isEmpty()) {
+            showError(problem);
+            field->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     }
     accept();
 }

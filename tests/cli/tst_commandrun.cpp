@@ -3,11 +3,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <cstdio>
 
 #include "RequirePeer.h"
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
+#include "RequirePeer.h"
 #include "ScriptedTelnetHost.h"
 #include "cli/CommandLineProgram.h"
 #include "engine/TaskRunLock.h"
@@ -135,6 +137,42 @@ private slots:
         QVERIFY(r.lines.isEmpty());
         QVERIFY(r.errors.contains(QStringLiteral("Nobody")));
         QVERIFY(!m_host->isClientConnected() && m_host->loginName().isEmpty());
+    }
+
+    void aStoredFileNameOutsideTheDirectoryIsRefusedBeforeTheHost()
+    {
+        BackupTask t = task(QStringLiteral("Evil"), QStringLiteral("shop"), QStringLiteral("12:00"), 0);
+        t.backupfile = QStringLiteral("../shop.sql");
+        QVERIFY(m_store->SaveTask(t.name, t));
+        const Result r = run({QStringLiteral("--run"), QStringLiteral("Evil")}, options());
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.lines.last().startsWith(QStringLiteral("Evil: !!! Not Successful on "))
+                     && r.lines.last().contains(QStringLiteral("is not allowed")),
+                 qPrintable(r.lines.join('\n')));
+        QVERIFY(m_host->loginName().isEmpty());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("shop.sql"))));
+    }
+
+    void aSignalBreaksTheRunOffAndFails_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("TERM") << SIGTERM;
+        QTest::newRow("INT") << SIGINT;
+        QTest::newRow("HUP") << SIGHUP;
+    }
+
+    void aSignalBreaksTheRunOffAndFails()
+    {
+        QFETCH(int, signal);
+        QVERIFY(m_store->SaveTask(QStringLiteral("Shop"), task(QStringLiteral("Shop"), QStringLiteral("shop"), QStringLiteral("12:00"), 0)));
+        const QString local = m_dir.filePath(QStringLiteral("local"));
+        QFile::remove(local + QStringLiteral("/shop.sql"));
+        connect(m_host.get(), &ScriptedTelnetHost::commandReceived, this, [signal] { ::raise(signal); },
+                Qt::SingleShotConnection);
+        const Result r = run({QStringLiteral("--run"), QStringLiteral("Shop")}, options());
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.errors.contains(QStringLiteral("Ended by a signal")), qPrintable(r.errors));
+        QVERIFY(QDir(local).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void aRunWaitsForTheTasksLockOrReportsBusy()

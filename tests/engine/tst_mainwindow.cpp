@@ -26,6 +26,7 @@
 #include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
+#include "RequirePeer.h"
 
 namespace {
 const char *const kDumpTail = "-- Dump completed on 2026-12-07 12:00:01\n";
@@ -569,6 +570,15 @@ private slots:
         SpinUntil([&] { return running() <= 1; }, 8000);
         SpinUntil([] { return false; }, 500);
         QCOMPARE(running(), 1);
+#ifdef Q_OS_LINUX
+        // The copy that runs would leave no core file holding the passwords.
+        for (auto &c : copies) {
+            QFile limits(QStringLiteral("/proc/%1/limits").arg(c->processId()));
+            if (c->state() != QProcess::NotRunning && limits.open(QIODevice::ReadOnly))
+                QVERIFY(QString::fromLatin1(limits.readAll()).contains(
+                    QRegularExpression(QStringLiteral("Max core file size\\s+0\\s+0\\s"))));
+        }
+#endif
         for (auto &c : copies)
             c->kill();
         for (auto &c : copies)

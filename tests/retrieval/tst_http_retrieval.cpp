@@ -6,6 +6,7 @@
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/HttpTransfer.h"
+#include "RequirePeer.h"
 
 using Bar = RecordingRetrievalHost::Bar;
 

@@ -13,6 +13,7 @@
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "RequirePeer.h"
 
 namespace {
 

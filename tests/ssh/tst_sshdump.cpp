@@ -23,6 +23,7 @@
 #include "ssh/SshTexts.h"
 #include "retrieval/ByteCount.h"
 #include "tasks/BackupTask.h"
+#include "RequirePeer.h"
 
 namespace {
 

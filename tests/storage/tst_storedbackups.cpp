@@ -8,6 +8,7 @@
 #include "retrieval/LocalTarget.h"
 #include "storage/RetentionSweeper.h"
 #include "storage/StoredDumpWriter.h"
+#include "RequirePeer.h"
 
 namespace {
 

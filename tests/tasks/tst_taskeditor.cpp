@@ -15,6 +15,7 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
+#include "RequirePeer.h"
 
 namespace {
 const char *const kEnglishHeader =
@@ -368,6 +369,19 @@ private slots:
         QVERIFY(m_form->isVisible());
         m_texts.Language = 1;
         QVERIFY(clickOkExpectingBox().contains(QStringLiteral("darf weder")));
+        QVERIFY(m_form->isVisible());
+    }
+
+    void checkOnOkRefusesFileNamesThatLeaveTheDirectory()
+    {
+        BackupTask t = complete();
+        t.backupfile = QStringLiteral("../shop.sql");
+        showWith(t);
+        QVERIFY(clickOkExpectingBox().contains(QStringLiteral("is not allowed")));
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_form->focusWidget(), field<QWidget>("tbkfile"));
+        m_texts.Language = 1;
+        QVERIFY(clickOkExpectingBox().contains(QStringLiteral("nicht erlaubt")));
         QVERIFY(m_form->isVisible());
     }
 

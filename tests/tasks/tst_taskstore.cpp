@@ -2,7 +2,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <limits>
 
+#include "storage/RetentionPolicy.h"
+#include "storage/StoredDumpWriter.h"
+#include "tasks/TargetPath.h"
 #include "tasks/TaskStore.h"
 
 class TestTaskStore : public QObject {
@@ -169,6 +173,36 @@ private slots:
         QTEST(t.method, "expMethod");
         QCOMPARE(t.isActive(), t.run == 1);
         QCOMPARE(store().ReadRow(QStringLiteral("N")).run, t.run);
+    }
+
+    void countsAndPortsAreBoundedToTheEditorsRanges()
+    {
+        {
+            QSettings raw(m_ini, QSettings::IniFormat);
+            raw.setValue(QStringLiteral("tasks/N/Options/keepdaily"), QStringLiteral("2147483647"));
+            raw.setValue(QStringLiteral("tasks/N/Options/keepweekly"), QStringLiteral("-3"));
+            raw.setValue(QStringLiteral("tasks/N/Options/keepmonthly"), QStringLiteral("12"));
+            raw.setValue(QStringLiteral("tasks/N/Options/sshport"), QStringLiteral("70000"));
+        }
+        BackupTask t = store().LoadTask(QStringLiteral("N"));
+        QCOMPARE(t.keepdaily, MaxKeepCount);
+        QCOMPARE(t.keepweekly, 0);
+        QCOMPARE(t.keepmonthly, 12);
+        QCOMPARE(t.sshport, 22);
+        // A task from elsewhere still rotates no more copies than the editor allows.
+        t.keepdaily = std::numeric_limits<int>::max();
+        QCOMPARE(StoreOptions::ForTask(t).rotatedCopies, MaxKeepCount - 1);
+    }
+
+    void backupFileNamesThatLeaveTheDirectoryAreRefused()
+    {
+        for (const char *bad : {"../shop.sql", "a/b.sql", "a\\b.sql", "x..sql", "-rf.sql", "tab\t.sql", "esc\x1b.sql"})
+            QVERIFY2(!BackupFileNameProblem(QString::fromLatin1(bad), false).isEmpty(), bad);
+        for (const char *good : {"backup.sql", "shop-2027.sql", ".hidden.sql", "Größe.sql"})
+            QVERIFY2(BackupFileNameProblem(QString::fromUtf8(good), true).isEmpty(), good);
+        QVERIFY(BackupFileNameProblem(QStringLiteral("-x"), true).startsWith(QStringLiteral("Der Name")));
+        QVERIFY(!LocalDirectoryProblem(QStringLiteral("/home/u/\nbackups"), false).isEmpty());
+        QVERIFY(LocalDirectoryProblem(QStringLiteral("/home/u/backups"), false).isEmpty());
     }
 
     void namesCompareWithoutLetterCase()

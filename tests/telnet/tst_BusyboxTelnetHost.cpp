@@ -6,6 +6,7 @@
 #include "RequirePeer.h"
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
+#include "RequirePeer.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "RequirePeer.h"
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
-#include "RequirePeer.h"
 #include "ScriptedTelnetHost.h"
 #include "cli/CommandLineProgram.h"
 #include "engine/TaskRunLock.h"

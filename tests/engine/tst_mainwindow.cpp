@@ -26,7 +26,6 @@
 #include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
-#include "RequirePeer.h"
 
 namespace {
 const char *const kDumpTail = "-- Dump completed on 2026-12-07 12:00:01\n";

@@ -22,7 +22,6 @@
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
-#include "RequirePeer.h"
 
 // The main window as a desktop user meets it: which commands it offers,
 // what its boxes say, the tooltips, the tray, the autostart entry.

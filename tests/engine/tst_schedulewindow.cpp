@@ -15,7 +15,6 @@
 #include "notify/MailSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/TaskListView.h"
-#include "RequirePeer.h"
 
 namespace {
 QDateTime at(int day, int h, int m, int s = 0)

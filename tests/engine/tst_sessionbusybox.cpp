@@ -13,7 +13,6 @@
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
 #include "telnet/TelnetClient.h"
-#include "RequirePeer.h"
 
 // The whole dialogue against busybox's telnetd and a real shell.
 class TestSessionBusybox : public QObject {

@@ -13,7 +13,6 @@
 #include "ScriptedTelnetHost.h"
 #include "engine/TForm1.h"
 #include "tasks/TaskListView.h"
-#include "RequirePeer.h"
 
 // A whole run through the main window: scripted telnet host, then the real
 // dispatcher against real FTP and HTTP servers.

@@ -9,7 +9,6 @@
 #include "notify/MailSender.h"
 #include "notify/MailSettings.h"
 #include "tasks/TaskStore.h"
-#include "RequirePeer.h"
 
 namespace {
 const QDateTime kNow(QDate(2026, 12, 7), QTime(12, 0, 41), QTimeZone(3600));

@@ -6,7 +6,6 @@
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/HttpTransfer.h"
-#include "RequirePeer.h"
 
 using Bar = RecordingRetrievalHost::Bar;
 

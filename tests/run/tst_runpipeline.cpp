@@ -13,7 +13,6 @@
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
 #include "retrieval/DownloadDispatcher.h"
-#include "RequirePeer.h"
 
 namespace {
 

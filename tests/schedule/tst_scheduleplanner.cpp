@@ -6,7 +6,6 @@
 #include "schedule/SchedulePlanner.h"
 #include "schedule/ScheduleTexts.h"
 #include "tasks/RecordTime.h"
-#include "RequirePeer.h"
 
 namespace {
 QDateTime at(int day, const char *hhmmss)

@@ -23,7 +23,6 @@
 #include "ssh/SshTexts.h"
 #include "retrieval/ByteCount.h"
 #include "tasks/BackupTask.h"
-#include "RequirePeer.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "retrieval/LocalTarget.h"
 #include "storage/RetentionSweeper.h"
 #include "storage/StoredDumpWriter.h"
-#include "RequirePeer.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include "TinyDisk.h"
 #include "retrieval/LocalTarget.h"
 #include "storage/StoredDumpWriter.h"
-#include "RequirePeer.h"
 
 namespace {
 bool storeDirectly(const QString &target, const QByteArray &dump, Compression c)

@@ -11,7 +11,6 @@
 #include "tasks/AppSettings.h"
 #include "tasks/StoreFile.h"
 #include "tasks/TaskStore.h"
-#include "RequirePeer.h"
 
 namespace {
 const char *const kInside = "VW_STORE_TMPFS";

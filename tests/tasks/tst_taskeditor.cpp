@@ -15,7 +15,6 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
-#include "RequirePeer.h"
 
 namespace {
 const char *const kEnglishHeader =

@@ -6,7 +6,6 @@
 #include "RequirePeer.h"
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
-#include "RequirePeer.h"
 
 namespace {
 

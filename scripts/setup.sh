@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libjpeg62-turbo-dev zlib1g-dev libzstd-dev libssh-dev
   # test peers and tools
-  busybox-static python3 python3-pyftpdlib python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
+  busybox-static python3 python3-pyftpdlib python3-openssl python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
   xvfb xauth imagemagick fonts-dejavu-core
   # whole-program test in a network namespace, and the benchmarks
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time

@@ -256,7 +256,11 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     long responseCode = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode);
-    if (code != CURLE_OK && sink.received == 0 && activeDataConnectionFailed(code, responseCode)) {
+    // Without the listed size libcurl cannot tell a data connection that
+    // never came from an empty file: nothing of a listed non-empty file counts as failed too.
+    const bool nothingCame = sink.received == 0
+        && (code != CURLE_OK ? activeDataConnectionFailed(code, responseCode) : listed > 0);
+    if (nothingCame) {
         // Routers that do not let the server connect back are common; a
         // passive data connection goes out from here instead.
         observer.retryingPassive();

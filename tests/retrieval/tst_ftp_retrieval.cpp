@@ -460,7 +460,7 @@ void FtpRetrievalTest::activeModeFallsBackToPassive()
     BackupTask task = bench.task();
     task.ftpdir = "dumps";
 
-    QVERIFY(bench.retrieve(task));
+    QVERIFY2(bench.retrieve(task), qPrintable(bench.dispatcher->FailureReason() + " " + behindRouter.commands().join(' ')));
     QCOMPARE(ReadAll(bench.localFile()), dump);
     QCOMPARE(bench.view.messages(), QStringList{line});
     QVERIFY(bench.host.errors.isEmpty());

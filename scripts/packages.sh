@@ -13,7 +13,7 @@ PROGRAM_PACKAGES=(
 # What only the tests and the benchmarks need: their peers (started by the
 # fixtures themselves on loopback or in namespaces), tools and checks.
 TEST_PACKAGES=(
-  busybox-static python3 python3-pyftpdlib python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
+  busybox-static python3 python3-pyftpdlib python3-openssl python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
   xvfb xauth imagemagick fonts-dejavu-core
   # whole-program test in a network namespace, and the benchmarks
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time

@@ -560,6 +560,8 @@ void TForm1::showRetrievalError(int kind, const QString &text)
     }
     // Not modal: an unattended night's later tasks must not wait behind it.
     auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), shown, QMessageBox::Ok, this);
+    // Names from the task and the server are shown as they are, never as markup.
+    box->setTextFormat(Qt::PlainText);
     m_errorBoxes.insert(kind, box);
     box->setObjectName(QStringLiteral("RetrievalErrorDialog"));
     box->setAttribute(Qt::WA_DeleteOnClose);

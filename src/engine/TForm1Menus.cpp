@@ -125,6 +125,7 @@ void TForm1::Autostart1Click(bool checked)
                                                    checked ? QStringLiteral("geschrieben") : QStringLiteral("entfernt")));
         auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("AutostartErrorDialog"));
+        box->setTextFormat(Qt::PlainText);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
         box->show();

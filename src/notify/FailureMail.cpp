@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QSysInfo>
 
+#include "notify/MailSender.h"
 #include "notify/MailSettings.h"
 #include "schedule/ScheduleTexts.h"
 
@@ -150,8 +151,12 @@ QString sentLine(bool english, const QString &recipient)
 
 QString notSentLine(bool english, const QString &error)
 {
+    // The sender's own refusal speaks the interface language; server texts stay as they are.
+    const QString shown = !english && error == MailSender::plainLoginRefusedText(true)
+        ? MailSender::plainLoginRefusedText(false)
+        : error;
     return (english ? QStringLiteral("Mail could not be sent: ") : QStringLiteral("Mail konnte nicht gesendet werden: "))
-           + error;
+           + shown;
 }
 
 }  // namespace FailureMail

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstring>
 
+#include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
 
 namespace {
@@ -76,11 +77,21 @@ void MailSender::send(const MailSettings &settings, const QByteArray &message, c
     }, Qt::QueuedConnection);
 }
 
+QString MailSender::plainLoginRefusedText(bool english)
+{
+    return english ? QStringLiteral("the login would go without encryption; choose STARTTLS or TLS, or confirm "
+                                    "sending it unencrypted in the mail settings")
+                   : QStringLiteral("die Anmeldung ginge unverschlüsselt; wählen Sie STARTTLS oder TLS, oder bestätigen "
+                                    "Sie das unverschlüsselte Senden in den Mail-Einstellungen");
+}
+
 QString MailSender::deliver(const MailSettings &settings, const QByteArray &message, const Limits &limits,
                             const std::atomic_bool &cancel)
 {
     if (!settings.isSet())
         return QStringLiteral("no mail server, sender or recipient set");
+    if (settings.loginInClear() && !settings.plainPassword)
+        return plainLoginRefusedText(true);
     CurlEasy curl = NewCurlEasy();
     if (!curl)
         return QStringLiteral("libcurl cannot be used");
@@ -140,7 +151,8 @@ QString MailSender::deliver(const MailSettings &settings, const QByteArray &mess
     const CURLcode rc = curl_easy_perform(h);
     if (rc == CURLE_OK)
         return QString();
-    QString error = QString::fromUtf8(errorBuffer).trimmed();
+    // libcurl's error buffer may quote the server's reply.
+    QString error = cleanServerText(QString::fromUtf8(errorBuffer));
     if (error.isEmpty())
         error = QString::fromUtf8(curl_easy_strerror(rc));
     long response = 0;

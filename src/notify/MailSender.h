@@ -32,7 +32,12 @@ public:
     // Mails handed over and not yet answered.
     int pending() const { return m_pending; }
 
-    // Sends on the calling thread; the error text, empty on success.
+    // The error of a login that would go in clear without the user's consent.
+    static QString plainLoginRefusedText(bool english);
+
+    // Sends on the calling thread; the error text, empty on success. A login
+    // without TLS is refused unless settings.plainPassword allows it, so a
+    // hand-edited store cannot send the password in clear either.
     static QString deliver(const MailSettings &settings, const QByteArray &message, const Limits &limits,
                            const std::atomic_bool &cancel);
 

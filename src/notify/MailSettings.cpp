@@ -12,6 +12,7 @@ const QString kUser = QStringLiteral("Options/mailuser");
 const QString kPassword = QStringLiteral("Options/mailpassword");
 const QString kSender = QStringLiteral("Options/mailsender");
 const QString kRecipient = QStringLiteral("Options/mailrecipient");
+const QString kPlainPassword = QStringLiteral("Options/mailplainpassword");
 
 QString text(QSettings &settings, const QString &key)
 {
@@ -30,6 +31,11 @@ int number(QSettings &settings, const QString &key, int fallback)
 bool MailSettings::isSet() const
 {
     return !server.trimmed().isEmpty() && !sender.trimmed().isEmpty() && !recipient.trimmed().isEmpty();
+}
+
+bool MailSettings::loginInClear() const
+{
+    return security == None && !user.isEmpty();
 }
 
 int MailSettings::defaultPort(int security)
@@ -52,6 +58,7 @@ MailSettings MailSettings::read(const TaskStore &store)
     m.password = text(*settings, kPassword);
     m.sender = text(*settings, kSender);
     m.recipient = text(*settings, kRecipient);
+    m.plainPassword = number(*settings, kPlainPassword, 0) == 1;
     return m;
 }
 
@@ -65,5 +72,6 @@ bool MailSettings::save(const TaskStore &store) const
         {kPassword, password},
         {kSender, sender},
         {kRecipient, recipient},
+        {kPlainPassword, plainPassword ? QStringLiteral("1") : QStringLiteral("0")},
     });
 }

@@ -17,9 +17,13 @@ struct MailSettings {
     QString password;
     QString sender;
     QString recipient;
+    // The user confirmed that the login may go without TLS (security None).
+    bool plainPassword = false;
 
     // Mail is off until a server, a sender and a recipient are given.
     bool isSet() const;
+    // A login (user name and password) would cross the network in clear.
+    bool loginInClear() const;
     // The port a security mode usually listens on.
     static int defaultPort(int security);
 

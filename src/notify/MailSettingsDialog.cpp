@@ -1,5 +1,6 @@
 #include "notify/MailSettingsDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -38,6 +39,12 @@ MailSettingsDialog::MailSettingsDialog(const TaskStore &store, const LanguageTex
     m_password->setEchoMode(QLineEdit::Password);
     field(m_sender_ = new QLineEdit(this), "mailSender", 5);
     field(m_recipient = new QLineEdit(this), "mailRecipient", 6);
+    m_plainPassword = new QCheckBox(this);
+    m_plainPassword->setObjectName(QStringLiteral("mailPlainPassword"));
+    form->addRow(QString(), m_plainPassword);
+    // The consent concerns an unencrypted connection only.
+    connect(m_security, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_plainPassword->setEnabled(index == MailSettings::None); });
     field(m_overdueDays = new QSpinBox(this), "overdueDays", 7);
     m_overdueDays->setRange(0, 365);
 
@@ -77,6 +84,8 @@ void MailSettingsDialog::translate()
     setWindowTitle(m_texts.pick(QStringLiteral("Notifications"), QStringLiteral("Benachrichtigungen")));
     m_security->setItemText(0, m_texts.pick(QStringLiteral("None"), QStringLiteral("Keine")));
     m_test->setText(m_texts.pick(QStringLiteral("Send test mail"), QStringLiteral("Testmail senden")));
+    m_plainPassword->setText(m_texts.pick(QStringLiteral("Send user name and password without encryption"),
+                                          QStringLiteral("Benutzername und Passwort unverschlüsselt senden")));
     m_buttons->button(QDialogButtonBox::Cancel)->setText(m_texts.pick(QStringLiteral("Cancel"), QStringLiteral("Abbrechen")));
 }
 
@@ -91,6 +100,8 @@ void MailSettingsDialog::openWithStoredValues()
     m_password->setText(m.password);
     m_sender_->setText(m.sender);
     m_recipient->setText(m.recipient);
+    m_plainPassword->setChecked(m.plainPassword);
+    m_plainPassword->setEnabled(m.security == MailSettings::None);
     m_overdueDays->setValue(OverdueWatch::readDays(m_store));
     m_status->clear();
     m_test->setEnabled(true);
@@ -108,6 +119,8 @@ MailSettings MailSettingsDialog::typedSettings() const
     m.password = m_password->text();
     m.sender = m_sender_->text().trimmed();
     m.recipient = m_recipient->text().trimmed();
+    // Stored only where it applies, so a later switch to no encryption asks again.
+    m.plainPassword = m.loginInClear() && m_plainPassword->isChecked();
     return m;
 }
 
@@ -129,6 +142,8 @@ void MailSettingsDialog::sendTestMail()
                                        QStringLiteral("Server, Absender und Empfänger werden benötigt.")));
         return;
     }
+    if (refusesLoginInClear(m))
+        return;
     m_test->setEnabled(false);
     m_status->setText(m_texts.pick(QStringLiteral("Sending test mail ..."), QStringLiteral("Sende Testmail ...")));
     const QDateTime now = QDateTime::currentDateTime();
@@ -136,8 +151,22 @@ void MailSettingsDialog::sendTestMail()
                   QStringLiteral("test-%1").arg(++m_testNumber));
 }
 
+bool MailSettingsDialog::refusesLoginInClear(const MailSettings &m)
+{
+    if (!m.loginInClear() || m.plainPassword)
+        return false;
+    m_status->setText(m_texts.pick(
+        QStringLiteral("Without encryption the user name and password would cross the network in clear text. "
+                       "Choose STARTTLS or TLS, or confirm sending them unencrypted."),
+        QStringLiteral("Ohne Verschlüsselung gingen Benutzername und Passwort im Klartext über das Netz. "
+                       "Wählen Sie STARTTLS oder TLS, oder bestätigen Sie das unverschlüsselte Senden.")));
+    return true;
+}
+
 void MailSettingsDialog::accept()
 {
+    if (refusesLoginInClear(typedSettings()))
+        return;
     if (!typedSettings().save(m_store) || !OverdueWatch::saveDays(m_store, typedOverdueDays())) {
         m_status->setText(m_texts.pick(QStringLiteral("The settings could not be saved."),
                                        QStringLiteral("Die Einstellungen konnten nicht gespeichert werden.")));

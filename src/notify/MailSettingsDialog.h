@@ -6,6 +6,7 @@
 #include "notify/MailSettings.h"
 
 class LanguageTexts;
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
@@ -40,6 +41,8 @@ signals:
 
 private:
     void translate();
+    // Shows why a login without TLS is not taken without the user's consent.
+    bool refusesLoginInClear(const MailSettings &m);
 
     const TaskStore &m_store;
     const LanguageTexts &m_texts;
@@ -51,6 +54,7 @@ private:
     QLineEdit *m_password = nullptr;
     QLineEdit *m_sender_ = nullptr;
     QLineEdit *m_recipient = nullptr;
+    QCheckBox *m_plainPassword = nullptr;
     QSpinBox *m_overdueDays = nullptr;
     QLabel *m_labels[8] = {};
     QLabel *m_status = nullptr;

@@ -140,6 +140,15 @@ QString DownloadDispatcher::TransferReason(qint64 received, int curlCode) const
                       QStringLiteral("Übertragung gescheitert: %1").arg(what));
 }
 
+QString DownloadDispatcher::TooLargeReason(const QString &file) const
+{
+    const QString limit = FormatByteCount(m_options.maxDownloadBytes);
+    return reasonLine(
+        QStringLiteral("%1 is larger than the download limit of %2 - not saved, the previous backup is kept").arg(file, limit),
+        QStringLiteral("%1 ist größer als die Download-Grenze von %2 - nicht gespeichert, die bisherige Sicherung bleibt erhalten")
+            .arg(file, limit));
+}
+
 QString DownloadDispatcher::LocalTargetFile(const BackupTask &task) const
 {
     return ::LocalTargetFile(task, m_clock.now().date());
@@ -198,7 +207,7 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
         return;
     }
     DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile, LocalTargetFile(t),
-                   runStart, context, std::move(stored), StoreOptions::ForTask(t));
+                   runStart, context, std::move(stored), StoreOptions::ForTask(t), t.ftptls);
 }
 
 void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
@@ -216,7 +225,7 @@ QString DownloadDispatcher::OldBackupsRemovedText(int count) const
 void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                                         quint16 port, const QString &remoteDir, const QString &remoteFile,
                                         const QString &localFile, const QDateTime &runStart, QObject *context,
-                                        RetrievalDone done, const StoreOptions &store)
+                                        RetrievalDone done, const StoreOptions &store, bool useTls)
 {
     m_reason.clear();
     FtpTransferRequest request;
@@ -229,6 +238,7 @@ void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.localFile = localFile;
     request.runStart = runStart;
     request.store = store;
+    request.useTls = useTls;
     request.options = m_options;
 
     WindowThreadRelay *relay = newRelay(request.options);
@@ -266,7 +276,13 @@ bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QStrin
         break;
     case FtpFailure::HostOrLogin:
         m_host.showRetrievalError(2, FtpHostErrorText(server));
-        if (result.curlCode == CURLE_LOGIN_DENIED)
+        if (result.curlCode == CURLE_USE_SSL_FAILED)
+            m_reason = reasonLine(QStringLiteral("%1 does not offer FTP with TLS - the password was not sent").arg(server),
+                                  QStringLiteral("%1 bietet kein FTP mit TLS an - das Passwort wurde nicht gesendet").arg(server));
+        else if (result.curlCode == CURLE_PEER_FAILED_VERIFICATION)
+            m_reason = reasonLine(QStringLiteral("the TLS certificate of %1 could not be verified").arg(server),
+                                  QStringLiteral("das TLS-Zertifikat von %1 konnte nicht bestätigt werden").arg(server));
+        else if (result.curlCode == CURLE_LOGIN_DENIED)
             m_reason = reasonLine(QStringLiteral("login refused by %1").arg(server),
                                   QStringLiteral("Anmeldung von %1 abgewiesen").arg(server));
         else
@@ -293,6 +309,16 @@ bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QStrin
         break;
     case FtpFailure::LocalFile:
         m_reason = LocalFileReason(localFile, qMax(result.listedSize, result.received), result.storeFailure);
+        break;
+    case FtpFailure::Grew:
+        m_reason = reasonLine(
+            QStringLiteral("%1 on the host grew past its listed size of %2 - not saved, the previous backup is kept")
+                .arg(remoteFile, FormatByteCount(result.listedSize)),
+            QStringLiteral("%1 auf dem Host wuchs über die gemeldete Größe von %2 hinaus - nicht gespeichert, die bisherige Sicherung bleibt erhalten")
+                .arg(remoteFile, FormatByteCount(result.listedSize)));
+        break;
+    case FtpFailure::TooLarge:
+        m_reason = TooLargeReason(remoteFile);
         break;
     case FtpFailure::Transfer:
         m_reason = TransferReason(result.received, result.curlCode);
@@ -351,6 +377,9 @@ bool DownloadDispatcher::reportHttp(const HttpTransferResult &result, const Back
         break;
     case HttpFailure::LocalFile:
         m_reason = LocalFileReason(localFile, result.received, result.storeFailure);
+        break;
+    case HttpFailure::TooLarge:
+        m_reason = TooLargeReason(task.backupfile);
         break;
     case HttpFailure::Transfer:
         if (result.received == 0

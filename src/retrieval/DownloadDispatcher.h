@@ -36,7 +36,7 @@ public:
     void DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
                         const QString &localFile, const QDateTime &runStart, QObject *context, RetrievalDone done,
-                        const StoreOptions &store = {});
+                        const StoreOptions &store = {}, bool useTls = false);
     // The HTTP retrieval of the task's httpath + backupfile into its local
     // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
     void DownloadPerHttp(const BackupTask &task, const QDateTime &runStart, QObject *context, RetrievalDone done);
@@ -75,6 +75,7 @@ private:
     QString LocalFileReason(const QString &localFile, qint64 expectedSize, StoredDumpWriter::Failure failure) const;
     // A transfer that broke off, or never began.
     QString TransferReason(qint64 received, int curlCode) const;
+    QString TooLargeReason(const QString &file) const;
     QString reasonLine(const QString &english, const QString &german) const;
 
     ProtocolLog &m_log;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QUrl>
 
+#include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
 #include "retrieval/DumpFreshness.h"
 #include "storage/StoredDumpWriter.h"
@@ -30,7 +31,11 @@ struct DownloadSink {
     FtpBlockProgress *progress = nullptr;
     FtpTransferObserver *observer = nullptr;
     qint64 received = 0;
+    qint64 listed = -1;     // the size the server announced, -1: none
+    qint64 limit = 0;       // the most any download may bring
     bool writeFailed = false;
+    bool grew = false;      // more than listed arrived
+    bool tooLarge = false;  // more than the limit arrived
 };
 
 // Nothing of the listing's header-like lines is kept.
@@ -43,9 +48,18 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
     const qint64 length = qint64(size * count);
+    // A file still being written on the host is no finished dump.
+    if (sink->listed >= 0 && sink->received + length > sink->listed) {
+        sink->grew = true;
+        return 0;  // anything short of length makes libcurl abort the transfer
+    }
+    if (sink->received + length > sink->limit) {
+        sink->tooLarge = true;
+        return 0;
+    }
     if (!sink->out->write(data, length)) {
         sink->writeFailed = true;
-        return 0;  // anything short of length makes libcurl abort the transfer
+        return 0;
     }
     sink->received += length;
     for (const FtpProgressStep &step : sink->progress->add(length))
@@ -161,6 +175,14 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
+    const QByteArray caFile = o.caCertificateFile.toLocal8Bit();
+    if (request.useTls) {
+        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!caFile.isEmpty())
+            curl_easy_setopt(h, CURLOPT_CAINFO, caFile.constData());
+    }
     // Given apart from the URL, so no character of them needs escaping.
     curl_easy_setopt(h, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(h, CURLOPT_PASSWORD, password.constData());
@@ -189,7 +211,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     if (code != CURLE_OK) {
         result.failure = classifyBeforeTransfer(code, trace.lastVerb);
         result.curlCode = code;
-        result.detail = QString::fromUtf8(errorText);
+        result.detail = cleanServerText(QString::fromUtf8(errorText));
         return result;
     }
     curl_off_t listed = -1;
@@ -212,9 +234,19 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     sink.out = &out;
     sink.progress = &progress;
     sink.observer = &observer;
+    sink.listed = listed;
+    sink.limit = o.maxDownloadBytes;
     observer.transferStarted();
+    if (listed > o.maxDownloadBytes) {
+        result.failure = FtpFailure::TooLarge;
+        observer.transferEnded();
+        return result;
+    }
 
     curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+    // libcurl would stop quietly at the listed size; read to the end so a
+    // file that grew is seen (onData) instead of stored cut short.
+    curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     // Active mode, from the address the control connection uses.
@@ -224,7 +256,11 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     long responseCode = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode);
-    if (code != CURLE_OK && sink.received == 0 && activeDataConnectionFailed(code, responseCode)) {
+    // Without the listed size libcurl cannot tell a data connection that
+    // never came from an empty file: nothing of a listed non-empty file counts as failed too.
+    const bool nothingCame = sink.received == 0
+        && (code != CURLE_OK ? activeDataConnectionFailed(code, responseCode) : listed > 0);
+    if (nothingCame) {
         // Routers that do not let the server connect back are common; a
         // passive data connection goes out from here instead.
         observer.retryingPassive();
@@ -242,13 +278,17 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
         if (sink.writeFailed) {
             result.failure = FtpFailure::LocalFile;
             result.storeFailure = out.failure();
+        } else if (sink.grew) {
+            result.failure = FtpFailure::Grew;
+        } else if (sink.tooLarge) {
+            result.failure = FtpFailure::TooLarge;
         } else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE)) {
             result.failure = FtpFailure::OpenRemote;
         } else {
             result.failure = FtpFailure::Transfer;
         }
         result.curlCode = code;
-        result.detail = sink.writeFailed ? out.errorString() : QString::fromUtf8(errorText);
+        result.detail = sink.writeFailed ? out.errorString() : cleanServerText(QString::fromUtf8(errorText));
         observer.transferEnded();
         return result;  // file is discarded: the earlier backup stays
     }

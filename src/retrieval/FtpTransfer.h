@@ -30,6 +30,9 @@ struct FtpTransferRequest {
     // Start of the run the dump was made for: an older file is refused.
     // Invalid: whatever the host holds is wanted (manual download).
     QDateTime runStart;
+    // Explicit TLS (AUTH TLS) for the login and the data, with the server's
+    // certificate verified; a server without it fails before the password goes.
+    bool useTls = false;
     RetrievalOptions options;
 };
 
@@ -45,6 +48,8 @@ enum class FtpFailure {
     Transfer,       // the data broke off or fell short of the listed size
     IncompleteDump, // complete transfer of a dump without its completion line
     StaleDump,      // the file on the host is older than the run
+    Grew,           // more bytes arrived than the listed size
+    TooLarge,       // the file exceeds the retrieval's size limit
 };
 
 struct FtpTransferResult {

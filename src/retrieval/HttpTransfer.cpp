@@ -1,5 +1,6 @@
 #include "retrieval/HttpTransfer.h"
 
+#include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
 #include "retrieval/DumpFreshness.h"
 #include "storage/StoredDumpWriter.h"
@@ -10,7 +11,9 @@ struct DownloadSink {
     StoredDumpWriter *out = nullptr;
     HttpTransferObserver *observer = nullptr;
     qint64 received = 0;
+    qint64 limit = 0;  // the most any download may bring
     bool writeFailed = false;
+    bool tooLarge = false;
     TransferGuard *guard = nullptr;
     curl_off_t shownNow = -1;
     curl_off_t shownTotal = -1;
@@ -20,6 +23,11 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
     const qint64 length = qint64(size * count);
+    // Also where the server announced no size, or a false one.
+    if (sink->received + length > sink->limit) {
+        sink->tooLarge = true;
+        return 0;
+    }
     if (!sink->out->write(data, length)) {
         sink->writeFailed = true;
         return 0;
@@ -68,13 +76,19 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     sink.out = &out;
     sink.observer = &observer;
     const RetrievalOptions &o = request.options;
+    sink.limit = o.maxDownloadBytes;
 
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     // A task's address may not turn into a local file or another protocol.
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What TLS protects must not go on in clear: an https address follows
+    // https redirects only.
+    const bool secure = request.url.trimmed().startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, long(o.maxRedirects));
+    // Refused before the body when the announced size is already too large.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(o.maxDownloadBytes));
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.isEmpty())
@@ -109,13 +123,15 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
     result.curlCode = code;
     result.received = sink.received;
-    result.detail = QString::fromUtf8(errorText);
+    result.detail = cleanServerText(QString::fromUtf8(errorText));
 
     if (code != CURLE_OK) {
         if (sink.writeFailed) {
             result.failure = HttpFailure::LocalFile;
             result.storeFailure = out.failure();
             result.detail = out.errorString();
+        } else if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+            result.failure = HttpFailure::TooLarge;
         } else if (code == CURLE_HTTP_RETURNED_ERROR) {
             result.failure = HttpFailure::HttpStatus;
         } else {

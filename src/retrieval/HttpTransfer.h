@@ -32,6 +32,7 @@ enum class HttpFailure {
     HttpStatus,     // a reply other than 2xx: an error page is no backup
     IncompleteDump, // complete transfer of a dump without its completion line
     StaleDump,      // the file on the host is older than the run
+    TooLarge,       // the file exceeds the retrieval's size limit
 };
 
 struct HttpTransferResult {

@@ -25,9 +25,12 @@ struct RetrievalOptions {
     // fails: a trickle must not hold the queue of runs for days.
     long lowSpeedBytesPerS = 1024;
     int lowSpeedTimeS = 300;
+    // A download larger than this fails: a runaway or hostile server must not
+    // fill the disk that holds the other backups.
+    qint64 maxDownloadBytes = 64LL * 1024 * 1024 * 1024;
     // HTTP redirects followed at most.
     int maxRedirects = 5;
-    // Extra certificates trusted for HTTPS (PEM file); empty: the system's.
+    // Extra certificates trusted for HTTPS and FTPS (PEM file); empty: the system's.
     QString caCertificateFile;
     // Set from the window thread to break a transfer off (program closing).
     std::shared_ptr<std::atomic<bool>> cancel;

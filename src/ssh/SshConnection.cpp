@@ -1,5 +1,7 @@
 #include "ssh/SshConnection.h"
 
+#include "engine/ServerText.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -105,7 +107,8 @@ SshConnection::~SshConnection()
 
 QString SshConnection::lastError() const
 {
-    return m_session ? QString::fromUtf8(ssh_get_error(m_session)) : QString();
+    // Holds the server's disconnect message when the server ended the session.
+    return m_session ? cleanServerText(QString::fromUtf8(ssh_get_error(m_session))) : QString();
 }
 
 void SshConnection::setSocket(socket_t socket)

@@ -6,6 +6,7 @@
 
 #include <libssh/callbacks.h>
 
+#include "engine/ServerText.h"
 #include "retrieval/DumpCompletion.h"
 #include "ssh/DumpSink.h"
 #include "ssh/SshConnection.h"
@@ -30,7 +31,7 @@ void onExitStatus(ssh_session, ssh_channel, int status, void *userdata)
 
 void onExitSignal(ssh_session, ssh_channel, const char *signal, int, const char *, const char *, void *userdata)
 {
-    static_cast<ExitInfo *>(userdata)->signal = QString::fromUtf8(signal);
+    static_cast<ExitInfo *>(userdata)->signal = cleanServerText(QString::fromUtf8(signal));
 }
 
 void keepTail(QByteArray &tail, const char *data, int size)
@@ -48,7 +49,7 @@ QString SshDumpResult::lastStderrLine() const
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         const QByteArray line = it->trimmed();
         if (!line.isEmpty())
-            return QString::fromUtf8(line);
+            return cleanServerText(QString::fromUtf8(line));
     }
     return QString();
 }

@@ -36,6 +36,7 @@ struct BackupTask {
     int keepdaily = 0;        // 0 in all three keeps everything
     int keepweekly = 0;
     int keepmonthly = 0;
+    bool ftptls = false;      // FTP with explicit TLS (FTPS); off: plain FTP as before
 
     // A task with every value at its default and the given name.
     static BackupTask withDefaults(const QString &name = QString());

@@ -62,6 +62,8 @@ void SshConnectionTest::show(int icon, const QString &text, bool question)
                                                                QStringLiteral("Verbindung testen")),
                                 text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_window);
     box->setObjectName(QStringLiteral("SshTestMessage"));
+    // The server's texts are shown as they are, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     if (question)
         box->setDefaultButton(QMessageBox::No);

@@ -22,7 +22,7 @@ constexpr int kPortX = 316;
 constexpr int kPortWidth = 56;
 
 // The fields of the form that only the telnet transport uses.
-const char *const TelnetOnly[] = {"tftpdir", "trdir", "tinetpath", "ComboBox2"};
+const char *const TelnetOnly[] = {"tftpdir", "CheckBox2", "trdir", "tinetpath", "ComboBox2"};
 } // namespace
 
 SshTaskFields::SshTaskFields(Ttaskform &form, const LanguageTexts &language, int &y)

@@ -6,8 +6,9 @@
 // Geometry of the task editor's design, shared by the form and its sections.
 namespace TaskFormGeometry {
 constexpr int kClientWidth = 659;
-// The design's 551 pixels, grown by the stored-backup and SSH sections.
-constexpr int kClientHeight = 716;
+// The design's 551 pixels, grown by the stored-backup and SSH sections and
+// the FTP security row.
+constexpr int kClientHeight = 739;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;
 constexpr int kFieldX = 168;
@@ -19,6 +20,7 @@ constexpr int kDirectoryWidth = 425;
 constexpr int kAddressWidth = 345;
 constexpr int kTimeWidth = 34;
 constexpr int kListWidth = 81;
+constexpr int kTlsBoxWidth = 170;  // the FTPS check box, its help beside it
 constexpr int kKeepWidth = 52;
 constexpr int kKeepStep = 130;  // a keep count and its unit
 constexpr int kFieldHeight = 21;

@@ -212,6 +212,7 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.keepdaily = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepdaily"), QString()), 0));
     task.keepweekly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepweekly"), QString()), 0));
     task.keepmonthly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0));
+    task.ftptls = parseInt(readText(settings, group, QStringLiteral("ftptls"), QString()), 0) != 0;
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -256,6 +257,7 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"keepdaily", QString::number(task.keepdaily)},
         {"keepweekly", QString::number(task.keepweekly)},
         {"keepmonthly", QString::number(task.keepmonthly)},
+        {"ftptls", task.ftptls ? QStringLiteral("1") : QStringLiteral("0")},
     };
     QList<std::pair<QString, QString>> values;
     for (const auto &[key, value] : fields)

@@ -169,6 +169,12 @@ void Ttaskform::buildWindow()
     tftpdirLabel = addCaption(QStringLiteral("tftpdir"), QString(), r);
     tftpdir = addText(QStringLiteral("tftpdir"), kTextWidth, r);
     tftpdirHelp = addHelp(QStringLiteral("tftpdir"), kHelpX, r);
+    r = row();
+    CheckBox2Label = addCaption(QStringLiteral("CheckBox2"), QString(), r);
+    CheckBox2 = new QCheckBox(this);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox2->setGeometry(kFieldX, r + 2, kTlsBoxWidth, 17);
+    CheckBox2Help = addHelp(QStringLiteral("CheckBox2"), kFieldX + kTlsBoxWidth + 4, r);
 
     y += kSectionGap;
     addHeading(3, QStringLiteral("mySQL Parameter"), y);
@@ -287,7 +293,7 @@ void Ttaskform::buildWindow()
 
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 
-    QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, tsql, tdatabase, tdbuser, tdbpasswd,
+    QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, CheckBox2, tsql, tdatabase, tdbuser, tdbpasswd,
                         tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2,
                         ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly};
     for (size_t i = 1; i < std::size(order); ++i)
@@ -322,6 +328,12 @@ void Ttaskform::TranslateTaskForm(int language)
     tftpdirLabel->setText(pick(QStringLiteral("FTP Directory"), QStringLiteral("FTP-Verzeichnis")));
     tftpdirHelp->setText(pick(QStringLiteral("Subdirectory of FTP-server where the backup-files are stored (optional)"),
                               QStringLiteral("Verzeichnis, in dem die Backup-Dateien gespeichert werden (optional).")));
+    CheckBox2Label->setText(pick(QStringLiteral("FTP Security"), QStringLiteral("FTP-Sicherheit")));
+    CheckBox2->setText(pick(QStringLiteral("FTP with TLS (FTPS)"), QStringLiteral("FTP mit TLS (FTPS)")));
+    CheckBox2Help->setText(pick(QStringLiteral("Without TLS, FTP sends the host password in clear text"),
+                                QStringLiteral("Ohne TLS sendet FTP das Host-Passwort im Klartext")));
+    setHint(CheckBox2, pick(QStringLiteral("The FTP server must offer TLS (AUTH TLS)\rwith a valid certificate."),
+                            QStringLiteral("Der FTP-Server muss TLS (AUTH TLS)\rmit gültigem Zertifikat anbieten.")));
     const QString canBeBlank = pick(QStringLiteral("This parameter can be left blank."),
                                     QStringLiteral("Dieser Parameter kann leer gelassen werden."));
     setHint(tftpdirLabel, canBeBlank);
@@ -419,6 +431,7 @@ void Ttaskform::setTask(const BackupTask &task)
     CheckBox1->setChecked(task.subdirectory);
     ComboBox2->setCurrentIndex(task.method != 0 ? 1 : 0);
     ComboBox3->setCurrentIndex(int(CompressionFromSetting(task.compress)));
+    CheckBox2->setChecked(task.ftptls);
     tkeepdaily->setValue(task.keepdaily);
     tkeepweekly->setValue(task.keepweekly);
     tkeepmonthly->setValue(task.keepmonthly);
@@ -462,6 +475,7 @@ BackupTask Ttaskform::task() const
     t.subdirectory = CheckBox1->isChecked();
     t.method = ComboBox2->currentIndex();
     t.compress = ComboBox3->currentIndex();
+    t.ftptls = CheckBox2->isChecked();
     t.keepdaily = tkeepdaily->value();
     t.keepweekly = tkeepweekly->value();
     t.keepmonthly = tkeepmonthly->value();

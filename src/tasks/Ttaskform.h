@@ -93,6 +93,7 @@ private:
     TaskTimeEdit *ttime = nullptr;
     QComboBox *ComboBox1 = nullptr;
     QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;  // FTP with TLS
     QComboBox *ComboBox2 = nullptr;
     QComboBox *ComboBox3 = nullptr;  // compression
     QSpinBox *tkeepdaily = nullptr;
@@ -110,12 +111,12 @@ private:
            *tdatabaseLabel = nullptr, *tdbuserLabel = nullptr, *tdbpasswdLabel = nullptr,
            *tbkfileLabel = nullptr, *trdirLabel = nullptr, *tdirLabel = nullptr,
            *tinetpathLabel = nullptr, *ttimeLabel = nullptr, *ComboBox1Label = nullptr,
-           *CheckBox1Label = nullptr, *ComboBox2Label = nullptr;
+           *CheckBox1Label = nullptr, *ComboBox2Label = nullptr, *CheckBox2Label = nullptr;
     QLabel *ttnameHelp = nullptr, *tHostHelp = nullptr, *tuserHelp = nullptr,
            *tpasswordHelp = nullptr, *tftpdirHelp = nullptr, *tsqlHelp = nullptr,
            *tdatabaseHelp = nullptr, *tdbuserHelp = nullptr, *tdbpasswdHelp = nullptr,
            *tbkfileHelp = nullptr, *tinetpathHelp = nullptr, *ttimeHelp = nullptr,
-           *ComboBox1Help = nullptr, *ComboBox2Help = nullptr;
+           *ComboBox1Help = nullptr, *ComboBox2Help = nullptr, *CheckBox2Help = nullptr;
     QLabel *Heading6 = nullptr;
     QLabel *Heading7 = nullptr;
     QLabel *ComboBox3Label = nullptr, *ComboBox3Help = nullptr, *tkeepdailyLabel = nullptr,

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -154,7 +155,7 @@ private slots:
 
     void notificationSettingsSendATestMailAndAreSaved()
     {
-        SmtpServerFixture smtp;
+        SmtpServerFixture smtp({QStringLiteral("backup"), QStringLiteral("m4il-Secret"), false});
         if (!smtp.start())
             VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
         TForm1 w(options());
@@ -169,6 +170,14 @@ private slots:
         dialog->findChild<QSpinBox *>(QStringLiteral("mailPort"))->setValue(smtp.port());
         dialog->findChild<QLineEdit *>(QStringLiteral("mailSender"))->setText(QStringLiteral("vw@example.org"));
         dialog->findChild<QLineEdit *>(QStringLiteral("mailRecipient"))->setText(QStringLiteral("admin@example.org"));
+        // A login without encryption needs the user's consent, for the test and for OK.
+        dialog->findChild<QLineEdit *>(QStringLiteral("mailUser"))->setText(QStringLiteral("backup"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("mailPassword"))->setText(QStringLiteral("m4il-Secret"));
+        dialog->findChild<QPushButton *>(QStringLiteral("sendTestMail"))->click();
+        QVERIFY(dialog->statusText().startsWith(QStringLiteral("Ohne Verschlüsselung gingen Benutzername und Passwort")));
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        dialog->findChild<QCheckBox *>(QStringLiteral("mailPlainPassword"))->setChecked(true);
         dialog->findChild<QPushButton *>(QStringLiteral("sendTestMail"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(dialog->statusText(), QStringLiteral("Testmail gesendet."), 20000);
         QCOMPARE(smtp.mails().size(), 1);
@@ -176,6 +185,7 @@ private slots:
         dialog->accept();
         QVERIFY(!dialog->isVisible());
         QCOMPARE(MailSettings::read(w.store()).port, int(smtp.port()));
+        QVERIFY(MailSettings::read(w.store()).plainPassword);
     }
 };
 

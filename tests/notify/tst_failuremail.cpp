@@ -54,7 +54,16 @@ private slots:
         if (!server.start())
             VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + server.errorString()));
         MailSender sender;
-        const QList<QVariant> result = sendAndWait(sender, settingsFor(server.port()), FailureMail::failedRun(true, report()));
+        // Without the user's consent the login does not go out unencrypted.
+        MailSettings settings = settingsFor(server.port());
+        QList<QVariant> result = sendAndWait(sender, settings, FailureMail::failedRun(true, report()));
+        QVERIFY(!result.isEmpty() && !result[1].toBool());
+        QCOMPARE(FailureMail::notSentLine(false, result[2].toString()),
+                 QStringLiteral("Mail konnte nicht gesendet werden: ") + MailSender::plainLoginRefusedText(false));
+        QVERIFY(server.mails().isEmpty());
+
+        settings.plainPassword = true;
+        result = sendAndWait(sender, settings, FailureMail::failedRun(true, report()));
         QVERIFY2(!result.isEmpty() && result[1].toBool(), qPrintable(result.value(2).toString()));
         QCOMPARE(sender.pending(), 0);
 
@@ -122,6 +131,9 @@ private slots:
         QVERIFY(!MailSettings::read(store).isSet());  // off by default
         MailSettings m = settingsFor(2525);
         m.security = MailSettings::Tls;
+        QVERIFY(m.save(store));
+        QCOMPARE(MailSettings::read(store), m);
+        m.plainPassword = true;
         QVERIFY(m.save(store));
         QCOMPARE(MailSettings::read(store), m);
         QCOMPARE(QFile::permissions(store.fileName()) & 0x0077, QFileDevice::Permissions());

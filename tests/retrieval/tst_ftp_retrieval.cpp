@@ -1,6 +1,7 @@
 // FTP retrieval against a real FTP server on the loopback interface.
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "DumpSamples.h"
 #include "FtpServerFixture.h"
 #include "RetrievalTestBench.h"
@@ -58,6 +59,8 @@ private slots:
     void errorDialogs();
     void unwritableLocalDirectoryFailsWithoutDialog();
     void transferCutOffMidFile();
+    void growingOrOversizedFileKeepsPreviousBackup();
+    void tlsWhenChosen();
     void activeModeFallsBackToPassive_data();
     void activeModeFallsBackToPassive();
     void dailySubdirectory();
@@ -363,6 +366,74 @@ void FtpRetrievalTest::transferCutOffMidFile()
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
+void FtpRetrievalTest::growingOrOversizedFileKeepsPreviousBackup()
+{
+    FtpServerFixture::Settings settings;
+    settings.shortSizeFile = "backup.sql";
+    FtpServerFixture growing(settings);
+    QVERIFY(growing.putFile("dumps/backup.sql", MakeDump(300000)));
+    QVERIFY2(growing.start(), qPrintable(growing.errorString()));
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(300000)));
+    const QByteArray previous = MakeDump(1234, true, 11);
+
+    struct Case { quint16 port; qint64 limit; const char *reason; };
+    const Case cases[] = {
+        {growing.port(), RetrievalOptions().maxDownloadBytes, "Reason: backup.sql on the host grew past its listed size of "},
+        {m_server.port(), 100000, "Reason: backup.sql is larger than the download limit of 100,00 Kb - not saved"},
+    };
+    for (const Case &c : cases) {
+        RetrievalOptions options = RetrievalTestBench::shortOptions(c.port);
+        options.maxDownloadBytes = c.limit;
+        RetrievalTestBench bench(options);
+        BackupTask task = bench.task();
+        task.ftpdir = "dumps";
+        QVERIFY(WriteAll(bench.localFile(), previous));
+        QVERIFY(!bench.retrieve(task));
+        QVERIFY2(bench.dispatcher->FailureReason().startsWith(c.reason), qPrintable(bench.dispatcher->FailureReason()));
+        QCOMPARE(ReadAll(bench.localFile()), previous);
+        QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
+    }
+}
+
+void FtpRetrievalTest::tlsWhenChosen()
+{
+    FtpServerFixture::Settings settings;
+    settings.tls = true;
+    FtpServerFixture secure(settings);
+    const QByteArray dump = MakeDump(200000, true, 5);
+    QVERIFY(secure.putFile("dumps/backup.sql", dump));
+    if (!secure.start())
+        VW_SKIP(qPrintable("no FTP server with TLS here: " + secure.errorString()));
+    QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+
+    RetrievalOptions trusting = RetrievalTestBench::shortOptions(secure.port());
+    trusting.caCertificateFile = secure.certificatePath();
+    // A certificate nobody vouches for, and a server without TLS: the
+    // password never goes out. (pyftpdlib's TLS data connections fail with
+    // the PyOpenSSL here, so a whole FTPS download is not tried.)
+    struct Case { quint16 port; bool trust; const char *reason; };
+    const Case cases[] = {
+        {secure.port(), false, "Reason: the TLS certificate of 127.0.0.1 could not be verified"},
+        {m_server.port(), true, "Reason: 127.0.0.1 does not offer FTP with TLS - the password was not sent"},
+    };
+    for (const Case &c : cases) {
+        secure.clearCommands();
+        m_server.clearCommands();
+        RetrievalOptions options = trusting;
+        options.ftpPort = c.port;
+        if (!c.trust)
+            options.caCertificateFile.clear();
+        RetrievalTestBench bench(options);
+        BackupTask task = bench.task();
+        task.ftpdir = "dumps";
+        task.ftptls = true;
+        QVERIFY(!bench.retrieve(task));
+        QCOMPARE(bench.dispatcher->FailureReason(), QString(c.reason));
+        QVERIFY(!secure.commands().contains("PASS") && !m_server.commands().contains("PASS"));
+        QCOMPARE(Entries(bench.local.path()), QStringList());
+    }
+}
+
 void FtpRetrievalTest::activeModeFallsBackToPassive_data()
 {
     QTest::addColumn<int>("mode");
@@ -389,7 +460,7 @@ void FtpRetrievalTest::activeModeFallsBackToPassive()
     BackupTask task = bench.task();
     task.ftpdir = "dumps";
 
-    QVERIFY(bench.retrieve(task));
+    QVERIFY2(bench.retrieve(task), qPrintable(bench.dispatcher->FailureReason() + " " + behindRouter.commands().join(' ')));
     QCOMPARE(ReadAll(bench.localFile()), dump);
     QCOMPARE(bench.view.messages(), QStringList{line});
     QVERIFY(bench.host.errors.isEmpty());

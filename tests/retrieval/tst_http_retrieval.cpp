@@ -25,6 +25,7 @@ private slots:
     void brokenTransferFailsEvenWithoutTheDumpCheck();
     void dailySubdirectory();
     void certificatesAreVerified();
+    void oversizedFileKeepsPreviousBackup();
 
 private:
     HttpServerFixture m_server;
@@ -244,7 +245,41 @@ void HttpRetrievalTest::certificatesAreVerified()
         task.httpath = tls.url("dumps/");
         QVERIFY(bench.retrieve(task));
         QCOMPARE(ReadAll(bench.localFile()), dump);
+
+        // Redirects stay within TLS: to https they are followed, to plain
+        // http not, and the plain server never hears of the request.
+        QVERIFY(WriteAll(bench.localFile(), "previous"));
+        task.httpath = tls.url("redirect/1/dumps/");
+        QVERIFY(bench.retrieve(task));
+        QCOMPARE(ReadAll(bench.localFile()), dump);
+        QVERIFY(WriteAll(bench.localFile(), "previous"));
+        QVERIFY(m_server.putFile("dumps/backup.sql", dump));
+        const qsizetype plainRequests = m_server.requests().size();
+        task.httpath = tls.url("to/" + m_server.url("dumps/"));
+        QVERIFY(!bench.retrieve(task));
+        QCOMPARE(ReadAll(bench.localFile()), QByteArray("previous"));
+        QCOMPARE(m_server.requests().size(), plainRequests);
     }
+}
+
+void HttpRetrievalTest::oversizedFileKeepsPreviousBackup()
+{
+    QVERIFY(m_server.putFile("dumps/backup.sql", MakeDump(400000, true, 12)));
+    RetrievalOptions options = RetrievalTestBench::shortOptions();
+    options.maxDownloadBytes = 100000;
+    RetrievalTestBench bench(options, 1);
+    BackupTask task = bench.task();
+    task.method = 1;
+    // Refused on the announced size, before the body arrives.
+    task.httpath = m_server.url("dumps/");
+    const QByteArray previous = MakeDump(800, true, 2);
+    QVERIFY(WriteAll(bench.localFile(), previous));
+    QVERIFY(!bench.retrieve(task));
+    QCOMPARE(bench.dispatcher->FailureReason(),
+             QString("Grund: backup.sql ist größer als die Download-Grenze von 100,00 Kb - nicht gespeichert, "
+                     "die bisherige Sicherung bleibt erhalten"));
+    QCOMPARE(ReadAll(bench.localFile()), previous);
+    QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
 QTEST_GUILESS_MAIN(HttpRetrievalTest)

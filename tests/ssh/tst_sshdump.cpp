@@ -234,6 +234,7 @@ private slots:
         QTest::addColumn<QString>("database");
         QTest::addColumn<int>("failure");
         QTest::newRow("exit status 2") << "broken" << int(SshFailure::ExitStatus);
+        QTest::newRow("escape sequences on stderr") << "escapes" << int(SshFailure::ExitStatus);
         QTest::newRow("connection cut mid-stream") << "cutoff" << int(SshFailure::StreamCut);
         QTest::newRow("no completion line") << "nocompletion" << int(SshFailure::Incomplete);
     }
@@ -255,6 +256,11 @@ private slots:
         }
         if (database == QLatin1String("cutoff"))
             QVERIFY(!result.streamEnded && result.bytes > 0);
+        if (database == QLatin1String("escapes")) {
+            // The protocol line keeps the words and none of the host's terminal control.
+            const QString line = SshTexts::failure(result, m_server.host(), m_server.port(), false);
+            QVERIFY2(line.endsWith(QStringLiteral(": mysqldump: Got error: 1045 Access denied")), qPrintable(line));
+        }
     }
 
     void cancelEndsRunAndKeepsPreviousBackup()

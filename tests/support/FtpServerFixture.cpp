@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QStandardPaths>
 #include <QTcpServer>
 
 namespace {
@@ -106,13 +107,52 @@ bool FtpServerFixture::start()
                      QStringLiteral("--active"), QString::fromLatin1(mode)};
     if (!m_settings.cutOffFile.isEmpty())
         args << QStringLiteral("--cut-off") << m_settings.cutOffFile;
+    if (!m_settings.shortSizeFile.isEmpty())
+        args << QStringLiteral("--short-size") << m_settings.shortSizeFile;
+    if (m_settings.tls) {
+        const QString key = QDir(m_dir.path()).filePath(QStringLiteral("key.pem"));
+        QString error;
+        if (!QFileInfo::exists(certificatePath()) && !LoopbackServerProcess::makeCertificate(certificatePath(), key, &error)) {
+            m_certificateError = error;
+            return false;
+        }
+        args << QStringLiteral("--cert") << certificatePath() << QStringLiteral("--key") << key;
+    }
     return m_server.start(QStringLiteral("ftp_server.py"), args,
                           QDir(m_dir.path()).filePath(QStringLiteral("server.err")));
 }
 
 QString FtpServerFixture::errorString() const
 {
+    if (!m_certificateError.isEmpty())
+        return m_certificateError;
     return m_dir.isValid() ? m_server.errorString() : QStringLiteral("no temporary directory");
+}
+
+QString FtpServerFixture::certificatePath() const
+{
+    return QDir(m_dir.path()).filePath(QStringLiteral("cert.pem"));
+}
+
+bool LoopbackServerProcess::makeCertificate(const QString &certPath, const QString &keyPath, QString *error)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (tool.isEmpty()) {
+        *error = QStringLiteral("openssl is needed to make the test certificate");
+        return false;
+    }
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(tool, {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                         QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                         QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                         QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                         QStringLiteral("-keyout"), keyPath, QStringLiteral("-out"), certPath});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+        *error = QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAll());
+        return false;
+    }
+    return true;
 }
 
 bool FtpServerFixture::putFile(const QString &relativePath, const QByteArray &content)

@@ -27,6 +27,8 @@ public:
     static QString scriptPath(const QString &scriptName);
     // A loopback port on which nothing listens (taken and released at once).
     static quint16 unusedPort();
+    // A self-signed certificate for 127.0.0.1 made with the openssl tool.
+    static bool makeCertificate(const QString &certPath, const QString &keyPath, QString *error);
 
 private:
     QProcess m_process;
@@ -49,6 +51,8 @@ public:
         QString password = QStringLiteral("s3cret:@/pw");
         ActiveMode active = ActiveMode::Normal;
         QString cutOffFile;  // RETR of this name sends half, then drops the line
+        QString shortSizeFile;  // SIZE of this name is 100 bytes short
+        bool tls = false;    // explicit TLS required, with a self-signed certificate
     };
 
     FtpServerFixture();
@@ -68,9 +72,12 @@ public:
     QStringList commands() const;
     void clearCommands();
     QString serverOutput() const;
+    // The certificate to trust for the TLS server.
+    QString certificatePath() const;
 
 private:
     Settings m_settings;
+    QString m_certificateError;
     QTemporaryDir m_dir;
     LoopbackServerProcess m_server;
 };

@@ -27,20 +27,8 @@ QString HttpServerFixture::certificatePath() const
 
 bool HttpServerFixture::makeCertificate()
 {
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStandardPaths::findExecutable(QStringLiteral("openssl")),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                   QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                   QStringLiteral("-keyout"), QDir(m_dir.path()).filePath(QStringLiteral("key.pem")),
-                   QStringLiteral("-out"), certificatePath()});
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAll());
-        return false;
-    }
-    return true;
+    return LoopbackServerProcess::makeCertificate(certificatePath(),
+                                                  QDir(m_dir.path()).filePath(QStringLiteral("key.pem")), &m_error);
 }
 
 bool HttpServerFixture::start()

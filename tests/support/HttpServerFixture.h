@@ -5,6 +5,7 @@
 // A real HTTP server (Python's http.server) on 127.0.0.1 serving a fresh
 // temporary directory, optionally over TLS with a self-signed certificate
 // made for the run. Besides files it answers /redirect/N/PATH (N redirects),
+// /to/URL (a redirect to that absolute address),
 // /cut/PATH (half the announced body, then the line drops) and
 // /status/CODE/ (an error page).
 class HttpServerFixture {

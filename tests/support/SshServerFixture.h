@@ -18,7 +18,8 @@
 // A stand-in mysqldump comes first on the sessions' PATH (sshd's SetEnv). It
 // records its arguments, its standard input and its environment, and acts by
 // its last argument: "--version" prints a version line; "broken" writes an
-// error to standard error and exits with 2; "cutoff" writes part of the dump
+// error to standard error and exits with 2; "escapes" does so with terminal
+// escape sequences and control characters in the error; "cutoff" writes part of the dump
 // and then kills its sshd session, so the connection breaks mid-stream;
 // "endless" writes lines until its output is closed; anything else writes
 // setDump()'s bytes.

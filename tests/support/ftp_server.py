@@ -7,6 +7,8 @@ and prints "READY <port>" on stdout once it listens on 127.0.0.1.
 --active refuse  answers PORT and EPRT with an error
 --active silent  accepts PORT and EPRT but never connects back
 --cut-off NAME   RETR NAME sends half the file, then drops both connections
+--short-size NAME  SIZE NAME reports 100 bytes less than the file holds
+--cert FILE --key FILE  explicit TLS (AUTH TLS) required for login and data
 """
 import argparse
 import socket
@@ -25,7 +27,19 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--active", choices=["normal", "refuse", "silent"], default="normal")
     parser.add_argument("--cut-off", default="")
+    parser.add_argument("--short-size", default="")
+    parser.add_argument("--cert", default="")
+    parser.add_argument("--key", default="")
     args = parser.parse_args()
+
+    base = FTPHandler
+    if args.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+        base.certfile = args.cert
+        base.keyfile = args.key
+        base.tls_control_required = True
+        base.tls_data_required = True
 
     log = open(args.log, "a", buffering=1)
 
@@ -52,7 +66,7 @@ def main():
                     pass
             raise OSError("connection dropped by the test server")
 
-    class Handler(FTPHandler):
+    class Handler(base):
         auth_failed_timeout = 0  # answer a wrong password at once
         use_sendfile = False     # every byte goes through the producers below
 
@@ -75,6 +89,12 @@ def main():
                 self.respond("200 Active data connection established.")
             else:
                 super().ftp_EPRT(line)
+
+        def ftp_SIZE(self, path):
+            if args.short_size and path.endswith("/" + args.short_size):
+                self.respond("213 %d" % max(0, self.fs.getsize(path) - 100))
+                return
+            return super().ftp_SIZE(path)
 
         def ftp_RETR(self, file):
             if args.cut_off and file.endswith("/" + args.cut_off):

@@ -5,6 +5,7 @@ Serves --root and prints "READY <port>" on stdout once it listens on
 127.0.0.1. Besides plain files:
 
 /redirect/N/PATH  redirects N times, then serves /PATH
+/to/URL           redirects to the absolute URL
 /cut/PATH         announces the whole file, sends half, then drops the line
 /status/CODE/     answers CODE with an HTML error page
 """
@@ -37,6 +38,12 @@ def main():
             log.write("HEADERS Cache-Control: %s Pragma: %s\n"
                       % (self.headers.get("Cache-Control"), self.headers.get("Pragma")))
             parts = self.path.split("/")
+            if self.path.startswith("/to/"):
+                self.send_response(302)
+                self.send_header("Location", self.path[len("/to/"):])
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
             if len(parts) > 3 and parts[1] == "redirect":
                 count = int(parts[2])
                 rest = "/".join(parts[3:])

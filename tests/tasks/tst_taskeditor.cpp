@@ -103,13 +103,13 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 716));
+        QCOMPARE(m_form->size(), QSize(659, 739));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
         const Expect fields[] = {
             {"ttname", 129}, {"tHost", 129}, {"tuser", 129}, {"tpassword", 129}, {"tftpdir", 129},
-            {"tsql", 129}, {"tdatabase", 129}, {"tdbuser", 129}, {"tdbpasswd", 129}, {"tbkfile", 129},
+            {"CheckBox2", -1}, {"tsql", 129}, {"tdatabase", 129}, {"tdbuser", 129}, {"tdbpasswd", 129}, {"tbkfile", 129},
             {"trdir", 425}, {"tdir", 425}, {"tinetpath", 345}, {"ttime", -34}, {"ComboBox1", 81},
             {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52}, {"ComboBox4", 81},
         };
@@ -196,6 +196,8 @@ private slots:
             auto *b = field<QPushButton>(link);
             QVERIFY(b->fontMetrics().horizontalAdvance(b->text()) <= b->width());
         }
+        for (const char *box : {"CheckBox1", "CheckBox2"})
+            QVERIFY2(field<QCheckBox>(box)->sizeHint().width() <= field<QCheckBox>(box)->width(), box);
         const QLineEdit *t = time();
         QVERIFY(t->fontMetrics().horizontalAdvance(t->displayText()) <= t->width() - 4);
     }
@@ -226,6 +228,8 @@ private slots:
         QCOMPARE(label("tHostHelp"), QStringLiteral("Geben Sie die vollständige Domain ein, Bsp. \"www.example.com\""));
         QCOMPARE(field<QPushButton>("SpeedButton1")->text(), QStringLiteral("Auswahl"));
         QCOMPARE(field<QCheckBox>("CheckBox1")->text(), QStringLiteral("Erzeuge tägliche Unterverzeichnisse"));
+        QCOMPARE(field<QCheckBox>("CheckBox2")->text(), QStringLiteral("FTP mit TLS (FTPS)"));
+        QCOMPARE(label("CheckBox2Help"), QStringLiteral("Ohne TLS sendet FTP das Host-Passwort im Klartext"));
         QCOMPARE(field<QLabel>("tftpdirLabel")->toolTip(), QStringLiteral("Dieser Parameter kann leer gelassen werden."));
         // The carriage returns of the hints show as line breaks.
         QCOMPARE(field("tdbuser")->toolTip(),
@@ -259,6 +263,7 @@ private slots:
         t.keepdaily = 7;
         t.keepweekly = 4;
         t.keepmonthly = 6;
+        t.ftptls = true;
         m_form->setTask(t);
         QCOMPARE(m_form->task(), t);
         QCOMPARE(time()->displayText(), QStringLiteral("_9:30"));

@@ -35,6 +35,7 @@ private:
         t.run = 1;
         t.subdirectory = true;
         t.method = 1;
+        t.ftptls = true;
         return t;
     }
 
@@ -109,6 +110,7 @@ private slots:
         BackupTask t = BackupTask::withDefaults(QStringLiteral("Plain"));
         t.run = 1;
         t.subdirectory = true;
+        t.ftptls = true;
         QVERIFY(store().SaveTask(t.name, t));
         QFile f(m_ini);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -116,6 +118,7 @@ private slots:
         QVERIFY(text.contains("run=1"));
         QVERIFY(text.contains("subdirectory=1"));
         QVERIFY(text.contains("method=0"));
+        QVERIFY(text.contains("ftptls=1"));
         QVERIFY(!text.contains("@Variant"));
     }
 
@@ -130,6 +133,7 @@ private slots:
         QCOMPARE(missing.run, 0);
         QCOMPARE(missing.subdirectory, false);
         QCOMPARE(missing.method, 0);
+        QCOMPARE(missing.ftptls, false);  // a store from before FTPS keeps plain FTP
         QVERIFY(missing.host.isEmpty() && missing.remotedir.isEmpty() && missing.httpath.isEmpty());
 
         {

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <cstdio>
 
+#include "RequirePeer.h"
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
 #include "ScriptedTelnetHost.h"
@@ -207,4 +208,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestCommandRun)
 #include "tst_commandrun.moc"
-#include "RequirePeer.h"

@@ -15,6 +15,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "SpinWait.h"
 
 #include "FakeClock.h"
@@ -676,4 +677,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
-#include "RequirePeer.h"

@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "../tasks/ModalDriver.h"
 #include "ScriptedTelnetHost.h"
 #include "engine/TaskRunLock.h"
@@ -253,4 +254,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindowDesktop)
 #include "tst_mainwindowdesktop.moc"
-#include "RequirePeer.h"

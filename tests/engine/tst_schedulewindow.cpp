@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "FakeClock.h"
+#include "RequirePeer.h"
 #include "SmtpServerFixture.h"
 #include "engine/TForm1.h"
 #include "notify/MailSettings.h"
@@ -180,4 +181,3 @@ private slots:
 
 QTEST_MAIN(TestScheduleWindow)
 #include "tst_schedulewindow.moc"
-#include "RequirePeer.h"

@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "SpinWait.h"
 
 #include "BusyboxTelnetHost.h"
@@ -129,4 +130,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSessionBusybox)
 #include "tst_sessionbusybox.moc"
-#include "RequirePeer.h"

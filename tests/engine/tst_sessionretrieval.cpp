@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "SpinWait.h"
 
 #include "FakeClock.h"
@@ -170,4 +171,3 @@ private slots:
 
 QTEST_MAIN(TestSessionRetrieval)
 #include "tst_sessionretrieval.moc"
-#include "RequirePeer.h"

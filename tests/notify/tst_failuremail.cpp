@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "SmtpServerFixture.h"
 #include "notify/FailureMail.h"
 #include "notify/MailSender.h"
@@ -129,4 +130,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestFailureMail)
 #include "tst_failuremail.moc"
-#include "RequirePeer.h"

@@ -1,6 +1,7 @@
 // HTTP retrieval against a real HTTP server on the loopback interface.
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "DumpSamples.h"
 #include "HttpServerFixture.h"
 #include "RetrievalTestBench.h"
@@ -248,4 +249,3 @@ void HttpRetrievalTest::certificatesAreVerified()
 
 QTEST_GUILESS_MAIN(HttpRetrievalTest)
 #include "tst_http_retrieval.moc"
-#include "RequirePeer.h"

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "RequirePeer.h"
 #include "PrivateNetwork.h"
 #include "QueueRig.h"
 #include "RecordingRetrievalHost.h"
@@ -284,4 +285,3 @@ private slots:
 
 QTEST_MAIN(TestRunPipeline)
 #include "tst_runpipeline.moc"
-#include "RequirePeer.h"

@@ -1,6 +1,7 @@
 #include <QTimeZone>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "schedule/OverdueWatch.h"
 #include "schedule/SchedulePlanner.h"
 #include "schedule/ScheduleTexts.h"
@@ -201,4 +202,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestSchedulePlanner)
 #include "tst_scheduleplanner.moc"
-#include "RequirePeer.h"

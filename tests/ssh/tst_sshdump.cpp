@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "RequirePeer.h"
 #include "FakeClock.h"
 #include "RecordingProtocolView.h"
 #include "SshServerFixture.h"
@@ -365,4 +366,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TstSshDump)
 #include "tst_sshdump.moc"
-#include "RequirePeer.h"

@@ -2,6 +2,7 @@
 // accept, the previous backup kept on failure, rotation and retention.
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "DumpSamples.h"
 #include "StorageTools.h"
 #include "retrieval/LocalTarget.h"
@@ -221,4 +222,3 @@ void StoredBackupsTest::sweeperRemovesOnlyWhatThePolicyNames()
 
 QTEST_GUILESS_MAIN(StoredBackupsTest)
 #include "tst_storedbackups.moc"
-#include "RequirePeer.h"

@@ -3,6 +3,7 @@
 // real tmpfs of a few hundred KiB) loses nothing.
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "DumpSamples.h"
 #include "FtpServerFixture.h"
 #include "HttpServerFixture.h"
@@ -185,4 +186,3 @@ int main(int argc, char **argv)
 }
 
 #include "tst_storeddownloads.moc"
-#include "RequirePeer.h"

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "tasks/AppSettings.h"
 #include "tasks/StoreFile.h"
 #include "tasks/TaskStore.h"
@@ -127,4 +128,3 @@ private:
 
 QTEST_GUILESS_MAIN(TestStoreDiskFull)
 #include "tst_storediskfull.moc"
-#include "RequirePeer.h"

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <QSpinBox>
 
+#include "RequirePeer.h"
 #include "ModalDriver.h"
 #include "SshServerFixture.h"
 #include "ssh/SshDumpTypes.h"
@@ -600,4 +601,3 @@ private slots:
 
 QTEST_MAIN(TestTaskEditor)
 #include "tst_taskeditor.moc"
-#include "RequirePeer.h"

@@ -3,6 +3,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "RequirePeer.h"
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
 
@@ -179,4 +180,3 @@ void BusyboxTelnetHostTest::slowAndFailingDump()
 
 QTEST_GUILESS_MAIN(BusyboxTelnetHostTest)
 #include "tst_BusyboxTelnetHost.moc"
-#include "RequirePeer.h"

@@ -92,6 +92,10 @@ private slots:
         QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("local")));
         if (!m_ftp.start())
             VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
+    }
+    void init()
+    {
+        // Afresh for each case: a stored run removes its dump from the host.
         for (const char *db : {"shop", "blog", "crm"}) {
             const QString name = QString::fromLatin1(db) + QStringLiteral(".sql");
             QVERIFY(m_ftp.putFile(name, QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:21\n")));
@@ -99,9 +103,6 @@ private slots:
             QFile f(m_ftp.rootPath() + QLatin1Char('/') + name);
             QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
         }
-    }
-    void init()
-    {
         m_host = std::make_unique<ScriptedTelnetHost>();
         m_host->setHostName(QStringLiteral("127.0.0.1"));
         m_store = std::make_unique<TaskStore>(m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)));

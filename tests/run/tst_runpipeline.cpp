@@ -70,7 +70,7 @@ void shellReply(QTcpSocket *s, const QByteArray &line, bool honourExit = true)
             s->disconnectFromHost();
         return;
     }
-    if (line.startsWith("mysqldump") || line == "hostpw")
+    if (line.contains("mysqldump") || line == "hostpw")
         s->write("\r\nlocalhost> ");
 }
 
@@ -184,7 +184,7 @@ private slots:
         host.reply = [&](QTcpSocket *s, const QByteArray &line) {
             if (line == "webuser")
                 s->write("\r\nPassword:");
-            else if (line.startsWith("mysqldump"))
+            else if (line.contains("mysqldump"))
                 dumping = true;  // and never another word
             else
                 shellReply(s, line);

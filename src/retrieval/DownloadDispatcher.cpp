@@ -12,6 +12,7 @@
 #include "retrieval/HttpTransfer.h"
 #include "retrieval/LocalTarget.h"
 #include "retrieval/ProgressMailbox.h"
+#include "retrieval/RemovalWarning.h"
 #include "retrieval/RetrievalHost.h"
 #include "retrieval/TransferProgress.h"
 #include "retrieval/WindowThreadRelay.h"
@@ -206,8 +207,11 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
         DownloadPerHttp(t, runStart, context, std::move(stored));
         return;
     }
-    DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, t.backupfile, LocalTargetFile(t),
-                   runStart, context, std::move(stored), StoreOptions::ForTask(t), t.ftptls);
+    // A run's own dump is fetched under its name on the host and removed after.
+    const bool runsDump = !t.remotefile.isEmpty();
+    DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, runsDump ? t.remotefile : t.backupfile,
+                   LocalTargetFile(t), runStart, context, std::move(stored), StoreOptions::ForTask(t), t.ftptls,
+                   runsDump);
 }
 
 void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
@@ -225,9 +229,11 @@ QString DownloadDispatcher::OldBackupsRemovedText(int count) const
 void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                                         quint16 port, const QString &remoteDir, const QString &remoteFile,
                                         const QString &localFile, const QDateTime &runStart, QObject *context,
-                                        RetrievalDone done, const StoreOptions &store, bool useTls)
+                                        RetrievalDone done, const StoreOptions &store, bool useTls,
+                                        bool removeAfter)
 {
     m_reason.clear();
+    m_warning.clear();
     FtpTransferRequest request;
     request.server = server;
     request.userName = userName;
@@ -239,6 +245,7 @@ void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     request.runStart = runStart;
     request.store = store;
     request.useTls = useTls;
+    request.removeAfter = removeAfter;
     request.options = m_options;
 
     WindowThreadRelay *relay = newRelay(request.options);
@@ -266,9 +273,12 @@ bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QStrin
                                    const QString &remoteFile, const QString &localFile)
 {
     m_reason.clear();
+    m_warning.clear();
     // The dialogs do not wait for an answer: the failure is reported at once.
     switch (result.failure) {
     case FtpFailure::None:
+        if (result.removeFailed)
+            m_warning = NotRemovedText(remoteFile, m_texts.german());
         return true;
     case FtpFailure::Session:
         m_host.showRetrievalError(1, FtpSessionErrorText());
@@ -331,8 +341,10 @@ void DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
                                          RetrievalDone done)
 {
     m_reason.clear();
+    m_warning.clear();
     HttpTransferRequest request;
-    request.url = task.httpath + task.backupfile;
+    // A run's dump lies in web space under a name of that run only.
+    request.url = task.httpath + (task.remotefile.isEmpty() ? task.backupfile : task.remotefile);
     request.localFile = LocalTargetFile(task);
     request.runStart = runStart;
     request.store = StoreOptions::ForTask(task);

@@ -30,13 +30,14 @@ public:
                         RetrievalDone done) override;
     void AbortRetrievals() override;
     QString FailureReason() const override { return m_reason; }
+    QString RemovalWarning() const override { return m_warning; }
 
     // The FTP retrieval with its non-blocking error dialogs. The progress goes
     // to the host's ProgressBar1 and status caption.
     void DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
                         const QString &localFile, const QDateTime &runStart, QObject *context, RetrievalDone done,
-                        const StoreOptions &store = {}, bool useTls = false);
+                        const StoreOptions &store = {}, bool useTls = false, bool removeAfter = false);
     // The HTTP retrieval of the task's httpath + backupfile into its local
     // target; writes "HTTP-" + DownloadFailed or backupfile + SavedSuffix.
     void DownloadPerHttp(const BackupTask &task, const QDateTime &runStart, QObject *context, RetrievalDone done);
@@ -84,6 +85,7 @@ private:
     const Clock &m_clock;
     RetrievalOptions m_options;
     QString m_reason;
+    QString m_warning;
     struct Running {
         WindowThreadRelay *relay;
         std::shared_ptr<std::atomic<bool>> cancel;

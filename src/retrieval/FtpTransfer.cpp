@@ -138,6 +138,23 @@ FtpFailure classifyBeforeTransfer(CURLcode code, const QByteArray &lastVerb)
     return FtpFailure::HostOrLogin;
 }
 
+// The stored dump's file goes from the server over the connection that
+// fetched it: a request without data whose POSTQUOTE runs once libcurl stands
+// in the file's directory, so DELE names exactly the fetched file.
+bool removeRemoteFile(CURL *h, const QString &remoteFile)
+{
+    const QByteArray command = "DELE " + remoteFile.toUtf8();
+    curl_slist *commands = curl_slist_append(nullptr, command.constData());
+    curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 0L);
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(h, CURLOPT_POSTQUOTE, commands);
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_POSTQUOTE, static_cast<curl_slist *>(nullptr));
+    curl_slist_free_all(commands);
+    return code == CURLE_OK;
+}
+
 } // namespace
 
 FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObserver &observer)
@@ -311,6 +328,8 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     } else if ((result.storeFailure = out.commit(request.requireCompletedDump)) != StoredDumpWriter::Failure::None) {
         result.failure = FtpFailure::LocalFile;
         result.detail = out.errorString();
+    } else if (request.removeAfter) {
+        result.removeFailed = !removeRemoteFile(h, request.remoteFile);
     }
     observer.transferEnded();
     return result;

@@ -27,6 +27,9 @@ struct FtpTransferRequest {
     QString localFile;     // replaced only by a complete, accepted download
     StoreOptions store;    // compression suffix appended to localFile
     bool requireCompletedDump = true;
+    // Delete remoteFile on the server (DELE, same connection) once the
+    // download is stored; only a run's own dump is removed.
+    bool removeAfter = false;
     // Start of the run the dump was made for: an older file is refused.
     // Invalid: whatever the host holds is wanted (manual download).
     QDateTime runStart;
@@ -60,6 +63,7 @@ struct FtpTransferResult {
     int curlCode = 0;        // libcurl's code of the failed step
     StoredDumpWriter::Failure storeFailure = StoredDumpWriter::Failure::None;  // why LocalFile
     QString detail;          // libcurl's message, for diagnostics
+    bool removeFailed = false;  // stored, but the server kept remoteFile
 };
 
 // Logs in, enters remoteDir, lists remoteFile's size and fetches it in binary

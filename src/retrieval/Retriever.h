@@ -27,4 +27,8 @@ public:
     // Why the last retrieval failed, as a protocol line in the current
     // language; empty when there is nothing to add. Valid inside done.
     virtual QString FailureReason() const { return QString(); }
+    // A stored retrieval whose dump the host still holds because removing it
+    // failed: the warning line, in the current language; else empty. Valid
+    // inside done.
+    virtual QString RemovalWarning() const { return QString(); }
 };

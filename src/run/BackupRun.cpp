@@ -6,6 +6,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/SessionHost.h"
 #include "retrieval/Retriever.h"
+#include "retrieval/RemovalWarning.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
 #include "tasks/TargetPath.h"
@@ -57,6 +58,11 @@ void BackupRun::start()
 
 void BackupRun::transportFinished(const TransportResult &result)
 {
+    if (m_removing) {
+        m_removing = false;
+        removalFinished(result.dumpCompleted);
+        return;
+    }
     m_sessionOpened = result.sessionOpened;
     m_failureMessage = result.message;
     if (!result.dumpCompleted) {
@@ -69,6 +75,8 @@ void BackupRun::transportFinished(const TransportResult &result)
         retrieved(true, result.storedFile);
         return;
     }
+    // Fetched from where the transport left it, and removed from there after.
+    m_task.remotefile = result.remoteFile;
     // A dump older than this run is not the run's.
     m_retriever.StartRetrieval(m_task, m_runStart, this,
                                [this](bool ok, const QString &file) { retrieved(ok, file); });
@@ -78,6 +86,17 @@ void BackupRun::retrieved(bool ok, const QString &storedFile)
 {
     if (ok) {
         m_log.AddStatus(m_task.backupfile + m_texts.SavedSuffix);
+        const QString warning = m_retriever.RemovalWarning();
+        if (!warning.isEmpty())
+            warnNotRemoved(warning);
+        // The HTTP server cannot delete; a second session does.
+        if (m_transport && m_task.usesHttp() && !m_task.remotefile.isEmpty()) {
+            m_storedFile = storedFile;
+            m_removing = true;
+            if (m_transport->startRemoval(m_task, m_task.remotefile))
+                return;
+            m_removing = false;
+        }
         conclude(true, {}, storedFile);
         return;
     }
@@ -89,6 +108,19 @@ void BackupRun::retrieved(bool ok, const QString &storedFile)
     conclude(false, reason.isEmpty() ? m_texts.DownloadFailed : reason, {});
 }
 
+void BackupRun::removalFinished(bool removed)
+{
+    if (!removed)
+        warnNotRemoved(NotRemovedText(m_task.remotefile, m_texts.german()));
+    conclude(true, {}, m_storedFile);
+}
+
+void BackupRun::warnNotRemoved(const QString &warning)
+{
+    m_log.AddStatus(warning);
+    m_warning = warning;
+}
+
 void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFile)
 {
     if (m_done)
@@ -97,6 +129,9 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     QString message = (ok ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
     if (!ok && !m_failureMessage.isEmpty())
         message += QStringLiteral(" - ") + m_failureMessage;
+    // The backup is stored all the same; the user has to clear the host.
+    if (ok && !m_warning.isEmpty())
+        message += QStringLiteral(" - ") + m_warning;
     m_host.setTaskMessage(m_task.name, message);
     if (m_transport) {
         m_host.setSessionProgress(0);

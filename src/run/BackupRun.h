@@ -38,6 +38,9 @@ signals:
 private:
     void transportFinished(const TransportResult &result);
     void retrieved(bool ok, const QString &storedFile);
+    void removalFinished(bool removed);
+    // The protocol line and the Message's addition for a dump the host still holds.
+    void warnNotRemoved(const QString &warning);
     void conclude(bool ok, const QString &reason, const QString &storedFile);
 
     BackupTask m_task;
@@ -51,5 +54,8 @@ private:
     bool m_wasMinimized = false;
     bool m_sessionOpened = false;
     QString m_failureMessage;  // the transport's words for the Message
+    QString m_warning;         // added to the Message of a stored backup
+    bool m_removing = false;   // the transport is removing the fetched dump
+    QString m_storedFile;
     bool m_done = false;
 };

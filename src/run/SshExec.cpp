@@ -4,6 +4,7 @@
 
 #include "engine/Clock.h"
 #include "retrieval/LocalTarget.h"
+#include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshJobRunner.h"
@@ -36,7 +37,13 @@ void SshExec::start(const BackupTask &task)
             : m_texts.pick(QStringLiteral("No local storage directory - nothing to store into"),
                            QStringLiteral("Kein lokales Sicherungsverzeichnis - nichts zu speichern"));
         emit protocolLine(text);
-        end({false, false, QString(), text, QString()});
+        end({false, false, QString(), text, QString(), QString()});
+        return;
+    }
+    const QString refusal = DatabaseNameRefusal(task.database, m_texts.german());
+    if (!refusal.isEmpty()) {
+        emit protocolLine(refusal);
+        end({false, false, QString(), refusal, refusal, QString()});
         return;
     }
     emit protocolLine(SshTexts::connecting(request.host, request.port, m_texts.german()));
@@ -91,7 +98,7 @@ void SshExec::finish(const SshDumpResult &result)
         const int removed = RemoveOldTaskBackups(m_task, m_clock.now().date());
         if (removed > 0)
             emit protocolLine(OldBackupsRemovedText(removed, !m_texts.englishChecked()));
-        end({true, true, m_storedFile, QString(), QString()});
+        end({true, true, m_storedFile, QString(), QString(), QString()});
         return;
     }
     const QString text = SshTexts::failure(result, m_task.host, SshDumpRequestFor(m_task, m_settings).port, german);

@@ -1,6 +1,9 @@
 #include "run/TelnetDialogue.h"
 
+#include <QRandomGenerator>
+
 #include "engine/ShellQuote.h"
+#include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
 #include "telnet/TelnetClient.h"
 
@@ -73,15 +76,56 @@ TelnetDialogue::~TelnetDialogue()
         m_client.setConnected(false);
 }
 
-QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, bool masked)
+QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, bool masked, const QString &remoteFile)
 {
     QString cmd = QStringLiteral("mysqldump -h ") + ShellQuote(task.mysql);
     if (!task.dbuser.isEmpty())
         cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
     cmd += QStringLiteral(" --password=") + (masked ? kMask : ShellQuote(task.dbpw));
     cmd += QLatin1Char(' ') + ShellQuote(task.database);
-    cmd += QStringLiteral(" > ") + ShellQuotePath(task.remotedir + task.backupfile);
+    cmd += QStringLiteral(" > ") + ShellQuotePath(task.remotedir + (remoteFile.isEmpty() ? task.backupfile : remoteFile));
     return cmd;
+}
+
+namespace {
+// backupfile split before its last dot; a name starting with its only dot has no extension.
+std::pair<QString, QString> stemAndExtension(const QString &backupfile)
+{
+    const qsizetype dot = backupfile.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {backupfile, QString()};
+    return {backupfile.left(dot), backupfile.mid(dot)};
+}
+} // namespace
+
+QString TelnetDialogue::RandomRemoteName(const QString &backupfile)
+{
+    const auto [stem, extension] = stemAndExtension(backupfile);
+    QByteArray random(5, '\0');
+    QRandomGenerator::system()->generate(random.begin(), random.end());
+    return stem + QLatin1Char('-') + QString::fromLatin1(random.toHex()) + extension;
+}
+
+QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile, bool masked)
+{
+    QString cmd = QStringLiteral("umask 077; ");
+    if (!task.usesHttp())
+        return cmd + BuildDumpCommand(task, masked, remoteFile);
+    const auto [stem, extension] = stemAndExtension(task.backupfile);
+    QString leftovers = ShellQuotePath(task.remotedir + stem + QLatin1Char('-'));
+    for (int i = 0; i < 10; ++i)
+        leftovers += QStringLiteral("[0-9a-f]");
+    leftovers += ShellQuote(extension);
+    const QString file = ShellQuotePath(task.remotedir + remoteFile);
+    return cmd + QStringLiteral("rm -f ") + leftovers + QStringLiteral("; ") + BuildDumpCommand(task, masked, remoteFile)
+        + QStringLiteral("; chmod 644 ") + file;
+}
+
+QString TelnetDialogue::RemovalCommand(const BackupTask &task, const QString &file)
+{
+    // "$?" only turns into the mark's "0" when the shell runs the line, so an
+    // echo of the typed line never passes for the confirmation.
+    return QStringLiteral("rm -f ") + ShellQuotePath(task.remotedir + file) + QStringLiteral(" && echo removed-$?");
 }
 
 QString TelnetDialogue::PromptLine(const QByteArray &chunk)
@@ -115,6 +159,25 @@ QString TelnetDialogue::PromptLine(const QByteArray &chunk)
 
 void TelnetDialogue::start(const BackupTask &task)
 {
+    m_removal = false;
+    m_remoteFile = task.usesHttp() ? RandomRemoteName(task.backupfile) : task.backupfile;
+    m_dumpCommand = SessionCommand(task, m_remoteFile);
+    open(task);
+}
+
+bool TelnetDialogue::startRemoval(const BackupTask &task, const QString &file)
+{
+    m_removal = true;
+    m_remoteFile = file;
+    m_dumpCommand = RemovalCommand(task, file);
+    m_seen.clear();
+    m_removedSeen = false;
+    open(task);
+    return true;
+}
+
+void TelnetDialogue::open(const BackupTask &task)
+{
     m_task = task;
     m_state = State::Connecting;
     m_dumpSent = false;
@@ -123,9 +186,15 @@ void TelnetDialogue::start(const BackupTask &task)
     m_sending = false;
     m_waiting.clear();
     m_hostPassword = task.hostpw;
-    m_dumpCommand = BuildDumpCommand(task);
     emit progress(10);
 
+    // Typed into the host's terminal, a control character would act as a key.
+    const QString refusal = TelnetValueRefusal(task, m_texts.german());
+    if (!refusal.isEmpty()) {
+        emit protocolLine(refusal);
+        finish(TransportResult{false, false, {}, refusal, refusal, {}});
+        return;
+    }
     if (task.host.isEmpty()) {
         connectFailed(QStringLiteral("Unknown host - no connection"));
         return;
@@ -163,7 +232,7 @@ void TelnetDialogue::connectFailed(const QString &line)
     m_connectTimer.stop();
     emit protocolLine(line);
     emit progress(25);
-    finish(TransportResult{false, false, {}, line, {}});
+    finish(TransportResult{false, false, {}, line, {}, {}});
 }
 
 void TelnetDialogue::finish(const TransportResult &result)
@@ -219,6 +288,11 @@ void TelnetDialogue::onDataIn(const QByteArray &text)
 {
     if (m_state != State::Session)
         return;
+    if (m_removal && m_dumpSent && !m_removedSeen) {
+        // The mark may come split over two chunks.
+        m_seen = m_seen.right(RemovedMark().size()) + text;
+        m_removedSeen = m_seen.contains(RemovedMark());
+    }
     const Prompt prompt = classify(PromptLine(text));
     if (prompt == Prompt::None)
         return;
@@ -256,10 +330,18 @@ void TelnetDialogue::answer(Prompt prompt)
     }
     emit progress(40);
     m_dumpSent = true;
+    if (m_removal) {
+        // Removing one file takes no dump's time.
+        m_watchdog.start(m_pacing.loginLimitMs);
+        emit protocolLine(m_texts.pick(QStringLiteral("Removing the dump file %1 from the host").arg(m_remoteFile),
+                                       QStringLiteral("Entferne die Dump-Datei %1 vom Host").arg(m_remoteFile)));
+        beginLine(m_dumpCommand, m_dumpCommand);
+        return;
+    }
     m_loginPhase = false;
     m_watchdog.start(m_pacing.dumpLimitMs);
     emit protocolLine(m_texts.SendDumpCommand);
-    beginLine(m_dumpCommand, BuildDumpCommand(m_task, true));
+    beginLine(m_dumpCommand, SessionCommand(m_task, m_remoteFile, true));
 }
 
 void TelnetDialogue::beginLine(const QString &text, const QString &logText)
@@ -317,9 +399,13 @@ void TelnetDialogue::onDisconnected(int, const QString &description)
     // Only a dump whose shell prompt came back is worth fetching; anything
     // else would store a stale or partial file as today's backup.
     result.dumpCompleted = m_exitSent;
-    if (!m_exitSent) {
+    if (m_removal) {
+        result.dumpCompleted = m_exitSent && m_removedSeen;
+    } else if (!m_exitSent) {
         result.reason = m_texts.pick(QStringLiteral("Dump not completed - no download"),
                                      QStringLiteral("Dump nicht abgeschlossen - kein Download"));
+    } else {
+        result.remoteFile = m_remoteFile;
     }
     finish(result);
 }

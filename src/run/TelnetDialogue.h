@@ -36,9 +36,26 @@ public:
 
     void start(const BackupTask &task) override;
     void cancel() override;
+    // A short second session that runs "rm -f" of exactly that file in
+    // remotedir; the host confirms the removal with a line of its own.
+    bool startRemoval(const BackupTask &task, const QString &file) override;
 
-    // The dump command for a task; masked puts "********" for the password.
-    static QString BuildDumpCommand(const BackupTask &task, bool masked = false);
+    // The dump command for a task, into remoteFile in remotedir (empty:
+    // backupfile); masked puts "********" for the password.
+    static QString BuildDumpCommand(const BackupTask &task, bool masked = false,
+                                    const QString &remoteFile = QString());
+    // The line the shell gets for a run: the dump command under umask 077, so
+    // no other user of the host can read the dump. For the HTTP method the
+    // leftovers of earlier runs (RandomRemoteName's pattern) go first, and the
+    // new file is made readable for the web server's fetch at the end.
+    static QString SessionCommand(const BackupTask &task, const QString &remoteFile, bool masked = false);
+    // The dump's name in web space for one run, not to be guessed from the
+    // task: backupfile's stem, "-", ten random hex digits, its extension.
+    static QString RandomRemoteName(const QString &backupfile);
+    // The removal line for file in remotedir; the host answers it with
+    // RemovedMark() when the file is gone.
+    static QString RemovalCommand(const BackupTask &task, const QString &file);
+    static QByteArray RemovedMark() { return "removed-0"; }
     // The last line of a chunk as the prompt test sees it: up to the first
     // NUL, a final line break ignored, at most 4 096 characters, terminal
     // control sequences and trailing blanks and tabs removed, ASCII lower case.
@@ -52,6 +69,7 @@ private:
         QString logText;
     };
 
+    void open(const BackupTask &task);
     void connectFailed(const QString &line);
     void finish(const TransportResult &result);
     void beginLine(const QString &text, const QString &logText);
@@ -81,6 +99,10 @@ private:
     bool m_dumpSent = false;
     bool m_exitSent = false;
     bool m_loginPhase = true;
+    QString m_remoteFile;  // the run's dump file, or the file to remove
+    bool m_removal = false;
+    QByteArray m_seen;     // the end of what came after the removal line
+    bool m_removedSeen = false;
 
     // The line being sent and where it stands; prompts that come meanwhile
     // wait here, each kind at most once.

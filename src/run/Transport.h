@@ -21,6 +21,9 @@ struct TransportResult {
     // Said after the failure mark in the task's Message; empty: the mark and
     // the time alone, as for telnet.
     QString message;
+    // The dump's file on the host (in remotedir) when the transport left one
+    // there; it is removed once fetched. Empty: nothing left on the host.
+    QString remoteFile;
 };
 Q_DECLARE_METATYPE(TransportResult)
 
@@ -34,6 +37,10 @@ public:
     virtual void start(const BackupTask &task) = 0;
     // Ends the session from any phase; finished() follows.
     virtual void cancel() = 0;
+    // After the dump was fetched: removes file (a result's remoteFile) from
+    // the host. finished() follows; its dumpCompleted tells that the host
+    // confirmed the removal. false: this transport cannot, nothing follows.
+    virtual bool startRemoval(const BackupTask &, const QString &) { return false; }
 
 signals:
     void protocolLine(const QString &text);       // a status line of the run

@@ -38,6 +38,12 @@ struct BackupTask {
     int keepmonthly = 0;
     bool ftptls = false;      // FTP with explicit TLS (FTPS); off: plain FTP as before
 
+    // Not stored: set by a run whose dump went to the host under this name in
+    // remotedir. Retrieval fetches it instead of backupfile and removes it
+    // from the host once stored; empty (a download without a run): backupfile,
+    // which stays there.
+    QString remotefile;
+
     // A task with every value at its default and the given name.
     static BackupTask withDefaults(const QString &name = QString());
     bool isActive() const { return run == 1; }

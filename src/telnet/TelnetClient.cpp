@@ -236,6 +236,16 @@ void TTelnetClient::Disconnect()
 
 void TTelnetClient::writeRaw(const QByteArray &bytes)
 {
+    // A host that floods requests and never reads would have every answer
+    // pile up here; such a session ends instead.
+    if (m_socket->bytesToWrite() + bytes.size() > MaxUnsentBytes) {
+        const QString description = QStringLiteral("The host does not read what is sent (over %1 KiB unsent)")
+                                        .arg(MaxUnsentBytes / 1024);
+        m_events.clear();
+        post(Event::Error, 10055, description);
+        finishConnection(10055, description, false);
+        return;
+    }
     m_socket->write(bytes);
 }
 

@@ -66,6 +66,8 @@ public:
     // Send doubles byte 255 and emits sent(data). Without a connection the
     // data is dropped (OnError reports it): the session's waits let the host
     // hang up between a prompt and its answer, and that must not throw.
+    // Every send ends the connection (OnError, then OnDisconnected with code
+    // 10055) when more than MaxUnsentBytes would wait unread by the host.
     void Send(const QByteArray &data);
     void setDataToSend(const QByteArray &data) { Send(data); }
     void SendSubOption(const QByteArray &payload);
@@ -112,6 +114,8 @@ signals:
 private:
     static constexpr qsizetype ReadChunk = 256 * 1024;
     static constexpr qsizetype MaxPendingEvents = 4096;
+    // Sent but not yet taken by the host; beyond it the session ends.
+    static constexpr qint64 MaxUnsentBytes = 1024 * 1024;
 
     struct Event {
         enum Kind { Connected, ReadyToSend, DataIn, Disconnected, Do, Dont, Will, Wont,

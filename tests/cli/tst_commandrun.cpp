@@ -87,23 +87,33 @@ private:
         return t;
     }
 
+    // The dumps as the host makes them; a stored run removes its own.
+    void putDumps()
+    {
+        for (const char *db : {"shop", "blog", "crm"}) {
+            const QString name = QString::fromLatin1(db) + QStringLiteral(".sql");
+            QVERIFY2(m_ftp.putFile(name, QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:21\n")), "put");
+            // Made by this run, as far as the freshness check can tell.
+            QFile f(m_ftp.rootPath() + QLatin1Char('/') + name);
+            QVERIFY2(f.open(QIODevice::ReadWrite) && f.setFileTime(m_clock.now(), QFileDevice::FileModificationTime), "time");
+        }
+    }
+
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("local")));
         if (!m_ftp.start())
             VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + m_ftp.errorString()));
-        for (const char *db : {"shop", "blog", "crm"}) {
-            const QString name = QString::fromLatin1(db) + QStringLiteral(".sql");
-            QVERIFY(m_ftp.putFile(name, QByteArray("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:21\n")));
-            // Made by this run, as far as the freshness check can tell.
-            QFile f(m_ftp.rootPath() + QLatin1Char('/') + name);
-            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
-        }
     }
     void init()
     {
+        putDumps();
         m_host = std::make_unique<ScriptedTelnetHost>();
+        connect(m_host.get(), &ScriptedTelnetHost::commandReceived, this, [this](const QString &command) {
+            if (command.contains(QStringLiteral("mysqldump")))
+                putDumps();
+        });
         m_host->setHostName(QStringLiteral("127.0.0.1"));
         m_store = std::make_unique<TaskStore>(m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)));
     }

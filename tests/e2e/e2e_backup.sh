@@ -433,6 +433,11 @@ case $? in
     2) abort "vaultwick ended on its own ($EVENT) before the backups were done" ;;
     *) abort "no $LAST_FILE $(( $(date +%s) - START_EPOCH ))s after the start" ;;
 esac
+# The HTTP run's second session removes its dump from web space after the fetch.
+for _ in $(seq 300); do
+    compgen -G "$H/htdocs/dumps/crm-http-*.sql" >/dev/null || break
+    sleep 0.1
+done
 # Let the run write its report, then end the program as a session end does.
 sleep 1
 kill -TERM "$PROGRAM_PID"
@@ -448,18 +453,20 @@ dump_complete() {  # dump_complete FILE DATABASE TEXT: a whole mysqldump output
     [ -s "$1" ] && [[ $(tail -n 1 "$1") == "-- Dump completed"* ]] \
         && grep -qx -- "-- Host: 127.0.0.1    Database: $2" "$1" && grep -qF -- "$3" "$1"
 }
-check "the host holds the complete dump of shop" 'dump_complete "$H/dumps/shop-ftp.sql" shop "'"'"'Kunde 3000'"'"'"'
-check "the host holds the complete dump of crm" 'dump_complete "$H/htdocs/dumps/crm-http.sql" crm "'"'"'Müller 800'"'"'"'
+# Fetched and verified, the dumps are gone from the host: nobody else there reads them.
+HTTP_NAME=$(sed -n 's|^GET /dumps/\(crm-http-[0-9a-f]\{10\}\.sql\) 200$|\1|p' "$T/http.log")
+check "the host no longer holds the fetched dumps ($(cd "$H" && find dumps htdocs -type f | tr '\n' ' '))" \
+    '[ ! -e "$H/dumps/shop-ftp.sql" ] && [ -n "$HTTP_NAME" ] && [ -z "$(find "$H/htdocs/dumps" -type f)" ]'
 
 mapfile -t days < <(cd "$T/local/shop" && find . -mindepth 1 -maxdepth 1 -printf '%f\n')
 today=$(date +%Y-%-m-%-d)
 day=${days[0]:-none}
 check "one day subdirectory, named year-month-day without leading zeros (${days[*]:-none})" \
     '[ ${#days[@]} = 1 ] && { [ "$day" = "$TICK_DAY" ] || [ "$day" = "$today" ]; }'
-check "FTP: the fetched file is byte-identical to the host's dump" \
-    'cmp "$H/dumps/shop-ftp.sql" "$T/local/shop/$day/shop-ftp.sql"'
-check "HTTP: the fetched file is byte-identical to the host's dump" \
-    'cmp "$H/htdocs/dumps/crm-http.sql" "$T/local/shop/$day/crm-http.sql"'
+check "FTP: the fetched file is the complete dump of shop" \
+    'dump_complete "$T/local/shop/$day/shop-ftp.sql" shop "'"'"'Kunde 3000'"'"'"'
+check "HTTP: the fetched file is the complete dump of crm" \
+    'dump_complete "$T/local/shop/$day/crm-http.sql" crm "'"'"'Müller 800'"'"'"'
 
 if [ "$SSH" = 1 ]; then
     check "SSH: the streamed file is byte-identical to what mysqldump wrote on the host" \
@@ -481,8 +488,8 @@ check "refused login: the previous backup is intact" 'cmp "$T/blog-before.sql" "
 check "refused login: the previous backup was not rewritten" \
     '[ "$(stat -c %Y "$T/local/blog/blog.sql")" = "$BLOG_MTIME" ]'
 check "refused login: the stale dump on the host is untouched" 'cmp "$T/blog-remote-before.sql" "$H/dumps/blog.sql"'
-check "the telnet host refused one login and let two in" \
-    '[ "$(cat "$H/.refused" 2>/dev/null)" = "$WRONG_USER" ] && [ "$(cat "$H/.logins" 2>/dev/null)" = "$HOST_USER"$'"'"'\n'"'"'"$HOST_USER" ]'
+check "the telnet host refused one login and let three in (the third removes the HTTP dump)" \
+    '[ "$(cat "$H/.refused" 2>/dev/null)" = "$WRONG_USER" ] && [ "$(cat "$H/.logins" 2>/dev/null)" = "$HOST_USER"$'"'"'\n'"'"'"$HOST_USER"$'"'"'\n'"'"'"$HOST_USER" ]'
 
 echo "== the dump commands as the host's shell passed them to mysqldump"
 mapfile -t calls < <(cd "$H/calls" && ls | grep -v out | sort -n)
@@ -518,14 +525,14 @@ echo "== the servers' side"
 ftp_has() { grep -qxE -- "$1" "$T/ftp.log"; }
 check "FTP: logs in as the task's host name with the host password" \
     'ftp_has "USER localhost" && ftp_has "PASS \*\*\*\*"'
-check "FTP: changes into ftpdir and fetches the file ($(cut -d' ' -f1 "$T/ftp.log" | tr '\n' ' '))" \
-    'ftp_has "CWD dumps" && ftp_has "RETR shop-ftp.sql"'
+check "FTP: changes into ftpdir, fetches the file and deletes it ($(cut -d' ' -f1 "$T/ftp.log" | tr '\n' ' '))" \
+    'ftp_has "CWD dumps" && ftp_has "RETR shop-ftp.sql" && ftp_has "DELE shop-ftp.sql"'
 check "FTP: binary, active mode, no passive fallback" \
     'ftp_has "TYPE I" && ftp_has "(PORT|EPRT) .*" && ! ftp_has "(PASV|EPSV).*"'
 check "FTP: one session only, nothing fetched for the refused or the inactive task" \
     '[ "$(grep -c "^USER " "$T/ftp.log")" = 1 ] && ! ftp_has "RETR (blog|shop-archive).*"'
-check "HTTP: one request, for httpath + backupfile ($(tr '\n' ' ' <"$T/http.log"))" \
-    '[ "$(cat "$T/http.log")" = "GET /dumps/crm-http.sql 200" ]'
+check "HTTP: one request, for httpath + the run's own name ($(tr '\n' ' ' <"$T/http.log"))" \
+    '[ "$(cat "$T/http.log")" = "GET /dumps/$HTTP_NAME 200" ]'
 
 echo "== the log file"
 LOG=$T/bin/vaultwck.log
@@ -543,8 +550,9 @@ check "the first line was sent in the tasks' minute ($TICK_DATE_EN $BACKUP_TIME)
     '[[ "${log_lines[0]:-}" == "$TICK_DATE_EN $BACKUP_TIME:"* ]]'
 expected_log=(
     "$WRONG_USER" "********"
-    "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** shop > dumps/shop-ftp.sql" exit
-    "$HOST_USER" "********" "mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** crm > htdocs/dumps/crm-http.sql" exit
+    "$HOST_USER" "********" "umask 077; mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** shop > dumps/shop-ftp.sql" exit
+    "$HOST_USER" "********" "umask 077; rm -f htdocs/dumps/crm-http-$(printf '[0-9a-f]%.0s' $(seq 10)).sql; mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** crm > htdocs/dumps/$HTTP_NAME; chmod 644 htdocs/dumps/$HTTP_NAME" exit
+    "$HOST_USER" "********" "rm -f htdocs/dumps/$HTTP_NAME && echo removed-\$?" exit
 )
 [ "$SSH" = 1 ] && expected_log+=("mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER shop")
 log_matches() {
@@ -641,7 +649,7 @@ SLOW_AT=$(STORE=$SLOW_STORE; date -d "$(stored "Slow HTTP" lastattempt)" +%s 2>/
 check "the settings are saved and intact (task kept, its attempt in this start recorded)" \
     'grep -qx "totaltasks=1" "$SLOW_STORE" && [ "$(STORE=$SLOW_STORE; stored "Slow HTTP" httpath)" = http://localhost:8080/dumps/ ] && [ "$SLOW_AT" -ge $((SLOW_START - 2)) ]'
 check "the log is saved with the run's lines" \
-    'tr -d "\r" <"$T/bin2/vaultwck.log" | grep -qF "shop > htdocs/dumps/slow.sql"'
+    'tr -d "\r" <"$T/bin2/vaultwck.log" | grep -qE "shop > htdocs/dumps/slow-[0-9a-f]{10}\.sql; chmod 644 "'
 
 echo "== $FAILURES failed"
 if [ "$FAILURES" -gt 0 ]; then

@@ -32,7 +32,7 @@ def main():
             return super().pre_process_command(line, cmd, arg)
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    authorizer.add_user(args.user, args.password, args.root, perm="elrd")
     Handler.authorizer = authorizer
 
     server = FTPServer(("127.0.0.1", args.port), Handler)

@@ -1,6 +1,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "run/HostValueCheck.h"
 #include "run/TelnetDialogue.h"
 #include "engine/ShellQuote.h"
 
@@ -96,6 +97,28 @@ private slots:
             QStringLiteral("$(touch /tmp/vw-pwned) shop"),
             QStringLiteral("TARGET /home/web/my dumps/b;ls.sql")}));
         QVERIFY(!QFile::exists(QStringLiteral("/tmp/vw-pwned")));
+    }
+
+    // Typed into the host's terminal these would act as keys; named by key,
+    // never shown, and an option-like database name goes nowhere either.
+    void valuesTheTerminalWouldActOnAreRefused()
+    {
+        QVERIFY(TelnetValueRefusal(task(), false).isEmpty());
+        for (const char c : {'\x03', '\x15', '\x17', '\t', '\r', '\n', '\x1b', '\x7f'}) {
+            BackupTask t = task();
+            t.dbpw = QStringLiteral("se") + QLatin1Char(c) + QStringLiteral("cret");
+            const QString why = TelnetValueRefusal(t, false);
+            QVERIFY2(why.contains(QStringLiteral("dbpw")), qPrintable(QString::number(int(c))));
+            QVERIFY(!why.contains(QStringLiteral("cret")));
+        }
+        BackupTask t = task();
+        t.remotedir = QStringLiteral("/dumps/\n");
+        QVERIFY(TelnetValueRefusal(t, true).contains(QStringLiteral("remotedir")));
+        t = task();
+        t.database = QStringLiteral("--all-databases");
+        QVERIFY(TelnetValueRefusal(t, false).startsWith(QStringLiteral("Refused: the database name")));
+        QVERIFY(DatabaseNameRefusal(t.database, true).startsWith(QStringLiteral("Abgewiesen: der Datenbankname")));
+        QVERIFY(DatabaseNameRefusal(QStringLiteral("shop-2"), false).isEmpty());
     }
 };
 

@@ -23,7 +23,7 @@ BackupTask sampleTask(const QString &name = QStringLiteral("Shop"))
     return t;
 }
 
-const QString kDump = QStringLiteral("mysqldump -h db1 --user=dbu --password=dbsecret shop > /srv/dumps/backup.sql");
+const QString kDump = QStringLiteral("umask 077; mysqldump -h db1 --user=dbu --password=dbsecret shop > /srv/dumps/backup.sql");
 }
 
 // The scripted host listens before the queue is told its port.
@@ -85,7 +85,7 @@ private slots:
         for (const QString &l : rig.log.sentLines())
             sent.append(l.section(QLatin1Char('\t'), 1));
         QCOMPARE(sent, (QStringList{QStringLiteral("webuser"), QStringLiteral("********"),
-                                    QStringLiteral("mysqldump -h db1 --user=dbu --password=******** shop > /srv/dumps/backup.sql"),
+                                    QStringLiteral("umask 077; mysqldump -h db1 --user=dbu --password=******** shop > /srv/dumps/backup.sql"),
                                     QStringLiteral("exit")}));
     }
 

@@ -1,5 +1,8 @@
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include "RequirePeer.h"
 #include "SpinWait.h"
@@ -22,6 +25,7 @@ private:
         QStringList messages;
         QList<BackupTask> retrieved;
         QByteArray fileAtRetrieval;
+        QFileDevice::Permissions modeAtRetrieval;
         QStringList sent;
     };
 
@@ -36,7 +40,11 @@ private:
         RecordingSessionHost window;
         FakeRetriever retriever;
         Run run;
-        retriever.onRetrieve = [&](const BackupTask &t) { run.fileAtRetrieval = host.readFile(t.backupfile); };
+        retriever.onRetrieve = [&](const BackupTask &t) {
+            const QString name = t.remotefile.isEmpty() ? t.backupfile : t.remotefile;
+            run.fileAtRetrieval = host.readFile(name);
+            run.modeAtRetrieval = QFile::permissions(host.path() + QLatin1Char('/') + name);
+        };
         TTelnetClient client;
         client.setRemotePort(host.port());
         SessionPacing pacing;
@@ -76,6 +84,46 @@ private slots:
         const QString why = BusyboxTelnetHost::unavailableReason();
         if (!why.isEmpty())
             VW_SKIP(qPrintable(why));
+        // The host's shell inherits it: a shared host's usual umask.
+        ::umask(022);
+    }
+
+    // The dump is no one else's to read on the host; for HTTP it is readable
+    // under a name of the run only, and goes once fetched with the leftovers
+    // of earlier runs.
+    void theDumpStaysTheOwnersOnTheHost()
+    {
+        BusyboxTelnetHost host;
+        QVERIFY2(host.start(), qPrintable(host.errorString()));
+        BackupTask t = taskFor(host);
+        Run run = runAgainst(host, t);
+        QCOMPARE(run.retrieved.size(), 1);
+        QCOMPARE(run.retrieved.first().remotefile, QStringLiteral("backup.sql"));
+        QCOMPARE(run.modeAtRetrieval & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(run.sent.at(2).startsWith(QStringLiteral("umask 077; mysqldump ")));
+
+        const QString leftover = host.path() + QStringLiteral("/backup-0123456789.sql");
+        const QString other = host.path() + QStringLiteral("/backup-notmine.sql");
+        for (const QString &f : {leftover, other}) {
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        t.method = 1;
+        run = runAgainst(host, t);
+        QCOMPARE(run.retrieved.size(), 1);
+        const QString name = run.retrieved.first().remotefile;
+        QVERIFY2(QRegularExpression(QStringLiteral("^backup-[0-9a-f]{10}\\.sql$")).match(name).hasMatch(), qPrintable(name));
+        QVERIFY(run.fileAtRetrieval.trimmed().endsWith(BusyboxTelnetHost::completionLine()));
+        QVERIFY(run.modeAtRetrieval & QFileDevice::ReadOther);
+        QVERIFY(!(run.modeAtRetrieval & QFileDevice::WriteOther));
+        QVERIFY(!QFile::exists(leftover));
+        QVERIFY(QFile::exists(other));
+        QVERIFY2(run.messages.contains(QStringLiteral("Removing the dump file %1 from the host").arg(name)),
+                 qPrintable(run.messages.join(" | ")));
+        QVERIFY(!run.messages.join(QString()).contains(QStringLiteral("Warning")));
+        QVERIFY(!QFile::exists(host.path() + QLatin1Char('/') + name));
+        QVERIFY(!run.sent.join(QString()).contains(QStringLiteral("pa ss")));
     }
 
     void aRealShellRunsTheDumpWithLiteralArguments()

@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,6 +103,8 @@ private slots:
         QFile f(local.filePath(QStringLiteral("2027-3-5/backup.sql")));
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(protocol(*w).join(" | ")));
         QCOMPARE(f.readAll(), dump);
+        // Stored, so gone from the host: DELE on the connection that fetched it.
+        QVERIFY(!QFile::exists(ftp.rootPath() + QStringLiteral("/backups/backup.sql")));
         const QStringList p = protocol(*w);
         QCOMPARE(p.last(), QStringLiteral("backup.sql saved successfully"));
         QVERIFY(p.at(p.size() - 2).startsWith(QStringLiteral("Disconnected: ")));
@@ -137,17 +140,33 @@ private slots:
                               QStringLiteral("Dump incomplete: backup.sql does not end with mysqldump's completion "
                                              "line; the previous backup is kept")}));
         QVERIFY(w->taskList().rowMessage(0).startsWith(QStringLiteral("!!! Not Successful on ")));
+        QVERIFY(QFile::exists(ftp.rootPath() + QStringLiteral("/backup.sql")));  // not verified: left
     }
 
-    void anHttpRunWritesItsOwnLineBeforeTheOutcome()
+    // The dump lies in web space under a name of this run only, and the
+    // second session removes it once stored.
+    void anHttpRunFetchesItsOwnNameAndRemovesIt()
     {
         HttpServerFixture http;
         if (!http.start())
             VW_SKIP(qPrintable(QStringLiteral("HTTP server: ") + http.errorString()));
-        QVERIFY(http.putFile(QStringLiteral("dumps/backup.sql"), "x\n-- Dump completed on 2027-03-05\n"));
-        QVERIFY(madeNow(http.rootPath() + QStringLiteral("/dumps/backup.sql")));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
+        // The shell's part: the redirection's file appears under the server's
+        // root, and "rm -f FILE && echo removed-$?" removes it.
+        QStringList dumped;
+        host.setCommandHandler([&](const QString &command) -> QByteArray {
+            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql);"));
+            static const QRegularExpression removal(QStringLiteral("^rm -f /(dumps/\\S+) && echo removed-\\$\\?$"));
+            if (const auto m = into.match(command); m.hasMatch()) {
+                dumped << m.captured(1);
+                http.putFile(m.captured(1), "x\n-- Dump completed on 2027-03-05\n");
+                madeNow(http.rootPath() + QLatin1Char('/') + m.captured(1));
+            } else if (const auto r = removal.match(command); r.hasMatch()) {
+                return QFile::remove(http.rootPath() + QLatin1Char('/') + r.captured(1)) ? "removed-0\r\n" : "";
+            }
+            return QByteArray();
+        });
         auto w = window(host);
         QTemporaryDir local;
         BackupTask t = baseTask(local.path());
@@ -155,9 +174,15 @@ private slots:
         t.httpath = http.url(QStringLiteral("dumps/"));
         runSelected(*w, t);
         QStringList p = protocol(*w);
-        QCOMPARE(p.mid(p.size() - 2), (QStringList{QStringLiteral("backup.sql saved successfully"),
-                                                   QStringLiteral("backup.sql saved successfully")}));
+        QCOMPARE(dumped.size(), 1);
+        const qsizetype saved = p.indexOf(QStringLiteral("backup.sql saved successfully"));
+        QVERIFY2(saved > 0, qPrintable(p.join(QStringLiteral(" | "))));
+        QCOMPARE(p.at(saved + 1), QStringLiteral("backup.sql saved successfully"));
+        QVERIFY(p.contains(QStringLiteral("Removing the dump file %1 from the host").arg(dumped.first().mid(6))));
         QVERIFY(QFile::exists(local.filePath(QStringLiteral("2027-3-5/backup.sql"))));
+        QVERIFY(!QFile::exists(http.rootPath() + QLatin1Char('/') + dumped.first()));
+        QCOMPARE(w->taskList().rowMessage(0).left(14), QStringLiteral("Successful on "));
+        QVERIFY(!w->taskList().rowMessage(0).contains(QStringLiteral("Warning")));
 
         // A missing file: the HTTP line, the line every failed run has, and why.
         t.httpath = http.url(QStringLiteral("missing/"));
@@ -166,6 +191,24 @@ private slots:
         QCOMPARE(p.mid(p.size() - 3), (QStringList{QStringLiteral("HTTP-Download failed"),
                                                    QStringLiteral("FTP-Download failed"),
                                                    QStringLiteral("Reason: the server answered with HTTP status 404")}));
+        // A failed fetch leaves the file; a removal that fails is a warning.
+        QVERIFY(QFile::exists(http.rootPath() + QLatin1Char('/') + dumped.last()));
+        host.setCommandHandler([&](const QString &command) -> QByteArray {
+            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql);"));
+            if (const auto m = into.match(command); m.hasMatch()) {
+                dumped << m.captured(1);
+                http.putFile(m.captured(1), "x\n-- Dump completed on 2027-03-05\n");
+                madeNow(http.rootPath() + QLatin1Char('/') + m.captured(1));
+            }
+            return command.startsWith(QStringLiteral("rm -f /dumps/backup-")) ? "rm: Permission denied\r\n" : "";
+        });
+        t.httpath = http.url(QStringLiteral("dumps/"));
+        runSelected(*w, t);
+        const QString warning = QStringLiteral("Warning: the dump file %1 could not be removed from the host")
+                                    .arg(dumped.last().mid(6));
+        QVERIFY(protocol(*w).contains(warning));
+        QVERIFY(w->taskList().rowMessage(0).startsWith(QStringLiteral("Successful on ")));
+        QVERIFY(w->taskList().rowMessage(0).endsWith(QStringLiteral(" - ") + warning));
     }
 };
 

@@ -109,7 +109,7 @@ def main():
             return super().ftp_RETR(file)
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    authorizer.add_user(args.user, args.password, args.root, perm="elrd")
     Handler.authorizer = authorizer
 
     server = FTPServer(("127.0.0.1", 0), Handler)

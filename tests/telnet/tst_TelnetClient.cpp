@@ -2,6 +2,7 @@
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -176,6 +177,7 @@ private slots:
     void localDisconnectFiresOnDisconnectedOnce();
     void droppingConnectionIsSilent();
     void disconnectHandlerMayReconnect();
+    void hostThatNeverReadsEndsTheSession();
 };
 
 void TelnetClientTest::defaults()
@@ -649,6 +651,44 @@ void TelnetClientTest::disconnectHandlerMayReconnect()
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
     QCOMPARE(log.count(QStringLiteral("ReadyToSend")), 2);
     QVERIFY(client.Connected());
+}
+
+// A host that floods DO requests and reads nothing: the WONT answers pile
+// up only to the client's bound, then the session ends with its reason.
+void TelnetClientTest::hostThatNeverReadsEndsTheSession()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTcpSocket *peer = nullptr;
+    connect(&server, &QTcpServer::newConnection, this, [&] {
+        peer = server.nextPendingConnection();
+        peer->setReadBufferSize(1);  // Qt stops reading; the kernel's buffers fill
+    });
+    QByteArray flood;
+    for (int i = 0; i < 20000; ++i)
+        flood.append("\xff\xfd\x18", 3);
+    QTimer pump;
+    connect(&pump, &QTimer::timeout, this, [&] {
+        if (peer && peer->state() == QAbstractSocket::ConnectedState && peer->bytesToWrite() < flood.size())
+            peer->write(flood);
+    });
+    pump.start(0);
+
+    TTelnetClient client;
+    connect(&client, &TTelnetClient::OnDo, &client, [&client](int option) { client.SendWont(option); });
+    QString ended;
+    QEventLoop loop;
+    connect(&client, &TTelnetClient::OnDisconnected, &loop, [&](int code, const QString &description) {
+        ended = QString::number(code) + QLatin1Char(' ') + description;
+        loop.quit();
+    });
+    client.setRemoteHost(QStringLiteral("127.0.0.1"));
+    client.setRemotePort(server.serverPort());
+    client.setConnected(true);
+    QTimer::singleShot(90000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QVERIFY2(ended.startsWith(QStringLiteral("10055 The host does not read")), qPrintable(ended));
+    QVERIFY(!client.Connected());
 }
 
 QTEST_GUILESS_MAIN(TelnetClientTest)

@@ -10,6 +10,8 @@ PACKAGES=(
   # test peers and tools
   busybox-static python3 python3-pyftpdlib python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
   xvfb xauth imagemagick fonts-dejavu-core
+  # the fuzz targets (libFuzzer) and the sanitizer build (scripts/sanitize.sh)
+  clang libclang-rt-14-dev
   # whole-program test in a network namespace, and the benchmarks
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
   # the Debian package and the check of its desktop files; Qt's own texts

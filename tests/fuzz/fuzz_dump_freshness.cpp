@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QDateTime runStart = QDateTime::fromSecsSinceEpoch(startSecs % (qint64(1) << 52));
     const bool stale = DumpFreshness::IsStale(runStart, fileTime, completed);
     // A file time at or after the run start is never stale.
-    if (runStart.isValid() && fileTime >= runStart.toSecsSinceEpoch() && stale)
+    if (runStart.isValid() && fileTime >= 0 && fileTime >= runStart.toSecsSinceEpoch() && stale)
         std::abort();
     return 0;
 }

@@ -19,6 +19,8 @@ TEST_PACKAGES=(
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
   # the Debian package and the check of its desktop files
   dpkg-dev file desktop-file-utils appstream
+  # fuzz targets (libFuzzer) and the sanitizer build
+  clang libclang-rt-14-dev
 )
 
 # Tools the program runs only when a task is set up to use them; they are

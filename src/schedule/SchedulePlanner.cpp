@@ -1,6 +1,7 @@
 #include "schedule/SchedulePlanner.h"
 
 #include <QStringList>
+#include <QTimeZone>
 
 namespace SchedulePlanner {
 
@@ -17,6 +18,26 @@ QDateTime plausible(const QDateTime &record, const QDateTime &now)
 bool after(const QDateTime &slot, const QDateTime &record)
 {
     return !record.isValid() || slot > record;
+}
+
+QDateTime wallTime(const QDate &day, const QTime &time, const QDateTime &zoneOf)
+{
+    if (zoneOf.timeSpec() == Qt::TimeZone)
+        return QDateTime(day, time, zoneOf.timeZone());
+    return QDateTime(day, time, zoneOf.timeSpec(), zoneOf.offsetFromUtc());
+}
+
+// The daily time on day, in now's zone. On the day the clocks skip the hour
+// that holds it, the time does not exist; read with the offset before the
+// change (02:30 becomes 03:30 summer time) the day still has its slot.
+QDateTime slotOn(const QDate &day, int hour, int minute, const QDateTime &now)
+{
+    const QDateTime slot = wallTime(day, QTime(hour, minute), now);
+    if (slot.isValid())
+        return slot;
+    const int offsetBefore = wallTime(day.addDays(-1), QTime(12, 0), now).offsetFromUtc();
+    const QDateTime instant = QDateTime(day, QTime(hour, minute), Qt::UTC).addSecs(-offsetBefore);
+    return now.timeSpec() == Qt::TimeZone ? instant.toTimeZone(now.timeZone()) : instant.toLocalTime();
 }
 
 // Whether this tick meets the slot itself.
@@ -48,10 +69,9 @@ bool parseBackupTime(const QString &text, int &hour, int &minute)
 
 QDateTime latestSlot(int hour, int minute, const QDateTime &now)
 {
-    QDateTime slot = now;
-    slot.setTime(QTime(hour, minute));
+    QDateTime slot = slotOn(now.date(), hour, minute, now);
     if (slot > now)
-        slot = slot.addDays(-1);
+        slot = slotOn(now.date().addDays(-1), hour, minute, now);
     return slot;
 }
 
@@ -93,7 +113,7 @@ NextBackup next(const QList<PlannerRow> &rows, const QDateTime &now)
         int h = 0, m = 0;
         if (!rows[i].active || !parseBackupTime(rows[i].backuptime, h, m))
             continue;
-        const QDateTime at = latestSlot(h, m, now).addDays(1);
+        const QDateTime at = slotOn(latestSlot(h, m, now).date().addDays(1), h, m, now);
         if (!best.isValid() || at < best.at)
             best = {i, rows[i].name, at};
     }

@@ -102,6 +102,25 @@ private slots:
         QCOMPARE(SchedulePlanner::plan(rows, now.addSecs(-3600), {}).starts.size(), 1);
     }
 
+    void aTimeInTheSkippedSpringHourStillRunsThatDay()
+    {
+        const QTimeZone berlin("Europe/Berlin");
+        if (!berlin.isValid())
+            VW_SKIP("no time zone data for Europe/Berlin");
+        // On 29 March 2026 the clocks go from 02:00 to 03:00: 02:30 is read
+        // as 03:30 summer time, once, and announced as the next backup.
+        const QDateTime before(QDate(2026, 3, 28), QTime(12, 0), berlin);
+        const NextBackup next = SchedulePlanner::next({row("Shop", "02:30")}, before);
+        QVERIFY(next.isValid());
+        QCOMPARE(next.at, QDateTime(QDate(2026, 3, 29), QTime(3, 30), berlin));
+
+        Ticker t;
+        t.rows = {row("Shop", "02:30", QDateTime(QDate(2026, 3, 28), QTime(2, 30), berlin))};
+        t.tickEvery55s(QDateTime(QDate(2026, 3, 29), QTime(1, 50), berlin),
+                       QDateTime(QDate(2026, 3, 29), QTime(4, 30), berlin));
+        QCOMPARE(t.started, QStringList{"Shop 29 03:30"});
+    }
+
     void savedAfterItsSlotOrNeverRecordedIsNotMadeUp()
     {
         const QList<PlannerRow> rows{

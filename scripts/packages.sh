@@ -13,7 +13,7 @@ PROGRAM_PACKAGES=(
 # What only the tests and the benchmarks need: their peers (started by the
 # fixtures themselves on loopback or in namespaces), tools and checks.
 TEST_PACKAGES=(
-  busybox-static python3 python3-pyftpdlib python3-openssl python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
+  busybox-static python3 python3-pyftpdlib python3-openssl pure-ftpd python3-aiosmtpd openssl gzip zstd openssh-server openssh-client
   xvfb xauth imagemagick fonts-dejavu-core
   # whole-program test in a network namespace, and the benchmarks
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
@@ -54,10 +54,10 @@ install_missing() {
   [ -n "$ours" ] && $SUDO rm -f "$policy"
   # Where systemd started a unit anyway (socket activation), stop it and keep it off.
   if [ -d /run/systemd/system ]; then
-    for unit in ssh.service ssh.socket mariadb.service; do
+    for unit in ssh.service ssh.socket mariadb.service pure-ftpd.service; do
       if systemctl is-enabled --quiet "$unit" 2>/dev/null || systemctl is-active --quiet "$unit" 2>/dev/null; then
         case " ${missing[*]} " in
-          *" openssh-server "*|*" mariadb-server "*) $SUDO systemctl disable --now "$unit" >/dev/null 2>&1 || true ;;
+          *" openssh-server "*|*" mariadb-server "*|*" pure-ftpd "*) $SUDO systemctl disable --now "$unit" >/dev/null 2>&1 || true ;;
         esac
       fi
     done

@@ -266,8 +266,12 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    // Active mode, from the address the control connection uses.
-    curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
+    // Active mode, from the address the control connection uses. Over TLS
+    // no router can read the PORT command to open the way back, and servers
+    // differ in who starts the data connection's handshake: FTPS goes
+    // passive from the start.
+    if (!request.useTls)
+        curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
     errorText[0] = '\0';
     code = curl_easy_perform(h);
 
@@ -275,7 +279,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode);
     // Without the listed size libcurl cannot tell a data connection that
     // never came from an empty file: nothing of a listed non-empty file counts as failed too.
-    const bool nothingCame = sink.received == 0
+    const bool nothingCame = !request.useTls && sink.received == 0
         && (code != CURLE_OK ? activeDataConnectionFailed(code, responseCode) : listed > 0);
     if (nothingCame) {
         // Routers that do not let the server connect back are common; a

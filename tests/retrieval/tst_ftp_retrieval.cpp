@@ -4,6 +4,7 @@
 #include "RequirePeer.h"
 #include "DumpSamples.h"
 #include "FtpServerFixture.h"
+#include "FtpsServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/FtpTransfer.h"
 
@@ -61,6 +62,7 @@ private slots:
     void transferCutOffMidFile();
     void growingOrOversizedFileKeepsPreviousBackup();
     void tlsWhenChosen();
+    void ftpsDownloadIsStoredWhole();
     void activeModeFallsBackToPassive_data();
     void activeModeFallsBackToPassive();
     void dailySubdirectory();
@@ -409,8 +411,8 @@ void FtpRetrievalTest::tlsWhenChosen()
     RetrievalOptions trusting = RetrievalTestBench::shortOptions(secure.port());
     trusting.caCertificateFile = secure.certificatePath();
     // A certificate nobody vouches for, and a server without TLS: the
-    // password never goes out. (pyftpdlib's TLS data connections fail with
-    // the PyOpenSSL here, so a whole FTPS download is not tried.)
+    // password never goes out. (The whole download is tried against
+    // pure-ftpd below: pyftpdlib's TLS data connections fail here.)
     struct Case { quint16 port; bool trust; const char *reason; };
     const Case cases[] = {
         {secure.port(), false, "Reason: the TLS certificate of 127.0.0.1 could not be verified"},
@@ -432,6 +434,28 @@ void FtpRetrievalTest::tlsWhenChosen()
         QVERIFY(!secure.commands().contains("PASS") && !m_server.commands().contains("PASS"));
         QCOMPARE(Entries(bench.local.path()), QStringList());
     }
+}
+
+// A whole FTPS download from a real TLS-only server: login, directory, size,
+// file time and data all go over TLS, and the stored file is the dump.
+void FtpRetrievalTest::ftpsDownloadIsStoredWhole()
+{
+    RetrievalTestBench probe(RetrievalTestBench::shortOptions(0));
+    const BackupTask defaults = probe.task();
+    FtpsServerFixture secure(defaults.host, defaults.hostpw);
+    if (!secure.start())
+        VW_SKIP(qPrintable("no FTPS server here: " + secure.errorString()));
+    const QByteArray dump = MakeDump(300000, true, 9);
+    QVERIFY(secure.putFile("dumps/backup.sql", dump));
+    RetrievalOptions options = RetrievalTestBench::shortOptions(secure.port());
+    options.caCertificateFile = secure.certificatePath();
+    RetrievalTestBench bench(options);
+    BackupTask task = bench.task();
+    task.ftpdir = "dumps";
+    task.ftptls = true;
+    QVERIFY2(bench.retrieve(task), qPrintable(bench.dispatcher->FailureReason()));
+    QCOMPARE(ReadAll(bench.localFile()), dump);
+    QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
 void FtpRetrievalTest::activeModeFallsBackToPassive_data()

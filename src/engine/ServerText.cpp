@@ -7,11 +7,6 @@ constexpr char16_t Csi8 = 0x9b;  // the 8-bit forms of CSI, OSC and ST
 constexpr char16_t Osc8 = 0x9d;
 constexpr char16_t St8 = 0x9c;
 
-bool isControl(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
-}
-
 // Characters that reorder what follows them on screen.
 bool isBidiControl(char16_t c)
 {
@@ -75,9 +70,14 @@ QString cleanServerText(const QString &text)
                 out += QLatin1Char(' ');
             continue;
         }
-        if (isControl(c) || isBidiControl(c))
+        if (isControlCharacter(QChar(c)) || isBidiControl(c))
             continue;
         out += QChar(c);
     }
     return out.trimmed();
+}
+
+bool isControlCharacter(QChar c)
+{
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f);
 }

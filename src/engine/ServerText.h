@@ -9,3 +9,5 @@
 // a host can neither drive the user's terminal nor disguise what a line says.
 // Tabs and line breaks become single spaces; the ends are trimmed.
 QString cleanServerText(const QString &text);
+// A C0 or C1 control character, or DEL.
+bool isControlCharacter(QChar c);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 
+#include "engine/ServerText.h"
 #include "retrieval/LocalTarget.h"
 
 QString LocalTargetPath(const QString &localdir, const QString &backupfile)
@@ -29,21 +30,16 @@ bool SameLocalTarget(const QString &a, const QString &b)
 
 namespace {
 
-bool isControl(QChar c)
-{
-    return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f);
-}
-
 bool hasControl(const QString &text)
 {
-    return std::any_of(text.begin(), text.end(), isControl);
+    return std::any_of(text.begin(), text.end(), isControlCharacter);
 }
 
 // The text as a message may show it: control characters as "?".
 QString printable(QString text)
 {
     for (QChar &c : text)
-        if (isControl(c))
+        if (isControlCharacter(c))
             c = QLatin1Char('?');
     return text;
 }

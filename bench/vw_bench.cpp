@@ -45,7 +45,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/TForm1.h"
 #include "retrieval/DownloadDispatcher.h"
-#include "retrieval/RetrievalHost.h"
+#include "engine/RunEvents.h"
 #include "shell/AboutResources.h"
 #include "shell/LanguageTexts.h"
 #include "shell/TNotifyIcon.h"
@@ -108,9 +108,9 @@ public:
 // Shows a retrieval as the main window does, with the same widgets on
 // screen: the bar in a group box whose caption carries the FTP text. So the
 // figures include what painting the progress costs.
-class StandInWindow final : public QWidget, public RetrievalHost {
+class StandInWindow final : public QWidget {
 public:
-    StandInWindow()
+    explicit StandInWindow(RunEvents &events)
     {
         auto *layout = new QVBoxLayout(this);
         m_box = new QGroupBox(QStringLiteral("Status && Log"), this);
@@ -120,21 +120,26 @@ public:
         inner->addWidget(m_bar);
         layout->addWidget(m_box);
         resize(575, 200);
+        QObject::connect(&events, &RunEvents::downloadProgress, this,
+                         [this](int position, int maximum) { setDownloadProgress(position, maximum); });
+        QObject::connect(&events, &RunEvents::statusCaption, this,
+                         [this](const QString &caption) { setStatusCaption(caption); });
+        QObject::connect(&events, &RunEvents::retrievalError, this,
+                         [this](RetrievalError, const QString &text) { errors.append(text); });
     }
-    void setDownloadProgress(int position, int maximum) override
+    void setDownloadProgress(int position, int maximum)
     {
         ++progressUpdates;
         m_bar->setRange(0, maximum);
         m_bar->setValue(position);
     }
-    void setStatusCaption(const QString &caption) override
+    void setStatusCaption(const QString &caption)
     {
         ++captionUpdates;
         QString text = caption;
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         m_box->setTitle(text);
     }
-    void showRetrievalError(int, const QString &text) override { errors.append(text); }
     long progressUpdates = 0;
     long captionUpdates = 0;
     QStringList errors;
@@ -206,12 +211,13 @@ int retrieve(const QStringList &a)
     ProtocolLog log(texts, Clock::system());
     NoProtocolView view;
     log.setView(&view);
-    StandInWindow host;
+    RunEvents events;
+    StandInWindow host(events);
     host.show();
     waitExposed(host);
     RetrievalOptions options;
     options.ftpPort = quint16(a[1].toUInt());
-    DownloadDispatcher dispatcher(log, texts, host, Clock::system(), options);
+    DownloadDispatcher dispatcher(log, texts, events, Clock::system(), options);
 
     const long rssBefore = statusKb("VmRSS:");
     const Cpu cpu0 = cpuNow();
@@ -360,7 +366,7 @@ int idleTray(const QStringList &a)
     // The offscreen platform has no notification area; act as if it had one,
     // so the window really goes into the tray rather than to the task bar.
     form.notifyIcon()->setTrayAvailabilityProbe([] { return true; });
-    form.minimizeToTray();
+    form.Minimize1Click();
     waitMs(1000);  // settle: the hide and its repaint are not idle time
     const bool hidden = !form.isVisible();
     const Cpu c0 = cpuNow();

@@ -85,7 +85,7 @@ int windowMain(int argc, char *argv[])
 
     TForm1 form;
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] {
-        form.restoreFromTray();
+        form.Restore1Click();
         form.show();
         form.raise();
         form.activateWindow();

@@ -3,7 +3,7 @@
 #include "cli/TaskListing.h"
 #include "engine/Clock.h"
 #include "engine/SessionEndWatcher.h"
-#include "engine/TaskRunLock.h"
+#include "run/RunQueue.h"
 #include "schedule/BackupSchedule.h"
 #include "tasks/TaskStore.h"
 
@@ -17,7 +17,8 @@ CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &st
     m_schedule = std::make_unique<BackupSchedule>(
         m_store, m_options.engine.clock ? *m_options.engine.clock : Clock::system());
     m_lockPoll.setInterval(m_options.lockPollMs);
-    connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::pollLock);
+    m_lockPoll.setSingleShot(true);
+    connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::tryStart);
 }
 
 CommandLineProgram::~CommandLineProgram() = default;
@@ -51,12 +52,28 @@ int CommandLineProgram::start()
     case CommandLineRequest::List:
         return list();
     case CommandLineRequest::Run:
-    case CommandLineRequest::RunDue:
+    case CommandLineRequest::RunDue: {
+        // The tray program's engine, its records kept here.
+        BackupServiceOptions engine = m_options.engine;
+        engine.schedule = false;
+        if (engine.lockDirectory.isEmpty())
+            engine.lockDirectory = m_options.lockDirectory;
+        m_engine = std::make_unique<BackupService>(engine, m_store, m_texts);
+        m_lines = std::make_unique<HeadlessRun>([this](const QString &line) {
+            if (!write(m_out, line + QLatin1Char('\n')))
+                m_status = ExitStatus::Failed;
+        });
+        m_engine->log().setView(m_lines.get());
+        // Nobody is there to see a dialog: its text belongs in the protocol.
+        connect(&m_engine->events(), &RunEvents::retrievalError, this,
+                [this](RetrievalError, const QString &text) { m_engine->log().AddStatus(text); });
+        connect(m_engine.get(), &BackupService::runFinished, this, &CommandLineProgram::runFinished);
         if (m_options.watchSignals) {
             m_signals = std::make_unique<SessionEndWatcher>();
             connect(m_signals.get(), &SessionEndWatcher::sessionEnding, this, &CommandLineProgram::interrupt);
         }
         return m_request.mode == CommandLineRequest::Run ? startRun() : startRunDue();
+    }
     case CommandLineRequest::UsageError:
     case CommandLineRequest::Window:
         break;
@@ -141,55 +158,43 @@ void CommandLineProgram::interrupt()
     m_interrupted = true;
     say(QStringLiteral("Ended by a signal: the run is broken off."),
         QStringLiteral("Durch ein Signal beendet: der Lauf wird abgebrochen."));
-    if (m_run) {
+    if (m_running) {
         // Only the running task is left; its end (failed) finishes the program.
         m_pending = {m_pending.constFirst()};
-        m_run->abort();
+        m_engine->shutdown();
         return;
     }
     m_lockPoll.stop();
     m_pending.clear();
-    m_lock.reset();
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
 }
 
 void CommandLineProgram::runNext()
 {
-    if (m_pending.isEmpty() || (m_interrupted && !m_run)) {
+    if (m_pending.isEmpty() || (m_interrupted && !m_running)) {
         m_pending.clear();
         finish();
         return;
     }
-    const BackupTask &task = m_pending.constFirst();
-    m_lock = std::make_unique<TaskRunLock>(task.name, m_options.lockDirectory);
-    if (m_lock->tryLock()) {
-        pollLock();
-        return;
-    }
-    if (m_lock->failedOtherwise()) {
-        say(QStringLiteral("The lock file %1 could not be made.").arg(m_lock->fileName()),
-            QStringLiteral("Die Sperrdatei %1 konnte nicht angelegt werden.").arg(m_lock->fileName()));
-        m_status = ExitStatus::Failed;
-        m_pending.removeFirst();
-        runNext();
-        return;
-    }
-    const int waitMs = m_options.busyWaitMs >= 0 ? m_options.busyWaitMs : HeadlessRun::runLimitMs(m_options.engine);
+    const int waitMs = m_options.busyWaitMs >= 0 ? m_options.busyWaitMs : BackupService::runLimitMs(m_options.engine);
     m_lockDeadline = QDeadlineTimer(m_waitForBusy ? waitMs : 0);
-    if (m_waitForBusy)
-        say(QStringLiteral("The task \"%1\" is running elsewhere; waiting for it to end.").arg(task.name),
-            QStringLiteral("Die Aufgabe \"%1\" läuft gerade anderswo; warte auf ihr Ende.").arg(task.name));
-    pollLock();
+    tryStart();
 }
 
-void CommandLineProgram::pollLock()
+void CommandLineProgram::tryStart()
 {
-    if (!m_lock->isLocked() && !m_lock->tryLock()) {
+    const BackupTask &task = m_pending.constFirst();
+    const BackupService::StartResult result = m_engine->start(task);
+    if (result.status == BackupService::Start::Busy) {
         if (!m_lockDeadline.hasExpired()) {
+            if (!m_waitSaid)
+                say(QStringLiteral("The task \"%1\" is running elsewhere; waiting for it to end.").arg(task.name),
+                    QStringLiteral("Die Aufgabe \"%1\" läuft gerade anderswo; warte auf ihr Ende.").arg(task.name));
+            m_waitSaid = true;
             m_lockPoll.start();
             return;
         }
-        m_lockPoll.stop();
+        m_waitSaid = false;
         const QString name = m_pending.takeFirst().name;
         say(QStringLiteral("The task \"%1\" is busy: another run of it has not ended.").arg(name),
             QStringLiteral("Die Aufgabe \"%1\" ist beschäftigt: ein anderer Lauf ist nicht beendet.").arg(name));
@@ -198,35 +203,46 @@ void CommandLineProgram::pollLock()
         runNext();
         return;
     }
-    m_lockPoll.stop();
-    if (m_recordAttempts && !m_schedule->recordAttempt(m_pending.constFirst().name))
-        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(m_pending.constFirst().name),
-            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(m_pending.constFirst().name));
-    m_run = std::make_unique<HeadlessRun>(m_texts, m_options.engine, [this](const QString &line) {
-        if (!write(m_out, line + QLatin1Char('\n')))
-            m_status = ExitStatus::Failed;
-    });
-    connect(m_run.get(), &HeadlessRun::finished, this, [this](const RunOutcome &outcome, const QString &message) {
-        const QString name = m_pending.constFirst().name;
-        if (!message.isEmpty())
-            write(m_out, name + QStringLiteral(": ") + message + QLatin1Char('\n'));
-        runFinished(name, outcome.success, message);
-    });
-    m_run->start(m_pending.constFirst());
+    m_waitSaid = false;
+    if (result.status == BackupService::Start::Failed) {
+        const QString fileName = m_engine->lockFileName(task.name);
+        say(QStringLiteral("The lock file %1 could not be made.").arg(fileName),
+            QStringLiteral("Die Sperrdatei %1 konnte nicht angelegt werden.").arg(fileName));
+        // The run did not happen: its record says so, as for a failed run.
+        const QString message = m_texts.NotSuccessfulOn + m_engine->log().Timestamp() + QStringLiteral(" - ")
+                                + result.reason;
+        write(m_out, task.name + QStringLiteral(": ") + message + QLatin1Char('\n'));
+        recordOutcome(task.name, false, message);
+        m_status = ExitStatus::Failed;
+        m_pending.removeFirst();
+        runNext();
+        return;
+    }
+    m_running = true;
+    if (m_recordAttempts && !m_schedule->recordAttempt(task.name))
+        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(task.name),
+            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(task.name));
 }
 
-void CommandLineProgram::runFinished(const QString &taskName, bool stored, const QString &message)
+void CommandLineProgram::recordOutcome(const QString &taskName, bool stored, const QString &message)
 {
-    // The record before the lock goes: whoever runs the task next sees it.
     if (!m_schedule->recordOutcome(taskName, stored, message))
         say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(taskName),
             QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
-    m_lock.reset();
+}
+
+void CommandLineProgram::runFinished(const RunOutcome &outcome)
+{
+    const QString name = m_pending.constFirst().name;
+    if (!outcome.message.isEmpty())
+        write(m_out, name + QStringLiteral(": ") + outcome.message + QLatin1Char('\n'));
+    // The record before the lock goes: whoever runs the task next sees it.
+    recordOutcome(name, outcome.success, outcome.message);
+    m_running = false;
     m_pending.removeFirst();
-    if (!stored || m_interrupted)
+    if (!outcome.success || m_interrupted)
         m_status = ExitStatus::Failed;
-    // The run object is still on the stack of its signal.
-    m_run.release()->deleteLater();
+    // The engine is still on the stack of its signal.
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
 }
 

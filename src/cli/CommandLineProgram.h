@@ -14,8 +14,8 @@
 
 class BackupSchedule;
 class SessionEndWatcher;
-class TaskRunLock;
 class TaskStore;
+struct RunOutcome;
 
 // Exit statuses of the command line.
 namespace ExitStatus {
@@ -60,8 +60,10 @@ private:
     int startRunDue();
     // Runs the next task of m_pending, waiting for its lock first.
     void runNext();
-    void pollLock();
-    void runFinished(const QString &taskName, bool stored, const QString &message);
+    void tryStart();
+    void runFinished(const RunOutcome &outcome);
+    // The run record; false (and said) when the store refuses it.
+    void recordOutcome(const QString &taskName, bool stored, const QString &message);
     void finish();
     bool write(FILE *stream, const QString &text);
     void say(const QString &english, const QString &german);
@@ -80,8 +82,10 @@ private:
     bool m_recordAttempts = false;  // scheduled starts record their attempt; manual ones do not
     QList<BackupTask> m_pending;
     bool m_waitForBusy = true;  // --run waits for a busy task; --run-due passes it by
-    std::unique_ptr<TaskRunLock> m_lock;
-    std::unique_ptr<HeadlessRun> m_run;
+    std::unique_ptr<HeadlessRun> m_lines;
+    std::unique_ptr<BackupService> m_engine;
+    bool m_running = false;
+    bool m_waitSaid = false;  // the wait for a busy task was said
     QTimer m_lockPoll;
     QDeadlineTimer m_lockDeadline;
     std::unique_ptr<SessionEndWatcher> m_signals;

@@ -28,8 +28,14 @@ QString ProtocolLog::line(const QString &text) const
 
 void ProtocolLog::AddStatus(const QString &message)
 {
+    const QString shown = line(message);
     if (m_view)
-        m_view->appendProtocolLine(line(message));
+        m_view->appendProtocolLine(shown);
+    // As the view shows it: one entry per line of text.
+    for (const QString &part : shown.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        m_recent.append(part);
+    if (m_recent.size() > RecentLineCount)
+        m_recent.remove(0, m_recent.size() - RecentLineCount);
 }
 
 void ProtocolLog::AddSent(const QString &text)

@@ -38,6 +38,10 @@ public:
     void ClearView();
 
     const QStringList &sentLines() const { return m_sent; }
+    // The last status lines as shown, oldest first, for a failure mail; a
+    // cleared view does not clear them.
+    QStringList recentLines() const { return m_recent; }
+    static constexpr int RecentLineCount = 15;
     const Clock &clock() const { return m_clock; }
 
     // "vaultwck.log" beside the executable, or in the per-user data directory
@@ -52,5 +56,6 @@ private:
     ProtocolView *m_view = nullptr;
     QString m_logFilePath;
     QStringList m_sent;
+    QStringList m_recent;
     mutable bool m_saveFailedOnFullDisk = false;
 };

@@ -23,16 +23,11 @@
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
-#include "retrieval/DownloadDispatcher.h"
-#include "run/SshExec.h"
-#include "run/TelnetDialogue.h"
-#include "ssh/SshTexts.h"
 #include "resources/MenuBitmaps.h"
 #include "shell/TAboutForm.h"
 #include "shell/TFlatMenuRenderer.h"
 #include "shell/TForm2.h"
 #include "shell/TNotifyIcon.h"
-#include "telnet/TelnetClient.h"
 
 namespace {
 // Double-click on the protocol view clears it.
@@ -56,42 +51,30 @@ private:
 TForm1::TForm1(TForm1Options options, QWidget *parent)
     : QMainWindow(parent),
       m_options(std::move(options)),
-      m_clock(m_options.clock ? *m_options.clock : Clock::system()),
-      m_runLocks(m_options.lockDirectory),
-      m_store(m_options.storeFile),
-      m_log(m_texts, m_clock)
+      m_store(m_options.storeFile)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vaultwick Task"));
     m_currentTask = BackupTask::withDefaults();
 
-    m_telnet = new TTelnetClient(this);
-    m_telnet->setObjectName(QStringLiteral("Telnet1"));
-    m_telnet->setRemotePort(m_options.telnetPort);
-    m_telnet->FirewallPort = 80;
-
-    m_retriever = std::make_unique<DownloadDispatcher>(m_log, m_texts, *this, m_clock, m_options.retrieval);
-    // Each run gets the transport its task asks for.
-    m_session = std::make_unique<RunQueue>(
-        [this](const BackupTask &task) -> std::unique_ptr<Transport> {
-            if (task.usesSsh()) {
-                auto ssh = std::make_unique<SshExec>(m_texts, m_clock, m_options.ssh);
-                connect(ssh.get(), &SshExec::received, this, &TForm1::showSshReceived);
-                return ssh;
-            }
-            return std::make_unique<TelnetDialogue>(*m_telnet, m_texts, m_options.pacing);
-        },
-        m_log, m_texts, *this, *m_retriever);
-    connect(m_session.get(), &RunQueue::runFinished, this,
-            [this](const RunOutcome &outcome) { m_runLocks.release(outcome.taskName); });
+    BackupServiceOptions engine;
+    engine.clock = m_options.clock;
+    engine.pacing = m_options.pacing;
+    engine.telnetPort = m_options.telnetPort;
+    engine.retrieval = m_options.retrieval;
+    engine.ssh = m_options.ssh;
+    engine.lockDirectory = m_options.lockDirectory;
+    m_service = std::make_unique<BackupService>(engine, m_store, m_texts, this);
 
     buildWindow();
+    ListView1->setBoard(&m_service->board());
     buildMenus();
     buildMenuRenderer();
     NotifyIcon1 = new TNotifyIcon(this, PopupMenu1, this);
     NotifyIcon1->setObjectName(QStringLiteral("NotifyIcon1"));
-    m_log.setView(this);
-    m_log.setLogFilePath(m_options.logFile.isEmpty() ? ProtocolLog::defaultLogFilePath() : m_options.logFile);
+    protocol().setView(this);
+    protocol().setLogFilePath(m_options.logFile.isEmpty() ? ProtocolLog::defaultLogFilePath() : m_options.logFile);
+    subscribe();
 
     // A precise timer: the interval is under a minute so that every minute
     // is met by a tick; coarse timers could drift past one.
@@ -120,14 +103,33 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    // The runs refer to the telnet client and this window; end them first,
-    // then wait for a transfer thread that is breaking off. The schedule
-    // goes before them: a broken-off run is no failure to report.
-    m_schedule.reset();
-    m_session->abortAll();
-    m_session.reset();
-    m_retriever.reset();
+    // The engine ends its runs while the widgets it reports to are still here.
+    m_service.reset();
     m_taskCommands.reset();
+}
+
+void TForm1::subscribe()
+{
+    RunEvents &events = m_service->events();
+    // The window comes out of the tray for the length of a session.
+    connect(&events, &RunEvents::sessionStarting, this, [this] {
+        m_wasInTray = NotifyIcon1->isApplicationMinimized();
+        NotifyIcon1->RestoreFromTray();
+    });
+    connect(&events, &RunEvents::sessionEnded, this, [this] {
+        if (m_wasInTray)
+            NotifyIcon1->MinimizeToTray();
+        m_wasInTray = false;
+    });
+    connect(&events, &RunEvents::sessionProgress, ProgressBar2, &QProgressBar::setValue);
+    connect(&events, &RunEvents::negotiationText, m_negotiationPanel, &QLabel::setText);
+    connect(&events, &RunEvents::statusCaptionReset, this,
+            [this] { GroupBox1->setTitle(QStringLiteral("Status && Log")); });
+    connect(&events, &RunEvents::downloadProgress, this, &TForm1::showDownloadProgress);
+    connect(&events, &RunEvents::statusCaption, this, &TForm1::showStatusCaption);
+    connect(&events, &RunEvents::retrievalError, this, &TForm1::showRetrievalError);
+    connect(m_service.get(), &BackupService::taskLoaded, this,
+            [this](const BackupTask &task) { m_currentTask = task; });
 }
 
 void TForm1::buildWindow()
@@ -206,20 +208,23 @@ void TForm1::buildWindow()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    const int widths[3] = {130, 350, 50};
-    for (int i = 0; i < 3; ++i) {
-        StatusPanels[i] = new QLabel(StatusBar1);
-        StatusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+    auto statusPanel = [this](int index, int width, bool grows) {
+        auto *label = new QLabel(StatusBar1);
+        label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(index));
         // The outer panels carry the next backup and, without a notification
         // area, the warning: they grow with their text.
-        if (i == 1)
-            StatusPanels[i]->setFixedWidth(widths[i]);
+        if (grows)
+            label->setMinimumWidth(width);
         else
-            StatusPanels[i]->setMinimumWidth(widths[i]);
-        StatusPanels[i]->setFrameShape(QFrame::Panel);
-        StatusPanels[i]->setFrameShadow(QFrame::Sunken);
-        StatusBar1->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
-    }
+            label->setFixedWidth(width);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(label, index == 2 ? 1 : 0);
+        return label;
+    };
+    m_nextBackupPanel = statusPanel(0, 130, true);
+    m_negotiationPanel = statusPanel(1, 350, false);
+    m_warningPanel = statusPanel(2, 50, true);
     setStatusBar(StatusBar1);
 }
 
@@ -253,7 +258,7 @@ void TForm1::FormShow()
     RefreshTaskList();
     // Missed slots are made up as soon as the list is there, once the show
     // has been handled.
-    QTimer::singleShot(0, this, [this] { m_schedule->tick(); });
+    QTimer::singleShot(0, this, [this] { scheduleDriver().tick(); });
 }
 
 void TForm1::ReportStoreHealth(StoreFile::Health health)
@@ -261,13 +266,13 @@ void TForm1::ReportStoreHealth(StoreFile::Health health)
     const QString file = QDir::toNativeSeparators(m_store.fileName());
     if (health == StoreFile::Health::Restored) {
         const QString damaged = QDir::toNativeSeparators(StoreFile(m_store.fileName()).damagedPath());
-        m_log.AddStatus(m_texts.pick(
+        protocol().AddStatus(m_texts.pick(
             QStringLiteral("The settings file %1 could not be read whole and was restored from its backup copy; "
                            "the damaged file is kept as %2").arg(file, damaged),
             QStringLiteral("Die Einstellungsdatei %1 war nicht vollständig lesbar und wurde aus ihrer Sicherungskopie "
                            "wiederhergestellt; die beschädigte Datei bleibt als %2 erhalten").arg(file, damaged)));
     } else if (health == StoreFile::Health::Damaged) {
-        m_log.AddStatus(m_texts.pick(
+        protocol().AddStatus(m_texts.pick(
             QStringLiteral("The settings file %1 cannot be read whole; it is kept as it is and no changes "
                            "are saved to it").arg(file),
             QStringLiteral("Die Einstellungsdatei %1 ist nicht vollständig lesbar; sie bleibt unverändert erhalten, "
@@ -277,11 +282,7 @@ void TForm1::ReportStoreHealth(StoreFile::Health health)
 
 void TForm1::RefreshTaskList()
 {
-    // One read of the store serves the list and the schedule's records.
-    const QList<TaskListEntry> entries = m_store.ReadTaskList();
-    ListView1->RefreshTaskList(entries, m_texts);
-    if (m_schedule)
-        m_schedule->listRebuilt(entries);
+    m_service->rebuildBoard();
 }
 
 void TForm1::SaveSettings()
@@ -300,13 +301,13 @@ void TForm1::SessionEnding()
 void TForm1::SessionSaveRequested()
 {
     SaveSettings();
-    m_log.Save();
+    protocol().Save();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
     SaveSettings();
-    m_log.Save();
+    protocol().Save();
     // The end of the session or the system is not asked about.
     if (!m_ending) {
         QString question = m_texts.CloseQuestion;
@@ -326,7 +327,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     emit closing();
     // A transfer under way is broken off: its temporary file goes, the
     // earlier backup stays.
-    m_session->abortAll();
+    m_service->shutdown();
     event->accept();
     qApp->quit();
 }
@@ -346,89 +347,42 @@ void TForm1::setTrayHint(const QString &hint)
 
 void TForm1::Timer1Timer()
 {
-    m_schedule->tick();
+    scheduleDriver().tick();
 }
 
 void TForm1::RunBackupmanually1Click()
 {
-    const int row = ListView1->selectedRow();
-    if (row < 0)
-        return;
-    const QString name = ListView1->rowName(row);
-    const QString reason = startTask(name, false);
-    if (!reason.isEmpty())
-        m_schedule->startFailed(name, reason);
+    const QString name = selectedTaskName();
+    if (!name.isEmpty())
+        m_service->runTask(name, false);
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()
 {
-    const int row = ListView1->selectedRow();
-    if (row < 0)
-        return;
     // Its own copy: a later load of the current task cannot redirect it.
-    const QString name = ListView1->rowName(row);
-    const QString reason = startTask(name, true);
-    if (!reason.isEmpty())
-        m_schedule->startFailed(name, reason);
+    const QString name = selectedTaskName();
+    if (!name.isEmpty())
+        m_service->runTask(name, true);
 }
 
 void TForm1::CancelTelnetsession1Click()
 {
-    m_session->CancelTelnetsession();
+    m_service->cancelSession();
 }
 
 void TForm1::Restore1Click()
 {
-    restoreFromTray();
+    NotifyIcon1->RestoreFromTray();
 }
 
 void TForm1::Minimize1Click()
 {
-    minimizeToTray();
+    NotifyIcon1->MinimizeToTray();
 }
 
 void TForm1::LoadTask(const QString &name)
 {
     m_store.LoadTask(name, m_currentTask);
-}
-
-void TForm1::StartBackup()
-{
-    startUnderLock(false);
-}
-
-QString TForm1::startTask(const QString &name, bool downloadOnly)
-{
-    try {
-        LoadTask(name);
-    } catch (const TaskStoreReadError &e) {
-        if (!e.key.isEmpty())
-            return TaskListView::unreadableWarning(m_texts, e.key).mid(WarningPrefix.size());
-        return QString::fromLocal8Bit(e.what());
-    } catch (const std::exception &e) {
-        return QString::fromLocal8Bit(e.what());
-    }
-    return startUnderLock(downloadOnly);
-}
-
-QString TForm1::startUnderLock(bool downloadOnly)
-{
-    // A run of this task in another process (the command line) writes the
-    // same files; it makes this one's backup.
-    const QString name = m_currentTask.name;
-    if (!m_runLocks.acquire(name)) {
-        if (m_runLocks.lastFailedOtherwise())
-            return m_texts.pick(QStringLiteral("its run lock cannot be made in %1"),
-                                QStringLiteral("seine Laufsperre kann in %1 nicht angelegt werden"))
-                .arg(QDir::toNativeSeparators(m_runLocks.directory()));
-        m_log.AddStatus(m_texts.pick(QStringLiteral("%1: running in another process; not started").arg(name),
-                                     QStringLiteral("%1: läuft in einem anderen Prozess; nicht gestartet").arg(name)));
-        return QString();
-    }
-    const bool queued = downloadOnly ? m_session->RequestDownload(m_currentTask) : m_session->RequestRun(m_currentTask);
-    if (!queued)
-        m_runLocks.release(name);
-    return QString();
 }
 
 void TForm1::appendProtocolLine(const QString &line)
@@ -439,36 +393,6 @@ void TForm1::appendProtocolLine(const QString &line)
 void TForm1::clearProtocol()
 {
     Memo2->clear();
-}
-
-void TForm1::setSessionProgress(int position)
-{
-    ProgressBar2->setValue(position);
-}
-
-void TForm1::setNegotiationText(const QString &text)
-{
-    StatusPanels[1]->setText(text);
-}
-
-void TForm1::resetStatusCaption()
-{
-    GroupBox1->setTitle(QStringLiteral("Status && Log"));
-}
-
-bool TForm1::isApplicationMinimized() const
-{
-    return NotifyIcon1->isApplicationMinimized();
-}
-
-void TForm1::restoreFromTray()
-{
-    NotifyIcon1->RestoreFromTray();
-}
-
-void TForm1::minimizeToTray()
-{
-    NotifyIcon1->MinimizeToTray();
 }
 
 QString TForm1::selectedTaskName() const
@@ -512,12 +436,7 @@ void TForm1::HowTo1Click()
     Form2->HowTo1Click();
 }
 
-void TForm1::setTaskMessage(const QString &taskName, const QString &text)
-{
-    ListView1->setMessageForTask(taskName, text);
-}
-
-void TForm1::setDownloadProgress(int position, int maximum)
+void TForm1::showDownloadProgress(int position, int maximum)
 {
     // A range of 0..0 would make the bar a busy animation: an unknown total
     // shows an empty bar instead.
@@ -529,16 +448,7 @@ void TForm1::setDownloadProgress(int position, int maximum)
     ProgressBar1->setValue(position);
 }
 
-// The size of a streamed dump is unknown until it ends: the caption says the
-// bytes so far, the bar fills towards its end without reaching it.
-void TForm1::showSshReceived(qint64 bytes)
-{
-    setStatusCaption(SshTexts::receivedCaption(bytes, m_texts.german()));
-    const double mb = double(bytes) / 1e6;
-    setDownloadProgress(int(1000.0 * mb / (mb + 50.0)), 1000);
-}
-
-void TForm1::setStatusCaption(const QString &caption)
+void TForm1::showStatusCaption(const QString &caption)
 {
     // The caption shows a mnemonic; a literal "&" must be doubled.
     QString text = caption;
@@ -546,13 +456,13 @@ void TForm1::setStatusCaption(const QString &caption)
     GroupBox1->setTitle(text);
 }
 
-void TForm1::showRetrievalError(int kind, const QString &text)
+void TForm1::showRetrievalError(RetrievalError kind, const QString &text)
 {
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // An unattended month of failures leaves one box per kind, showing the
     // latest text, not a stack of them.
-    if (QMessageBox *open = m_errorBoxes.value(kind)) {
+    if (QMessageBox *open = m_errorBoxes.value(int(kind))) {
         open->setText(shown);
         open->show();
         open->raise();
@@ -562,7 +472,7 @@ void TForm1::showRetrievalError(int kind, const QString &text)
     auto *box = new QMessageBox(QMessageBox::Critical, windowTitle(), shown, QMessageBox::Ok, this);
     // Names from the task and the server are shown as they are, never as markup.
     box->setTextFormat(Qt::PlainText);
-    m_errorBoxes.insert(kind, box);
+    m_errorBoxes.insert(int(kind), box);
     box->setObjectName(QStringLiteral("RetrievalErrorDialog"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
@@ -571,10 +481,10 @@ void TForm1::showRetrievalError(int kind, const QString &text)
 
 void TForm1::Memo2DblClick()
 {
-    m_log.ClearView();
+    protocol().ClearView();
 }
 
 void TForm1::Timer2Timer()
 {
-    m_log.Save();
+    protocol().Save();
 }

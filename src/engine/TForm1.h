@@ -6,13 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include "engine/BackupService.h"
 #include "engine/ProtocolLog.h"
-#include "engine/TaskRunLock.h"
-#include "engine/SessionHost.h"
-#include "retrieval/RetrievalHost.h"
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunQueue.h"
-#include "schedule/ScheduleHost.h"
 #include "shell/AutostartEntry.h"
 #include "ssh/SshDumpTypes.h"
 #include "shell/LanguageTexts.h"
@@ -32,8 +29,8 @@ class QStatusBar;
 class QTimer;
 class QMessageBox;
 class MailSettingsDialog;
-class Retriever;
 class ScheduleDriver;
+struct ScheduleState;
 class TaskListView;
 class TAboutForm;
 class TForm2;
@@ -41,7 +38,6 @@ class TNotifyIcon;
 class TFlatMenuRenderer;
 class TaskCommands;
 class Ttaskform;
-class TTelnetClient;
 
 // What the program injects into the main window; tests shorten and redirect.
 struct TForm1Options {
@@ -59,9 +55,9 @@ struct TForm1Options {
     std::function<bool(const QString &question)> confirmClose;
 };
 
-// The main window: owns the engine for the program's run.
-class TForm1 : public QMainWindow, public ProtocolView, public SessionHost, public RetrievalHost,
-               public TaskEditorHost, public ScheduleHost {
+// The main window: makes the engine for the program's run, starts runs and
+// shows what the engine reports.
+class TForm1 : public QMainWindow, public ProtocolView, public TaskEditorHost {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Options options = {}, QWidget *parent = nullptr);
@@ -70,28 +66,6 @@ public:
     // ProtocolView
     void appendProtocolLine(const QString &line) override;
     void clearProtocol() override;
-    // SessionHost
-    void setSessionProgress(int position) override;
-    void setNegotiationText(const QString &text) override;
-    void resetStatusCaption() override;
-    bool isApplicationMinimized() const override;
-    void restoreFromTray() override;
-    void minimizeToTray() override;
-    void setTaskMessage(const QString &taskName, const QString &text) override;
-    // RetrievalHost
-    void setDownloadProgress(int position, int maximum) override;
-    void setStatusCaption(const QString &caption) override;
-    void showRetrievalError(int kind, const QString &text) override;
-
-    // ScheduleHost
-    QList<ScheduleRowInput> scheduleRows() const override;
-    QString rowMessage(int row) const override;
-    void setRowMessage(int row, const QString &text) override;
-    QString startScheduledRun(const QString &taskName) override;
-    bool showNotification(const QString &title, const QString &text) override;
-    void showScheduleState(const QStringList &tipLines, const QString &nextBackup, int failedTasks,
-                           const QString &warning) override;
-    QStringList recentProtocolLines() const override;
     // TaskEditorHost
     QDateTime now() const override;
 
@@ -107,13 +81,10 @@ public:
     void SaveSettings() override;
     // A protocol line when the store was restored or is kept as damaged.
     void ReportStoreHealth(StoreFile::Health health);
-    ProtocolLog &protocol() { return m_log; }
+    ProtocolLog &protocol() { return m_service->log(); }
     LanguageTexts &texts() { return m_texts; }
-    RunQueue &session() { return *m_session; }
-    TTelnetClient &telnet() { return *m_telnet; }
-    // Starts a run of the current task (or queues it behind the running one).
-    void StartBackup();
-
+    BackupService &service() { return *m_service; }
+    RunQueue &session() { return m_service->queue(); }
 
     // Menu and timer handlers.
     void Timer1Timer();
@@ -148,7 +119,7 @@ public:
     void ApplyLanguage();
     void TranslateMainWindow(int language);
 
-    ScheduleDriver &scheduleDriver() { return *m_schedule; }
+    ScheduleDriver &scheduleDriver() { return m_service->schedule(); }
     MailSettingsDialog *notificationsDialog() const { return MailDialog; }
 
     // The tray hint as the scheduler last set it.
@@ -167,41 +138,35 @@ protected:
 
 private:
     void buildWindow();
-    // The bytes of an SSH task's dump so far, in the status frame and the download bar.
-    void showSshReceived(qint64 bytes);
+    // What the engine reports, shown.
+    void subscribe();
+    void showDownloadProgress(int position, int maximum);
+    void showStatusCaption(const QString &caption);
+    // Not modal; a dialog of that kind still on screen takes the new text.
+    void showRetrievalError(RetrievalError kind, const QString &text);
+    void showScheduleState(const ScheduleState &state);
     void buildMenus();
     void buildMenuRenderer();
-    // The schedule, its notifications and their settings dialog.
+    // The schedule's notifications and their settings dialog.
     void buildSchedule();
-    void scheduleRunFinished(const RunOutcome &outcome);
     QAction *addAction(QMenu *menu, const char *objectName, const QString &caption);
     void FormShow();
     void setTrayHint(const QString &hint);
-    // Queues a run (or only the download) of the current task under its lock.
-    // Why the current task's run could not start; empty when it started,
-    // waits in line, or runs in another process.
-    QString startUnderLock(bool downloadOnly);
-    // Loads the named task and starts its run or download; why it could not.
-    QString startTask(const QString &name, bool downloadOnly);
     // The commands that act on the selected row are offered only with one.
     void updateRowCommands();
 
     TForm1Options m_options;
-    const Clock &m_clock;
     LanguageTexts m_texts;
     QtTranslation m_qtTexts;
-    TaskRunLocks m_runLocks;
     AutostartEntry m_autostart;
     TaskStore m_store;
-    ProtocolLog m_log;
+    std::unique_ptr<BackupService> m_service;
     BackupTask m_currentTask;
+    // The window was in the tray when the running session began.
+    bool m_wasInTray = false;
 
-    TTelnetClient *m_telnet = nullptr;
-    std::unique_ptr<Retriever> m_retriever;
     // The FTP error dialog of each kind that is on screen.
     QHash<int, QPointer<QMessageBox>> m_errorBoxes;
-    std::unique_ptr<RunQueue> m_session;
-    std::unique_ptr<ScheduleDriver> m_schedule;
 
     TaskListView *ListView1 = nullptr;
     QGroupBox *GroupBox1 = nullptr;
@@ -212,7 +177,9 @@ private:
     QProgressBar *ProgressBar1 = nullptr;
     QProgressBar *ProgressBar2 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    QLabel *StatusPanels[3] = {nullptr, nullptr, nullptr};
+    QLabel *m_nextBackupPanel = nullptr;   // the next backup
+    QLabel *m_negotiationPanel = nullptr;  // telnet's option exchange
+    QLabel *m_warningPanel = nullptr;      // alerts, where there is no notification area
     TNotifyIcon *NotifyIcon1 = nullptr;
     TFlatMenuRenderer *MenuRenderer1 = nullptr;
     Ttaskform *taskform = nullptr;

@@ -13,7 +13,7 @@
 #include "retrieval/LocalTarget.h"
 #include "retrieval/ProgressMailbox.h"
 #include "retrieval/RemovalWarning.h"
-#include "retrieval/RetrievalHost.h"
+#include "engine/RunEvents.h"
 #include "retrieval/TransferProgress.h"
 #include "retrieval/WindowThreadRelay.h"
 #include "shell/LanguageTexts.h"
@@ -59,9 +59,9 @@ private:
 
 } // namespace
 
-DownloadDispatcher::DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RetrievalHost &host,
+DownloadDispatcher::DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
                                        const Clock &clock, RetrievalOptions options)
-    : m_log(log), m_texts(texts), m_host(host), m_clock(clock), m_options(std::move(options))
+    : m_log(log), m_texts(texts), m_events(events), m_clock(clock), m_options(std::move(options))
 {
     // Before any transfer thread exists.
     EnsureCurlReady();
@@ -251,7 +251,7 @@ void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &us
     WindowThreadRelay *relay = newRelay(request.options);
     const QPointer<QObject> owner(context);
     // Shared with the transfer thread's work, which the relay keeps until it is deleted.
-    auto progress = std::make_shared<ProgressMailbox>(m_host, m_options.progressIntervalMs);
+    auto progress = std::make_shared<ProgressMailbox>(m_events, m_options.progressIntervalMs);
     auto display = std::make_shared<RelayedFtpDisplay>(*relay, *progress, [this, owner] {
         if (owner)
             m_log.AddStatus(PassiveRetryText());
@@ -281,11 +281,11 @@ bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QStrin
             m_warning = NotRemovedText(remoteFile, m_texts.german());
         return true;
     case FtpFailure::Session:
-        m_host.showRetrievalError(1, FtpSessionErrorText());
+        emit m_events.retrievalError(RetrievalError::Session, FtpSessionErrorText());
         m_reason = reasonLine(QStringLiteral("libcurl cannot be used"), QStringLiteral("libcurl ist nicht nutzbar"));
         break;
     case FtpFailure::HostOrLogin:
-        m_host.showRetrievalError(2, FtpHostErrorText(server));
+        emit m_events.retrievalError(RetrievalError::Host, FtpHostErrorText(server));
         if (result.curlCode == CURLE_USE_SSL_FAILED)
             m_reason = reasonLine(QStringLiteral("%1 does not offer FTP with TLS - the password was not sent").arg(server),
                                   QStringLiteral("%1 bietet kein FTP mit TLS an - das Passwort wurde nicht gesendet").arg(server));
@@ -300,12 +300,12 @@ bool DownloadDispatcher::reportFtp(const FtpTransferResult &result, const QStrin
                                   QStringLiteral("keine Verbindung zu %1 (abgewiesen oder nicht erreichbar)").arg(server));
         break;
     case FtpFailure::Directory:
-        m_host.showRetrievalError(3, FtpDirectoryErrorText(remoteDir));
+        emit m_events.retrievalError(RetrievalError::Directory, FtpDirectoryErrorText(remoteDir));
         m_reason = reasonLine(QStringLiteral("directory %1 not found on the host").arg(remoteDir),
                               QStringLiteral("Verzeichnis %1 auf dem Host nicht gefunden").arg(remoteDir));
         break;
     case FtpFailure::RemoteFile:
-        m_host.showRetrievalError(4, FtpFileErrorText(remoteFile));
+        emit m_events.retrievalError(RetrievalError::File, FtpFileErrorText(remoteFile));
         [[fallthrough]];
     case FtpFailure::OpenRemote:
         m_reason = reasonLine(QStringLiteral("file %1 not found on the host").arg(remoteFile),
@@ -352,7 +352,7 @@ void DownloadDispatcher::DownloadPerHttp(const BackupTask &task, const QDateTime
 
     WindowThreadRelay *relay = newRelay(request.options);
     const QPointer<QObject> owner(context);
-    auto progress = std::make_shared<ProgressMailbox>(m_host, m_options.progressIntervalMs);
+    auto progress = std::make_shared<ProgressMailbox>(m_events, m_options.progressIntervalMs);
     auto display = std::make_shared<RelayedHttpDisplay>(*progress);
     auto shared = std::make_shared<HttpTransferResult>();
     relay->start([request, progress, display, shared] { *shared = FetchPerHttp(request, *display); },

@@ -10,7 +10,7 @@
 class Clock;
 class LanguageTexts;
 class ProtocolLog;
-class RetrievalHost;
+class RunEvents;
 class WindowThreadRelay;
 struct FtpTransferResult;
 struct HttpTransferResult;
@@ -21,7 +21,7 @@ struct HttpTransferResult;
 // for the passive retry are written here.
 class DownloadDispatcher final : public Retriever {
 public:
-    DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RetrievalHost &host,
+    DownloadDispatcher(ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
                        const Clock &clock, RetrievalOptions options = {});
 
     ~DownloadDispatcher() override;
@@ -32,8 +32,8 @@ public:
     QString FailureReason() const override { return m_reason; }
     QString RemovalWarning() const override { return m_warning; }
 
-    // The FTP retrieval with its non-blocking error dialogs. The progress goes
-    // to the host's ProgressBar1 and status caption.
+    // The FTP retrieval with its non-blocking error dialogs. The progress is
+    // reported as download progress and status caption.
     void DownloadPerFtp(const QString &server, const QString &userName, const QString &password,
                         quint16 port, const QString &remoteDir, const QString &remoteFile,
                         const QString &localFile, const QDateTime &runStart, QObject *context, RetrievalDone done,
@@ -81,7 +81,7 @@ private:
 
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
-    RetrievalHost &m_host;
+    RunEvents &m_events;
     const Clock &m_clock;
     RetrievalOptions m_options;
     QString m_reason;

@@ -2,10 +2,10 @@
 
 #include <QTimer>
 
-#include "retrieval/RetrievalHost.h"
+#include "engine/RunEvents.h"
 
-ProgressMailbox::ProgressMailbox(RetrievalHost &host, int intervalMs)
-    : m_host(host), m_intervalMs(intervalMs < 0 ? 0 : intervalMs)
+ProgressMailbox::ProgressMailbox(RunEvents &events, int intervalMs)
+    : m_events(events), m_intervalMs(intervalMs < 0 ? 0 : intervalMs)
 {
 }
 
@@ -67,8 +67,8 @@ void ProgressMailbox::show()
         return;
     m_sinceShown.restart();
     if (showBar)
-        m_host.setDownloadProgress(bar.position, bar.maximum);
+        emit m_events.downloadProgress(bar.position, bar.maximum);
     // The caption is formatted only when it is shown.
     if (showStep)
-        m_host.setStatusCaption(step.caption());
+        emit m_events.statusCaption(step.caption());
 }

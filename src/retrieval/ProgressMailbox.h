@@ -7,7 +7,7 @@
 
 #include "retrieval/TransferProgress.h"
 
-class RetrievalHost;
+class RunEvents;
 
 // Carries a transfer's progress display from its thread to the window. The
 // transfer leaves only its latest state here (a 512 MiB file has 131 072
@@ -16,8 +16,8 @@ class RetrievalHost;
 // the final bar and caption are always exactly the transfer's last.
 class ProgressMailbox {
 public:
-    // Made on the window thread, which shows the states on host.
-    ProgressMailbox(RetrievalHost &host, int intervalMs);
+    // Made on the window thread, which shows the states through events.
+    ProgressMailbox(RunEvents &events, int intervalMs);
 
     // Any thread.
     void setBar(int position, int maximum);
@@ -33,7 +33,7 @@ private:
     void onWake();
     void show();
 
-    RetrievalHost &m_host;
+    RunEvents &m_events;
     const int m_intervalMs;
     QElapsedTimer m_sinceShown;  // window thread only
 

@@ -4,7 +4,7 @@
 
 #include "engine/Clock.h"
 #include "engine/ProtocolLog.h"
-#include "engine/SessionHost.h"
+#include "engine/RunEvents.h"
 #include "retrieval/Retriever.h"
 #include "retrieval/RemovalWarning.h"
 #include "shell/LanguageTexts.h"
@@ -12,18 +12,18 @@
 #include "tasks/TargetPath.h"
 
 BackupRun::BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
-                     ProtocolLog &log, const LanguageTexts &texts, SessionHost &host, QObject *parent)
+                     ProtocolLog &log, const LanguageTexts &texts, RunEvents &events, QObject *parent)
     : QObject(parent), m_task(task), m_transport(std::move(transport)), m_retriever(retriever), m_log(log),
-      m_texts(texts), m_host(host)
+      m_texts(texts), m_events(events)
 {
     m_outcome.taskName = task.name;
     if (!m_transport)
         return;
     connect(m_transport.get(), &Transport::protocolLine, this, [this](const QString &l) { m_log.AddStatus(l); });
     connect(m_transport.get(), &Transport::lineSent, this, [this](const QString &l) { m_log.AddSent(l); });
-    connect(m_transport.get(), &Transport::progress, this, [this](int p) { m_host.setSessionProgress(p); });
+    connect(m_transport.get(), &Transport::progress, this, [this](int p) { emit m_events.sessionProgress(p); });
     connect(m_transport.get(), &Transport::negotiation, this,
-            [this](const QString &t) { m_host.setNegotiationText(t); });
+            [this](const QString &t) { emit m_events.negotiationText(t); });
     connect(m_transport.get(), &Transport::finished, this, &BackupRun::transportFinished);
 }
 
@@ -51,8 +51,8 @@ void BackupRun::start()
                                    [this](bool ok, const QString &file) { retrieved(ok, file); });
         return;
     }
-    m_wasMinimized = m_host.isApplicationMinimized();
-    m_host.restoreFromTray();
+    m_sessionShown = true;
+    emit m_events.sessionStarting();
     m_transport->start(m_task);
 }
 
@@ -132,15 +132,15 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     // The backup is stored all the same; the user has to clear the host.
     if (ok && !m_warning.isEmpty())
         message += QStringLiteral(" - ") + m_warning;
-    m_host.setTaskMessage(m_task.name, message);
+    m_outcome.message = message;
     if (m_transport) {
-        m_host.setSessionProgress(0);
+        emit m_events.sessionProgress(0);
         if (m_sessionOpened) {
-            m_host.resetStatusCaption();
-            m_host.setNegotiationText(QString());
+            emit m_events.statusCaptionReset();
+            emit m_events.negotiationText(QString());
         }
-        if (m_wasMinimized)
-            m_host.minimizeToTray();
+        if (m_sessionShown)
+            emit m_events.sessionEnded();
     }
     m_outcome.success = ok;
     m_outcome.reason = reason;

@@ -11,17 +11,17 @@
 class LanguageTexts;
 class ProtocolLog;
 class Retriever;
-class SessionHost;
+class RunEvents;
 
 // One run of one task, on its own copy of the task, through its stages:
 // transport (the host makes the dump), retrieval (the dump is fetched),
-// outcome (protocol line, Message column, finished()). Without a transport
+// outcome (protocol line, the Message text, finished()). Without a transport
 // it is the manual download: retrieval and its report only.
 class BackupRun : public QObject {
     Q_OBJECT
 public:
     BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
-              ProtocolLog &log, const LanguageTexts &texts, SessionHost &host, QObject *parent = nullptr);
+              ProtocolLog &log, const LanguageTexts &texts, RunEvents &events, QObject *parent = nullptr);
     ~BackupRun() override;
 
     const BackupTask &task() const { return m_task; }
@@ -48,10 +48,10 @@ private:
     Retriever &m_retriever;
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
-    SessionHost &m_host;
+    RunEvents &m_events;
     RunOutcome m_outcome;
     QDateTime m_runStart;  // on the log's clock, which tests set
-    bool m_wasMinimized = false;
+    bool m_sessionShown = false;  // sessionStarting was said
     bool m_sessionOpened = false;
     QString m_failureMessage;  // the transport's words for the Message
     QString m_warning;         // added to the Message of a stored backup

@@ -4,21 +4,21 @@
 
 #include "run/BackupRun.h"
 
-RunQueue::RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+RunQueue::RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
                    Retriever &retriever, QObject *parent)
-    : QObject(parent), m_transports(std::move(transports)), m_log(log), m_texts(texts), m_host(host),
+    : QObject(parent), m_transports(std::move(transports)), m_log(log), m_texts(texts), m_events(events),
       m_retriever(retriever)
 {
     qRegisterMetaType<RunOutcome>();
     qRegisterMetaType<TransportResult>();
 }
 
-RunQueue::RunQueue(TTelnetClient &client, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+RunQueue::RunQueue(TTelnetClient &client, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
                    Retriever &retriever, SessionPacing pacing, QObject *parent)
     : RunQueue([&client, &texts, pacing](const BackupTask &) -> std::unique_ptr<Transport> {
                    return std::make_unique<TelnetDialogue>(client, texts, pacing);
                },
-               log, texts, host, retriever, parent)
+               log, texts, events, retriever, parent)
 {
 }
 
@@ -74,7 +74,7 @@ void RunQueue::startNext()
         return;
     const Request next = m_queue.takeFirst();
     auto *run = new BackupRun(next.task, next.downloadOnly ? nullptr : m_transports(next.task), m_retriever, m_log,
-                              m_texts, m_host, this);
+                              m_texts, m_events, this);
     m_current = run;
     connect(run, &BackupRun::finished, this, [this, run](const RunOutcome &o) { runEnded(run, o); });
     emit runStarted(next.task.name);

@@ -15,7 +15,7 @@ class BackupRun;
 class LanguageTexts;
 class ProtocolLog;
 class Retriever;
-class SessionHost;
+class RunEvents;
 class TTelnetClient;
 
 // One run at a time; further starts wait in line. Front ends (the main
@@ -26,10 +26,10 @@ public:
     // Makes the transport for a run of a task.
     using TransportFactory = std::function<std::unique_ptr<Transport>(const BackupTask &)>;
 
-    RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+    RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
              Retriever &retriever, QObject *parent = nullptr);
     // Runs over telnet through the given client.
-    RunQueue(TTelnetClient &client, ProtocolLog &log, const LanguageTexts &texts, SessionHost &host,
+    RunQueue(TTelnetClient &client, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
              Retriever &retriever, SessionPacing pacing = {}, QObject *parent = nullptr);
     ~RunQueue() override;
 
@@ -64,7 +64,7 @@ private:
     TransportFactory m_transports;
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
-    SessionHost &m_host;
+    RunEvents &m_events;
     Retriever &m_retriever;
     BackupRun *m_current = nullptr;
     QList<Request> m_queue;

@@ -2,7 +2,7 @@
 
 #include "engine/ProtocolLog.h"
 #include "notify/FailureMail.h"
-#include "schedule/ScheduleHost.h"
+#include "schedule/TaskBoard.h"
 #include "schedule/ScheduleTexts.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
@@ -10,9 +10,9 @@
 
 const QString ScheduleDriver::Title = QStringLiteral("Vaultwick Task");
 
-ScheduleDriver::ScheduleDriver(ScheduleHost &host, const TaskStore &store, const Clock &clock, ProtocolLog &log,
-                               const LanguageTexts &texts, QObject *parent)
-    : QObject(parent), m_host(host), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock)
+ScheduleDriver::ScheduleDriver(TaskBoard &board, Starter start, const TaskStore &store, const Clock &clock,
+                               ProtocolLog &log, const LanguageTexts &texts, QObject *parent)
+    : QObject(parent), m_board(board), m_start(std::move(start)), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock)
 {
     connect(&m_mail, &MailSender::finished, this, [this](const QString &recipient, bool ok, const QString &error) {
         // A mail that cannot go out is worth a line, never a failed backup.
@@ -29,23 +29,23 @@ void ScheduleDriver::reloadMailSettings()
 
 void ScheduleDriver::listRebuilt(const QList<TaskListEntry> &entries)
 {
-    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    const QList<ScheduleRowInput> rows = m_board.scheduleRows();
     m_schedule.reload(entries);
     const bool en = m_texts.englishChecked();
     for (int i = 0; i < rows.size(); ++i) {
-        if (m_host.rowMessage(i).isEmpty())
-            m_host.setRowMessage(i, m_schedule.rowMessage(rows[i].name, rows[i].run == 1, en));
+        if (m_board.message(i).isEmpty())
+            m_board.setMessage(i, m_schedule.rowMessage(rows[i].name, rows[i].run == 1, en));
     }
     refreshState();
 }
 
 void ScheduleDriver::tick()
 {
-    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    const QList<ScheduleRowInput> rows = m_board.scheduleRows();
     const SchedulePlan plan = m_schedule.tick(rows);
     const bool en = m_texts.englishChecked();
     for (int i : plan.invalid) {
-        m_host.setRowMessage(i, WarningPrefix + m_texts.pick(QStringLiteral("Invalid backup time: ") + rows[i].backuptime,
+        m_board.setMessage(i, WarningPrefix + m_texts.pick(QStringLiteral("Invalid backup time: ") + rows[i].backuptime,
                                                              QStringLiteral("Ungültige Backup-Zeit: ") + rows[i].backuptime));
     }
     for (const PlannedStart &start : plan.starts) {
@@ -58,7 +58,7 @@ void ScheduleDriver::tick()
         // An error for one task must not keep the tasks after it from starting.
         QString reason;
         try {
-            reason = m_host.startScheduledRun(name);
+            reason = m_start(name);
         } catch (const std::exception &e) {
             reason = QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -79,8 +79,8 @@ void ScheduleDriver::overdueNotices(const QList<ScheduleRowInput> &rows)
         const QString warning = ScheduleTexts::overdueMessage(en, since);
         for (int i = 0; i < rows.size(); ++i) {
             // The shared-target warning keeps the column.
-            if (rows[i].name == name && !m_host.rowMessage(i).startsWith(WarningPrefix))
-                m_host.setRowMessage(i, warning);
+            if (rows[i].name == name && !m_board.message(i).startsWith(WarningPrefix))
+                m_board.setMessage(i, warning);
         }
         alert(name + QLatin1Char('\n') + warning.mid(WarningPrefix.size()));
         if (m_mailSettings.isSet()) {
@@ -104,7 +104,7 @@ void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QSt
                            QStringLiteral("Backup von %1 gescheitert").arg(task.name))
               + QLatin1Char('\n') + reason);
         if (m_mailSettings.isSet()) {
-            const FailedRunReport report{task.name, task.host, m_schedule.now(), reason, m_host.recentProtocolLines(),
+            const FailedRunReport report{task.name, task.host, m_schedule.now(), reason, m_log.recentLines(),
                                          {task.hostpw, task.dbpw, m_mailSettings.password}};
             sendMail(FailureMail::failedRun(en, report));
         }
@@ -118,11 +118,7 @@ void ScheduleDriver::startFailed(const QString &taskName, const QString &reason)
                                  QStringLiteral("%1 konnte nicht gestartet werden: %2"))
                         .arg(taskName, reason));
     const QString message = m_texts.NotSuccessfulOn + m_log.Timestamp() + QStringLiteral(" - ") + reason;
-    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows[i].name.compare(taskName, Qt::CaseInsensitive) == 0)
-            m_host.setRowMessage(i, message);
-    }
+    m_board.setMessageForTask(taskName, message);
     BackupTask task = BackupTask::withDefaults(taskName);
     try {
         task = m_store.LoadTask(taskName);
@@ -141,10 +137,9 @@ void ScheduleDriver::recordNotSaved(const QString &name)
 
 void ScheduleDriver::alert(const QString &text)
 {
-    if (m_host.showNotification(Title, text))
-        return;
-    // No notification area: the status bar carries it.
-    m_unshownWarning = WarningPrefix + QString(text).replace(QLatin1Char('\n'), QStringLiteral(": "));
+    emit notificationRequested(Title, text);
+    // Without a notification area the status bar carries it.
+    m_lastAlert = WarningPrefix + QString(text).replace(QLatin1Char('\n'), QStringLiteral(": "));
 }
 
 void ScheduleDriver::sendMail(const MailMessage &mail)
@@ -154,7 +149,7 @@ void ScheduleDriver::sendMail(const MailMessage &mail)
 
 void ScheduleDriver::refreshState()
 {
-    const QList<ScheduleRowInput> rows = m_host.scheduleRows();
+    const QList<ScheduleRowInput> rows = m_board.scheduleRows();
     const bool en = m_texts.englishChecked();
     const QString next = ScheduleTexts::nextBackup(en, m_schedule.next(rows));
     const int failed = m_schedule.failedCount(rows);
@@ -169,9 +164,9 @@ void ScheduleDriver::refreshState()
     for (const ScheduleRowInput &row : rows)
         overdue = overdue || m_schedule.rowMessage(row.name, row.run == 1, en).startsWith(WarningPrefix);
     if (failed == 0 && !overdue)
-        m_unshownWarning.clear();
-    QString warning = m_unshownWarning;
+        m_lastAlert.clear();
+    QString warning = m_lastAlert;
     if (warning.isEmpty() && failed > 0)
         warning = WarningPrefix + failedText;
-    m_host.showScheduleState(tip, next, failed, warning);
+    emit stateChanged({tip, next, failed, warning});
 }

@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "notify/FailureMail.h"
 #include "notify/MailSender.h"
@@ -10,20 +12,37 @@
 class Clock;
 class LanguageTexts;
 class ProtocolLog;
-class ScheduleHost;
+class TaskBoard;
 class TaskStore;
 struct BackupTask;
 
-// Drives the daily schedule from the main window's tick and tells the user
-// about failures: starts due and missed tasks, keeps the run records, shows
-// the overdue warning in a row, raises notifications and sends failure mail.
+// What the tray tip and the status bar show of the schedule. tipLines: the
+// lines after the scheduler's own hint; nextBackup: for the status bar;
+// failedTasks: active tasks whose last run failed (the tray shows its warning
+// icon while there are any); warning: the last alert, else the count of
+// failed tasks, for where there is no notification area (empty: nothing).
+struct ScheduleState {
+    QStringList tipLines;
+    QString nextBackup;
+    int failedTasks = 0;
+    QString warning;
+};
+
+// Drives the daily schedule on the board's rows and tells the user about
+// failures: starts due and missed tasks, keeps the run records, shows the
+// overdue warning in a row, asks for notifications and sends failure mail.
 class ScheduleDriver : public QObject {
     Q_OBJECT
 public:
-    ScheduleDriver(ScheduleHost &host, const TaskStore &store, const Clock &clock, ProtocolLog &log,
+    // Makes the task current and starts (or queues) its run. Returns why the
+    // run could not start, in the interface language; empty when it started,
+    // waits in line, or runs in another process.
+    using Starter = std::function<QString(const QString &taskName)>;
+
+    ScheduleDriver(TaskBoard &board, Starter start, const TaskStore &store, const Clock &clock, ProtocolLog &log,
                    const LanguageTexts &texts, QObject *parent = nullptr);
 
-    // After every rebuild of the task list: records afresh, each row's
+    // After every rebuild of the board: records afresh, each row's
     // remembered message where no other warning took the column.
     void listRebuilt(const QList<TaskListEntry> &entries);
     // The timer's tick (and the first look at start-up): starts what is due
@@ -50,18 +69,24 @@ public:
     // Title of notifications: the application's.
     static const QString Title;
 
+signals:
+    // A desktop notification; where there is none, the state's warning says it.
+    void notificationRequested(const QString &title, const QString &text);
+    void stateChanged(const ScheduleState &state);
+
 private:
     void alert(const QString &text);
     void recordNotSaved(const QString &name);
     void sendMail(const MailMessage &mail);
     void overdueNotices(const QList<ScheduleRowInput> &rows);
 
-    ScheduleHost &m_host;
+    TaskBoard &m_board;
+    Starter m_start;
     const TaskStore &m_store;
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
     BackupSchedule m_schedule;
     MailSender m_mail;
     MailSettings m_mailSettings;
-    QString m_unshownWarning;
+    QString m_lastAlert;
 };

@@ -35,7 +35,7 @@ TaskListModel::TaskListModel(QObject *parent)
 
 int TaskListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() || !m_board ? 0 : m_board->rowCount();
 }
 
 int TaskListModel::columnCount(const QModelIndex &parent) const
@@ -73,9 +73,9 @@ QIcon TaskListModel::rowImage(int imageIndex) const
 
 QVariant TaskListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(m_rows.size()))
+    if (!index.isValid() || !m_board || !m_board->hasRow(index.row()))
         return QVariant();
-    const Row &r = m_rows.at(index.row());
+    const Row &r = m_board->row(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -135,35 +135,23 @@ Qt::ItemFlags TaskListModel::flags(const QModelIndex &index) const
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
-void TaskListModel::clear()
-{
-    if (m_rows.isEmpty())
-        return;
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-}
-
-void TaskListModel::appendRow(const Row &row)
-{
-    const int at = int(m_rows.size());
-    beginInsertRows(QModelIndex(), at, at);
-    m_rows.append(row);
-    endInsertRows();
-}
-
-void TaskListModel::setRows(QVector<Row> rows)
+void TaskListModel::setBoard(TaskBoard *board)
 {
     beginResetModel();
-    m_rows = std::move(rows);
+    if (m_board)
+        disconnect(m_board, nullptr, this, nullptr);
+    m_board = board;
+    if (m_board) {
+        // One reset per rebuild instead of a layout per row.
+        connect(m_board, &TaskBoard::aboutToRebuild, this, &TaskListModel::beginResetModel);
+        connect(m_board, &TaskBoard::rebuilt, this, &TaskListModel::endResetModel);
+        // The message colours the whole row.
+        connect(m_board, &TaskBoard::messageChanged, this,
+                [this](int i) { emit dataChanged(index(i, 0), index(i, ColumnCount - 1)); });
+        connect(m_board, &QObject::destroyed, this, [this] {
+            beginResetModel();
+            endResetModel();
+        });
+    }
     endResetModel();
-}
-
-void TaskListModel::setMessage(int i, const QString &text)
-{
-    if (i < 0 || i >= int(m_rows.size()))
-        return;
-    m_rows[i].message = text;
-    // The message colours the whole row.
-    emit dataChanged(index(i, 0), index(i, ColumnCount - 1));
 }

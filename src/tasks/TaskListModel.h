@@ -4,11 +4,14 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
-#include <QVector>
+#include <QPointer>
 
-// The rows of the task list: one per task, in store order. Column 0 is the
-// task name with the run value as its image, then host, backup file, daily
-// time and message. The message decides the colours of the whole row.
+#include "schedule/TaskBoard.h"
+
+// The task board shown as the task list: one row per task, in store order.
+// Column 0 is the task name with the run value as its image, then host,
+// backup file, daily time and message. The message decides the colours of
+// the whole row.
 class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -16,16 +19,13 @@ public:
     // The row's image index: its run value, whatever it is.
     static constexpr int ImageIndexRole = Qt::UserRole + 1;
 
-    struct Row {
-        QString name;
-        int run = 0;
-        QString host;
-        QString backupfile;
-        QString backuptime;
-        QString message;
-    };
+    using Row = TaskBoard::Row;
 
     explicit TaskListModel(QObject *parent = nullptr);
+
+    // The board shown; it outlives the model or tells by being destroyed.
+    void setBoard(TaskBoard *board);
+    TaskBoard *board() const { return m_board; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -35,12 +35,7 @@ public:
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    void clear();
-    void appendRow(const Row &row);
-    // Replaces every row at once: one reset instead of a layout per row.
-    void setRows(QVector<Row> rows);
-    const Row &row(int i) const { return m_rows.at(i); }
-    void setMessage(int i, const QString &text);
+    const Row &row(int i) const { return m_board->row(i); }
 
     // The colours a row is drawn in for a given message: black text on the
     // list's own background without message, red on lavender for a warning,
@@ -54,7 +49,7 @@ public:
     QIcon rowImage(int imageIndex) const;
 
 private:
-    QVector<Row> m_rows;
+    QPointer<TaskBoard> m_board;
     QString m_headers[ColumnCount];
     QIcon m_images[2];
     QIcon m_noImage;

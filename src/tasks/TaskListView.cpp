@@ -1,18 +1,14 @@
 #include "tasks/TaskListView.h"
 
 #include <QAction>
-#include <QHash>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "shell/LanguageTexts.h"
-#include "tasks/TargetPath.h"
-#include "storage/StreamCompressor.h"
 #include "tasks/TaskStore.h"
 
 namespace {
@@ -23,6 +19,8 @@ TaskListView::TaskListView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ListView1"));
     m_model = new TaskListModel(this);
+    // Its own board until it is given the engine's.
+    m_model->setBoard(new TaskBoard(this));
 
     m_report = new QTreeView;
     m_report->setObjectName(QStringLiteral("ListView1Report"));
@@ -97,16 +95,17 @@ TaskListView::~TaskListView() = default;
 
 QString TaskListView::overwriteWarning(const LanguageTexts &texts)
 {
-    return WarningPrefix
-        + texts.pick(QStringLiteral("This backup-file could overwrite a file of another task."),
-                     QStringLiteral("Diese Backup-Datei könnte eine Datei eines anderen Tasks überschreiben."));
+    return TaskBoard::overwriteWarning(texts);
 }
 
 QString TaskListView::unreadableWarning(const LanguageTexts &texts, const QString &key)
 {
-    return WarningPrefix
-        + texts.pick(QStringLiteral("Stored value \"%1\" cannot be read; this task cannot run.").arg(key),
-                     QStringLiteral("Gespeicherter Wert \"%1\" ist nicht lesbar; dieser Task kann nicht laufen.").arg(key));
+    return TaskBoard::unreadableWarning(texts, key);
+}
+
+void TaskListView::setBoard(TaskBoard *board)
+{
+    m_model->setBoard(board);
 }
 
 bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)
@@ -118,50 +117,7 @@ bool TaskListView::RefreshTaskList(const QList<TaskListEntry> &entries, const La
 {
     // One read and one model reset: the list is complete before anything
     // else runs, so no event processing in between is needed.
-    QVector<TaskListModel::Row> rows;
-    rows.reserve(entries.size());
-    bool allRead = true;
-    for (const TaskListEntry &e : entries) {
-        QString message;
-        if (!e.unreadableKey.isEmpty()) {
-            message = unreadableWarning(texts, e.unreadableKey);
-            allRead = false;
-        }
-        rows.append({e.name, e.row.run, e.row.host, e.row.backupfile, e.row.backuptime, message});
-    }
-    m_model->setRows(std::move(rows));
-    markSharedTargets(entries, texts);
-    return allRead;
-}
-
-void TaskListView::MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts)
-{
-    markSharedTargets(store.ReadTaskList(), texts);
-}
-
-void TaskListView::markSharedTargets(const QList<TaskListEntry> &entries, const LanguageTexts &texts)
-{
-    QList<int> noted;
-    // Each target is compared with all before it; a hash of the earlier ones
-    // keeps that linear.
-    QHash<QString, int> seen;
-    for (int i = 0; i < entries.size(); ++i) {
-        const TaskListEntry &e = entries[i];
-        if (!e.unreadableKey.isEmpty())
-            continue;  // it cannot run, so it overwrites nothing; its row has its own warning
-        // The name the file is stored under: compression adds a suffix.
-        const QString target = LocalTargetPath(e.localdir, StoredFileName(e.row.backupfile, e.compress));
-        if (target.isEmpty())
-            continue;
-        // Position i is noted once for every earlier equal target.
-        int &count = seen[LocalTargetKey(target)];
-        for (int k = 0; k < count; ++k)
-            noted.append(i);
-        ++count;
-    }
-    const QString warning = overwriteWarning(texts);
-    for (int row : std::as_const(noted))
-        setRowMessage(row, warning);
+    return board().rebuild(entries, texts);
 }
 
 void TaskListView::SetDisplayMode(int value)
@@ -242,18 +198,12 @@ QString TaskListView::rowMessage(int row) const
 
 void TaskListView::setRowMessage(int row, const QString &text)
 {
-    m_model->setMessage(row, text);
+    board().setMessage(row, text);
 }
 
 bool TaskListView::setMessageForTask(const QString &taskName, const QString &text)
 {
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (m_model->row(row).name.compare(taskName, Qt::CaseInsensitive) == 0) {
-            setRowMessage(row, text);
-            return true;
-        }
-    }
-    return false;
+    return board().setMessageForTask(taskName, text);
 }
 
 int TaskListView::selectedRow() const

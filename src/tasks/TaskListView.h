@@ -18,25 +18,25 @@ struct TaskListEntry;
 
 // The task list "ListView1": one row per stored task, in store order, shown
 // either as a report with five columns or as large icons. Both views show
-// the same rows and share one selection. Besides being a view, its rows are
-// what the scheduler scans and its row indexes are how a run's result finds
-// its row again.
+// the same rows and share one selection. The rows are a task board's: its
+// own, or the engine's once given one.
 class TaskListView : public QWidget {
     Q_OBJECT
 public:
     explicit TaskListView(QWidget *parent = nullptr);
     ~TaskListView() override;
 
-    // Rebuilds every row from the store in one read (empty Message column,
-    // no selection), then marks shared targets. A task with a value that is
-    // not text still gets its row, marked with the unreadable warning and
-    // left out of the target check; false then.
+    // Shows this board's rows from now on.
+    void setBoard(TaskBoard *board);
+    TaskBoard &board() const { return *m_model->board(); }
+
+    // Rebuilds the board's rows from the store in one read (empty Message
+    // column, no selection), then marks shared targets. A task with a value
+    // that is not text still gets its row, marked with the unreadable warning
+    // and left out of the target check; false then.
     bool RefreshTaskList(const TaskStore &store, const LanguageTexts &texts);
     // The same from entries the caller has read, so it can hand them on.
     bool RefreshTaskList(const QList<TaskListEntry> &entries, const LanguageTexts &texts);
-    // Writes the overwrite warning into the Message column of every row whose
-    // local target file is that of a row before it.
-    void MarkSharedTargets(const TaskStore &store, const LanguageTexts &texts);
 
     // 0 icon view (Symbole1 checked, Details1 not), 1 report view (Details1
     // checked, Symbole1 not). Any other value keeps the view and Details1 and
@@ -92,7 +92,6 @@ signals:
 
 private:
     void showContextMenu(QWidget *viewport, const QPoint &pos);
-    void markSharedTargets(const QList<TaskListEntry> &entries, const LanguageTexts &texts);
 
     TaskListModel *m_model = nullptr;
     QStackedWidget *m_stack = nullptr;

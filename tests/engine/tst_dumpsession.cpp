@@ -73,10 +73,10 @@ private slots:
         QVERIFY(m.at(5).startsWith(QStringLiteral("Disconnected: ")));
         QVERIFY(rig.view.lines.at(0).startsWith(QStringLiteral("12/07/2026 14:05:09\t")));
 
-        QCOMPARE(rig.window.progress, (QList<int>{10, 25, 35, 40, 60, 0}));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("Successful on 12/07/2026 14:05:09"));
-        QCOMPARE(rig.window.captionResets, 1);
-        QCOMPARE(rig.window.negotiation.last(), QString());
+        QCOMPARE(rig.events.progress, (QList<int>{10, 25, 35, 40, 60, 0}));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("Shop")), QStringLiteral("Successful on 12/07/2026 14:05:09"));
+        QCOMPARE(rig.events.captionResets, 1);
+        QCOMPARE(rig.events.negotiation.last(), QString());
         QCOMPARE(rig.retriever.calls.size(), 1);
         QCOMPARE(rig.retriever.calls.first().host, QStringLiteral("LocalHost"));
 
@@ -99,9 +99,9 @@ private slots:
         QVERIFY(!rig.host.receivedNegotiation(ScriptedTelnetHost::DO, ScriptedTelnetHost::Echo));
         QVERIFY(!rig.host.subOptions().isEmpty());
         QCOMPARE(rig.host.subOptions().first(), QByteArray("\x18\x00vt100", 7));
-        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Telnet Server: DO Option24")));
-        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Client: WONT Option24")));
-        QVERIFY(rig.window.negotiation.contains(QStringLiteral("Telnet Server: WILL Option1")));
+        QVERIFY(rig.events.negotiation.contains(QStringLiteral("Telnet Server: DO Option24")));
+        QVERIFY(rig.events.negotiation.contains(QStringLiteral("Client: WONT Option24")));
+        QVERIFY(rig.events.negotiation.contains(QStringLiteral("Telnet Server: WILL Option1")));
     }
 
     void linesOfThirteenOrMoreGoOutCharacterByCharacter()
@@ -154,8 +154,8 @@ private slots:
         QVERIFY(rig.waitIdle());
         QVERIFY(rig.retriever.calls.isEmpty());
         QCOMPARE(rig.messages().last(), QStringLiteral("Dump not completed - no download"));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
-        QCOMPARE(rig.window.progress.last(), 0);
+        QCOMPARE(rig.events.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
+        QCOMPARE(rig.events.progress.last(), 0);
     }
 
     void theGermanWordingIsUsedWhenGermanIsActive()
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(rig.waitIdle());
         QVERIFY(rig.messages().contains(QStringLiteral("Sende Passwort")));
         QCOMPARE(rig.messages().last(), QStringLiteral("Dump nicht abgeschlossen - kein Download"));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Nicht Erfolgreich am 07.12.2026 14:05:09"));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Nicht Erfolgreich am 07.12.2026 14:05:09"));
     }
 
     // The retrieval learns when the run began (to refuse an older dump) and
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(rig.messages().mid(rig.messages().size() - 2),
                  (QStringList{QStringLiteral("FTP-Download failed"), rig.retriever.reason}));
         QCOMPARE(rig.retriever.runStarts, QList<QDateTime>{rig.clock.now()});
-        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("Shop")), QStringLiteral("!!! Not Successful on 12/07/2026 14:05:09"));
 
         QVERIFY(rig.queue->RequestDownload(sampleTask()));
         QVERIFY(rig.waitIdle());
@@ -260,8 +260,8 @@ private slots:
         QVERIFY(rig.waitIdle());
         QCOMPARE(rig.retriever.calls.first().name, QStringLiteral("B"));
         QVERIFY(rig.messages().contains(QStringLiteral("Telnet-Session cancelled by the user")));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("A")).left(4), QStringLiteral("!!! "));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("B")).left(13), QStringLiteral("Successful on"));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("A")).left(4), QStringLiteral("!!! "));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("B")).left(13), QStringLiteral("Successful on"));
     }
 
     void aRefusedConnectionEndsTheWaitAtOnce()
@@ -282,7 +282,7 @@ private slots:
         const QStringList m = rig.messages();
         QVERIFY(m.first().startsWith(QStringLiteral("Connection failed: ")));
         QCOMPARE(m.last(), QStringLiteral("No connection established"));
-        QCOMPARE(rig.window.messages.value(QStringLiteral("Shop")).left(4), QStringLiteral("!!! "));
+        QCOMPARE(rig.events.messages.value(QStringLiteral("Shop")).left(4), QStringLiteral("!!! "));
         QVERIFY(rig.retriever.calls.isEmpty());
     }
 
@@ -295,22 +295,22 @@ private slots:
         QVERIFY(!rig.queue->isBusy());
         QCOMPARE(rig.messages(), QStringList{QStringLiteral("Unknown host - no connection")});
         QCOMPARE(rig.host.connectionCount(), 0);
-        QCOMPARE(rig.window.progress, (QList<int>{10, 25, 0}));
+        QCOMPARE(rig.events.progress, (QList<int>{10, 25, 0}));
     }
 
     void aRunStartedMinimizedGoesBackToTheTray()
     {
         Rig rig;
-        rig.window.minimized = true;
+        rig.events.minimized = true;
         QVERIFY(rig.queue->RequestRun(sampleTask()));
         QVERIFY(rig.waitIdle());
-        QCOMPARE(rig.window.restores, 1);
-        QCOMPARE(rig.window.minimizes, 1);
+        QCOMPARE(rig.events.restores, 1);
+        QCOMPARE(rig.events.minimizes, 1);
 
         Rig visible;
         QVERIFY(visible.queue->RequestRun(sampleTask()));
         QVERIFY(visible.waitIdle());
-        QCOMPARE(visible.window.minimizes, 0);
+        QCOMPARE(visible.events.minimizes, 0);
     }
 
     void hostileOutputDoesNotDerailTheSession()

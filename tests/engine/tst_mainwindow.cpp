@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(list.rowImageIndex(0), 0);
         QCOMPARE(list.rowImageIndex(1), 1);
         QCOMPARE(list.rowTime(1), QStringLiteral("03:00"));
-        w.setTaskMessage(QStringLiteral("B-TASK"), QStringLiteral("Successful on x"));
+        w.service().board().setMessageForTask(QStringLiteral("B-TASK"), QStringLiteral("Successful on x"));
         QCOMPARE(list.rowMessage(1), QStringLiteral("Successful on x"));
         w.RefreshTaskList();
         QCOMPARE(list.rowMessage(1), QString());
@@ -295,25 +295,25 @@ private slots:
         TForm1 w(options());
         w.show();
         auto boxes = [&] { return w.findChildren<QMessageBox *>(QStringLiteral("RetrievalErrorDialog")); };
-        w.showRetrievalError(2, QStringLiteral("FTP Host \"a\" is not available.\rThe backup-task will be cancelled."));
-        w.showRetrievalError(2, QStringLiteral("FTP Host \"b\" is not available.\rThe backup-task will be cancelled."));
+        emit w.service().events().retrievalError(RetrievalError::Host, QStringLiteral("FTP Host \"a\" is not available.\rThe backup-task will be cancelled."));
+        emit w.service().events().retrievalError(RetrievalError::Host, QStringLiteral("FTP Host \"b\" is not available.\rThe backup-task will be cancelled."));
         QCOMPARE(boxes().size(), 1);
         QCOMPARE(boxes().first()->text(),
                  QStringLiteral("FTP Host \"b\" is not available.\nThe backup-task will be cancelled."));
-        w.showRetrievalError(4, QStringLiteral("File not available: x.sql\rThe backup-task will be cancelled."));
+        emit w.service().events().retrievalError(RetrievalError::File, QStringLiteral("File not available: x.sql\rThe backup-task will be cancelled."));
         QCOMPARE(boxes().size(), 2);
         boxes().first()->close();  // the user's OK
         QTest::qWait(0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(boxes().size(), 1);
-        w.showRetrievalError(2, QStringLiteral("again"));
+        emit w.service().events().retrievalError(RetrievalError::Host, QStringLiteral("again"));
         QCOMPARE(boxes().size(), 2);
 
         auto *bar = w.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
-        w.setDownloadProgress(0, 0);
+        emit w.service().events().downloadProgress(0, 0);
         QVERIFY(bar->maximum() > bar->minimum());
         QCOMPARE(bar->value(), bar->minimum());
-        w.setDownloadProgress(5, 10);
+        emit w.service().events().downloadProgress(5, 10);
         QCOMPARE(bar->maximum(), 10);
         QCOMPARE(bar->value(), 5);
     }
@@ -444,7 +444,7 @@ private slots:
         w.show();
         auto *memo = w.findChild<QPlainTextEdit *>(QStringLiteral("Memo2"));
         w.protocol().AddStatus(w.texts().SendPassword);
-        w.setTaskMessage(QStringLiteral("t"), w.texts().SuccessfulOn + w.protocol().Timestamp());
+        w.service().board().setMessageForTask(QStringLiteral("t"), w.texts().SuccessfulOn + w.protocol().Timestamp());
         QVERIFY(!w.taskForm()->isVisible());
 
         w.menuAction(QStringLiteral("Deutsch1"))->trigger();
@@ -514,21 +514,21 @@ private slots:
         w.store().SaveTask(QStringLiteral("n"), task(QStringLiteral("n"), QStringLiteral("12:00"), 1, QStringLiteral("localhost")));
         w.store().SaveTask(QStringLiteral("m"), task(QStringLiteral("m"), QStringLiteral("12:01"), 1, QStringLiteral("localhost")));
         showBefore(w);
-        w.minimizeToTray();
-        QTRY_VERIFY(w.isApplicationMinimized());
+        w.Minimize1Click();
+        QTRY_VERIFY(w.notifyIcon()->isApplicationMinimized());
         tickAt(w, at(12, 0, 3));
         QVERIFY(host.waitFor([&] { return host.commands().size() == 1; }));
-        QVERIFY(!w.isApplicationMinimized());  // shown for the length of the run
+        QVERIFY(!w.notifyIcon()->isApplicationMinimized());  // shown for the length of the run
         QVERIFY(waitIdle(w));
-        QTRY_VERIFY(w.isApplicationMinimized());
+        QTRY_VERIFY(w.notifyIcon()->isApplicationMinimized());
 
         // Started while visible, it stays visible.
-        w.restoreFromTray();
-        QTRY_VERIFY(!w.isApplicationMinimized());
+        w.Restore1Click();
+        QTRY_VERIFY(!w.notifyIcon()->isApplicationMinimized());
         tickAt(w, at(12, 1, 3));
         QVERIFY(host.waitFor([&] { return host.commands().size() == 3; }));
         QVERIFY(waitIdle(w));
-        QVERIFY(!w.isApplicationMinimized());
+        QVERIFY(!w.notifyIcon()->isApplicationMinimized());
     }
 
     void aDoubleClickClearsTheProtocolButNotTheLogBuffer()

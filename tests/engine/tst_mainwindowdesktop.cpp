@@ -149,7 +149,7 @@ private slots:
         bool inTray = true, minimised = false;
         whenModal<Ttaskform>([&](Ttaskform *editor) {
             w.setWindowState(Qt::WindowMinimized);  // the title bar's minimise
-            w.minimizeToTray();                     // the end of a run
+            w.Minimize1Click();                     // the end of a run
             QTimer::singleShot(50, editor, [&, editor] {
                 inTray = w.notifyIcon()->isInTray();
                 minimised = w.isMinimized();
@@ -162,10 +162,10 @@ private slots:
         QVERIFY(!inTray);
         QVERIFY(minimised);  // an ordinary minimised window, reachable from the task bar
 
-        w.restoreFromTray();
-        w.minimizeToTray();  // without a modal window the tray works as before
+        w.Restore1Click();
+        w.Minimize1Click();  // without a modal window the tray works as before
         QVERIFY(w.notifyIcon()->isInTray());
-        w.restoreFromTray();
+        w.Restore1Click();
     }
 
     void aTaskRunningElsewhereIsNotStartedAgain()

@@ -11,7 +11,7 @@
 #include "FakeClock.h"
 #include "FakeRetriever.h"
 #include "RecordingProtocolView.h"
-#include "RecordingSessionHost.h"
+#include "RecordingRunEvents.h"
 #include "run/RunQueue.h"
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
@@ -37,7 +37,7 @@ private:
         RecordingProtocolView view;
         ProtocolLog log(texts, clock);
         log.setView(&view);
-        RecordingSessionHost window;
+        RecordingRunEvents events;
         FakeRetriever retriever;
         Run run;
         retriever.onRetrieve = [&](const BackupTask &t) {
@@ -51,7 +51,7 @@ private:
         pacing.lineDelayMs = 20;
         pacing.charDelayMs = 1;
         pacing.loginLimitMs = 15000;
-        RunQueue session(client, log, texts, window, retriever, pacing);
+        RunQueue session(client, log, texts, events, retriever, pacing);
         session.RequestRun(task);
         QElapsedTimer t;
         t.start();

@@ -8,7 +8,7 @@
 
 #include "FakeClock.h"
 #include "RecordingProtocolView.h"
-#include "RecordingRetrievalHost.h"
+#include "RecordingRunEvents.h"
 #include "engine/ProtocolLog.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "shell/LanguageTexts.h"
@@ -23,7 +23,7 @@ struct RetrievalTestBench {
         texts.Language = language;
         texts.refill();
         log.setView(&view);
-        dispatcher.emplace(log, texts, host, clock, options);
+        dispatcher.emplace(log, texts, events, clock, options);
     }
 
     static RetrievalOptions shortOptions(quint16 ftpPort = 21)
@@ -72,7 +72,7 @@ struct RetrievalTestBench {
     LanguageTexts texts;
     ProtocolLog log;
     RecordingProtocolView view;
-    RecordingRetrievalHost host;
+    RecordingRunEvents events;
     QTemporaryDir local;
     std::optional<DownloadDispatcher> dispatcher;
     bool windowStayedLive = false;

@@ -8,7 +8,7 @@
 #include "RetrievalTestBench.h"
 #include "retrieval/FtpTransfer.h"
 
-using Bar = RecordingRetrievalHost::Bar;
+using Bar = RecordingRunEvents::Bar;
 
 namespace {
 bool usedActiveMode(const QStringList &commands)
@@ -89,14 +89,14 @@ void FtpRetrievalTest::tenThousandByteExample()
 
     QCOMPARE(ReadAll(bench.localFile()), dump);
     // The window shows some of the block steps in order, always the last.
-    QVERIFY(inOrderWithin(bench.host.captions, QStringList{"4,10 Kb of 10,00 Kb / 41 %", "8,19 Kb of 10,00 Kb / 82 %",
+    QVERIFY(inOrderWithin(bench.events.captions, QStringList{"4,10 Kb of 10,00 Kb / 41 %", "8,19 Kb of 10,00 Kb / 82 %",
                                                             "10,00 Kb of 10,00 Kb / 100 %", "10,00 Kb of 10,00 Kb / 100 %"}));
-    QCOMPARE(bench.host.captions.last(), QStringLiteral("10,00 Kb of 10,00 Kb / 100 %"));
-    QVERIFY(inOrderWithin(bench.host.bars, QList<Bar>{{0, 100}, {41, 100}, {82, 100}, {100, 100}, {100, 100}, {0, 100}}));
-    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
-    QVERIFY(bench.host.errors.isEmpty());
+    QCOMPARE(bench.events.captions.last(), QStringLiteral("10,00 Kb of 10,00 Kb / 100 %"));
+    QVERIFY(inOrderWithin(bench.events.bars, QList<Bar>{{0, 100}, {41, 100}, {82, 100}, {100, 100}, {100, 100}, {0, 100}}));
+    QCOMPARE(bench.events.bars.last(), (Bar{0, 100}));
+    QVERIFY(bench.events.errors.isEmpty());
     QVERIFY(bench.view.lines.isEmpty());  // the outcome line is the caller's
-    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(!bench.events.calledFromOtherThread);
     QVERIFY(bench.windowStayedLive);
     const QStringList commands = m_server.commands();
     QVERIFY2(usedActiveMode(commands), qPrintable(commands.join(' ')));
@@ -132,7 +132,7 @@ void FtpRetrievalTest::remoteDirectory()
     QVERIFY(bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile("in-root.sql")), dump);
     QCOMPARE(m_server.commands().contains("CWD"), changesDirectory);
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
 }
 
 void FtpRetrievalTest::severalMegabytesByteExact()
@@ -149,12 +149,12 @@ void FtpRetrievalTest::severalMegabytesByteExact()
 
     QVERIFY(ReadAll(bench.localFile()) == dump);
     // At most one caption per 4 096-byte block, one for the partial last block, one for the end.
-    QVERIFY(bench.host.captions.size() <= qsizetype(size / 4096 + 2));
-    QCOMPARE(bench.host.captions.last(), QStringLiteral("5,00 Mb of 5,00 Mb / 100 %"));
-    for (qsizetype i = 2; i < bench.host.bars.size() - 1; ++i)
-        QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
-    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
-    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(bench.events.captions.size() <= qsizetype(size / 4096 + 2));
+    QCOMPARE(bench.events.captions.last(), QStringLiteral("5,00 Mb of 5,00 Mb / 100 %"));
+    for (qsizetype i = 2; i < bench.events.bars.size() - 1; ++i)
+        QVERIFY(bench.events.bars.at(i).position >= bench.events.bars.at(i - 1).position);
+    QCOMPARE(bench.events.bars.last(), (Bar{0, 100}));
+    QVERIFY(!bench.events.calledFromOtherThread);
     QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
 
@@ -188,7 +188,7 @@ void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
     QVERIFY(WriteAll(bench.localFile(), previous));
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
-    QCOMPARE(bench.host.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
+    QCOMPARE(bench.events.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
     QCOMPARE(bench.dispatcher->FailureReason(), bench.dispatcher->IncompleteDumpText("backup.sql"));
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
@@ -217,7 +217,7 @@ void FtpRetrievalTest::incompleteDumpKeepsPreviousBackup()
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(bench.dispatcher->FailureReason(), line);
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
@@ -244,7 +244,7 @@ void FtpRetrievalTest::staleDumpIsNotStored()
              QString("Dump-Datei auf dem Host ist älter als dieser Lauf - nicht gespeichert"));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
 
     QVERIFY(bench.retrieve(task));  // manual: no run to compare with
     QVERIFY(WriteAll(bench.localFile(), previous));
@@ -301,12 +301,12 @@ void FtpRetrievalTest::errorDialogs()
         QVERIFY(WriteAll(bench.localFile(file), previous));
 
     QVERIFY(!bench.retrieve(task));
-    QCOMPARE(bench.host.errors, QStringList{dialog});
-    QCOMPARE(bench.host.errorKinds, QList<int>{kind});
+    QCOMPARE(bench.events.errors, QStringList{dialog});
+    QCOMPARE(bench.events.errorKinds, QList<int>{kind});
     QCOMPARE(bench.dispatcher->FailureReason(), reason);
     QVERIFY(!reason.contains(task.hostpw));
     QVERIFY(bench.view.lines.isEmpty());
-    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(!bench.events.calledFromOtherThread);
     if (previousBackup) {
         QCOMPARE(ReadAll(bench.localFile(file)), previous);
         QCOMPARE(Entries(bench.local.path()), QStringList{file});
@@ -324,7 +324,7 @@ void FtpRetrievalTest::unwritableLocalDirectoryFailsWithoutDialog()
     task.localdir = bench.local.path() + "/does/not/exist";
     task.subdirectory = true;
     QVERIFY(!bench.retrieve(task));
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
     QVERIFY(bench.view.lines.isEmpty());
     QCOMPARE(Entries(bench.local.path()), QStringList());
 }
@@ -345,10 +345,10 @@ void FtpRetrievalTest::transferCutOffMidFile()
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
-    QVERIFY(bench.host.errors.isEmpty());
-    QVERIFY(!bench.host.captions.isEmpty());  // the transfer had begun
-    QVERIFY(!bench.host.captions.last().endsWith("100 %"));
-    QCOMPARE(bench.host.bars.last(), (Bar{0, 100}));
+    QVERIFY(bench.events.errors.isEmpty());
+    QVERIFY(!bench.events.captions.isEmpty());  // the transfer had begun
+    QVERIFY(!bench.events.captions.last().endsWith("100 %"));
+    QCOMPARE(bench.events.bars.last(), (Bar{0, 100}));
 
     // The break itself is the failure, not only the missing completion line.
     FtpTransferRequest request;
@@ -487,7 +487,7 @@ void FtpRetrievalTest::activeModeFallsBackToPassive()
     QVERIFY2(bench.retrieve(task), qPrintable(bench.dispatcher->FailureReason() + " " + behindRouter.commands().join(' ')));
     QCOMPARE(ReadAll(bench.localFile()), dump);
     QCOMPARE(bench.view.messages(), QStringList{line});
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
     const QStringList commands = behindRouter.commands();
     QVERIFY2(commands.contains("EPRT") || commands.contains("PORT"), qPrintable(commands.join(' ')));
     QVERIFY2(commands.contains("EPSV") || commands.contains("PASV"), qPrintable(commands.join(' ')));

@@ -7,7 +7,7 @@
 #include "RetrievalTestBench.h"
 #include "retrieval/HttpTransfer.h"
 
-using Bar = RecordingRetrievalHost::Bar;
+using Bar = RecordingRunEvents::Bar;
 
 class HttpRetrievalTest : public QObject {
     Q_OBJECT
@@ -63,13 +63,13 @@ void HttpRetrievalTest::fetchesWithProgressAndWritesItsLine()
 
     QVERIFY(ReadAll(bench.localFile()) == dump);
     QCOMPARE(bench.view.messages(), QStringList{line});
-    QVERIFY(bench.host.errors.isEmpty());
-    QVERIFY(bench.host.captions.isEmpty());  // the caption is the FTP display's
-    QVERIFY(!bench.host.bars.isEmpty());
-    QCOMPARE(bench.host.bars.last(), (Bar{int(size), int(size)}));
-    for (qsizetype i = 1; i < bench.host.bars.size(); ++i)
-        QVERIFY(bench.host.bars.at(i).position >= bench.host.bars.at(i - 1).position);
-    QVERIFY(!bench.host.calledFromOtherThread);
+    QVERIFY(bench.events.errors.isEmpty());
+    QVERIFY(bench.events.captions.isEmpty());  // the caption is the FTP display's
+    QVERIFY(!bench.events.bars.isEmpty());
+    QCOMPARE(bench.events.bars.last(), (Bar{int(size), int(size)}));
+    for (qsizetype i = 1; i < bench.events.bars.size(); ++i)
+        QVERIFY(bench.events.bars.at(i).position >= bench.events.bars.at(i - 1).position);
+    QVERIFY(!bench.events.calledFromOtherThread);
     QVERIFY(bench.windowStayedLive);
     QCOMPARE(Entries(bench.local.path()), (QStringList{"backup.sql", "backup.sql.sha256"}));
 }
@@ -170,7 +170,7 @@ void HttpRetrievalTest::failures()
     QVERIFY2(bench.dispatcher->FailureReason().startsWith(reason), qPrintable(bench.dispatcher->FailureReason()));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
-    QVERIFY(bench.host.errors.isEmpty());
+    QVERIFY(bench.events.errors.isEmpty());
 }
 
 void HttpRetrievalTest::brokenTransferFailsEvenWithoutTheDumpCheck()

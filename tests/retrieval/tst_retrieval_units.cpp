@@ -10,7 +10,7 @@
 #include "retrieval/DumpFreshness.h"
 #include "retrieval/LocalTarget.h"
 #include "retrieval/ProgressMailbox.h"
-#include "RecordingRetrievalHost.h"
+#include "RecordingRunEvents.h"
 #include "retrieval/TransferProgress.h"
 #include "tasks/BackupTask.h"
 
@@ -378,13 +378,13 @@ QTEST_GUILESS_MAIN(RetrievalUnitsTest)
 
 void RetrievalUnitsTest::theWindowSeesTheLatestStateAndAlwaysTheLast()
 {
-    using Bar = RecordingRetrievalHost::Bar;
-    RecordingRetrievalHost host;
+    using Bar = RecordingRunEvents::Bar;
+    RecordingRunEvents events;
     {
-        ProgressMailbox box(host, 3600 * 1000);
+        ProgressMailbox box(events, 3600 * 1000);
         // Posted from a transfer thread: the first state shows at once.
         std::thread([&] { box.setBar(0, 100); }).join();
-        QTRY_COMPARE(host.bars, QList<Bar>{(Bar{0, 100})});
+        QTRY_COMPARE(events.bars, QList<Bar>{(Bar{0, 100})});
         // Within the interval only the latest state waits; nothing shows.
         std::thread([&] {
             box.setFtpStep({4096, 10000, 41});
@@ -392,20 +392,20 @@ void RetrievalUnitsTest::theWindowSeesTheLatestStateAndAlwaysTheLast()
             box.setBar(0, 100);
         }).join();
         QCoreApplication::processEvents();
-        QCOMPARE(host.bars.size(), 1);
+        QCOMPARE(events.bars.size(), 1);
         // The end shows the last bar and the last caption, once.
         box.flush();
         box.flush();
-        QCOMPARE(host.bars, (QList<Bar>{{0, 100}, {0, 100}}));
-        QCOMPARE(host.captions, QStringList{"8,19 Kb of 10,00 Kb / 82 %"});
+        QCOMPARE(events.bars, (QList<Bar>{{0, 100}, {0, 100}}));
+        QCOMPARE(events.captions, QStringList{"8,19 Kb of 10,00 Kb / 82 %"});
         box.setBar(5, 10);  // the mailbox goes away with this still waiting: nothing shows
     }
     QCoreApplication::processEvents();
-    QCOMPARE(host.bars.size(), 2);
-    QVERIFY(!host.calledFromOtherThread);
+    QCOMPARE(events.bars.size(), 2);
+    QVERIFY(!events.calledFromOtherThread);
 
     // With no interval every wake-up shows.
-    RecordingRetrievalHost quick;
+    RecordingRunEvents quick;
     ProgressMailbox box(quick, 0);
     box.setBar(1, 10);
     QTRY_COMPARE(quick.bars.size(), 1);

@@ -9,7 +9,7 @@
 #include "RequirePeer.h"
 #include "PrivateNetwork.h"
 #include "QueueRig.h"
-#include "RecordingRetrievalHost.h"
+#include "RecordingRunEvents.h"
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
 #include "retrieval/DownloadDispatcher.h"
@@ -255,10 +255,10 @@ private slots:
         LanguageTexts texts;
         FakeClock clock;
         ProtocolLog log(texts, clock);
-        RecordingRetrievalHost window;
+        RecordingRunEvents events;
         RetrievalOptions options;
         options.lowSpeedTimeS = 2;
-        DownloadDispatcher dispatcher(log, texts, window, clock, options);
+        DownloadDispatcher dispatcher(log, texts, events, clock, options);
         BackupTask t = BackupTask::withDefaults(QStringLiteral("web"));
         t.method = 1;
         t.httpath = QStringLiteral("http://127.0.0.1:%1/").arg(web.serverPort());

@@ -13,7 +13,7 @@
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
 #include "FakeRetriever.h"
-#include "RecordingSessionHost.h"
+#include "RecordingRunEvents.h"
 #include "run/BackupRun.h"
 #include "run/SshExec.h"
 #include "ssh/StoredDumpSink.h"
@@ -301,7 +301,7 @@ private slots:
         ProtocolLog log(texts, clock);
         RecordingProtocolView view;
         log.setView(&view);
-        RecordingSessionHost host;
+        RecordingRunEvents events;
         FakeRetriever retriever;
         BackupTask task = m_task;
         task.host = m_server.host();
@@ -322,7 +322,7 @@ private slots:
 
         auto exec = std::make_unique<SshExec>(texts, clock, settings);
         QSignalSpy received(exec.get(), &SshExec::received);
-        BackupRun run(task, std::move(exec), retriever, log, texts, host);
+        BackupRun run(task, std::move(exec), retriever, log, texts, events);
         QSignalSpy finished(&run, &BackupRun::finished);
         run.start();
         if (database == QLatin1String("endless")) {
@@ -332,9 +332,9 @@ private slots:
         QVERIFY(finished.wait(15000));
         const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
         const QStringList lines = view.messages();
-        const QString message = host.messages.value(task.name);
+        const QString message = outcome.message;
         QVERIFY(retriever.calls.isEmpty());  // nothing to fetch: the dump came home
-        QCOMPARE(host.progress.last(), 0);
+        QCOMPARE(events.progress.last(), 0);
         for (const QString &line : lines + log.sentLines() + QStringList(message))
             QVERIFY2(!line.contains(QStringLiteral("se#cr")), qPrintable(line));
         if (database == QLatin1String("shop") && knownHost) {
@@ -342,7 +342,7 @@ private slots:
             QCOMPARE(outcome.storedFile, stored);
             QCOMPARE(fileContent(stored), dump);
             QVERIFY(QFile::exists(stored + QStringLiteral(".sha256")));
-            QCOMPARE(host.progress, QList<int>({10, 25, 35, 40, 60, 0}));
+            QCOMPARE(events.progress, QList<int>({10, 25, 35, 40, 60, 0}));
             QCOMPARE(lines, QStringList({
                 QStringLiteral("SSH: Verbinde mit 127.0.0.1 Port %1").arg(m_server.port()),
                 QStringLiteral("Connection established"),

@@ -8,7 +8,7 @@
 #include "FakeClock.h"
 #include "FakeRetriever.h"
 #include "RecordingProtocolView.h"
-#include "RecordingSessionHost.h"
+#include "RecordingRunEvents.h"
 #include "TestPacing.h"
 #include "engine/ProtocolLog.h"
 #include "run/RunQueue.h"
@@ -22,7 +22,7 @@ struct QueueRig {
     FakeClock clock;
     RecordingProtocolView view;
     ProtocolLog log{texts, clock};
-    RecordingSessionHost window;
+    RecordingRunEvents events;
     FakeRetriever retriever;
     TTelnetClient client;
     std::unique_ptr<RunQueue> queue;
@@ -33,8 +33,11 @@ struct QueueRig {
         texts.refill();
         log.setView(&view);
         client.setRemotePort(port);
-        queue = std::make_unique<RunQueue>(client, log, texts, window, retriever, pacing);
-        QObject::connect(queue.get(), &RunQueue::runFinished, [this](const RunOutcome &o) { outcomes.append(o); });
+        queue = std::make_unique<RunQueue>(client, log, texts, events, retriever, pacing);
+        QObject::connect(queue.get(), &RunQueue::runFinished, [this](const RunOutcome &o) {
+            outcomes.append(o);
+            events.noteOutcome(o);
+        });
     }
     QStringList messages() const { return view.messages(); }
 };

@@ -27,6 +27,7 @@ struct ScheduleState {
     int failedTasks = 0;
     QString warning;
 };
+Q_DECLARE_METATYPE(ScheduleState)
 
 // Drives the daily schedule on the board's rows and tells the user about
 // failures: starts due and missed tasks, keeps the run records, shows the

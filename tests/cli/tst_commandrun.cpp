@@ -221,6 +221,21 @@ private slots:
         QVERIFY(!probe.tryLock());
         trayLocks.release(QStringLiteral("shop"));
         QVERIFY(probe.tryLock());
+
+        // A lock that cannot be made at all: the run did not happen, and its
+        // record says so with the reason.
+        QFile blocker(m_dir.filePath(QStringLiteral("nolocks")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        o = options();
+        o.lockDirectory = blocker.fileName();
+        r = run({QStringLiteral("--run"), QStringLiteral("Shop")}, o);
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.errors.contains(QStringLiteral("could not be made")));
+        const QString message = m_store->ReadTaskList().at(0).record.lastmessage;
+        QVERIFY2(message.startsWith(QStringLiteral("!!! Not Successful on ")), qPrintable(message));
+        QVERIFY(message.endsWith(QStringLiteral(" - its run lock cannot be made in ") + blocker.fileName()));
+        QCOMPARE(r.lines.last(), QStringLiteral("Shop: ") + message);
     }
 
     void runDueRunsExactlyTheDueAndMissedTasksOnce()

@@ -45,6 +45,15 @@ private slots:
         log.ClearView();
         QVERIFY(view.lines.isEmpty());
         QCOMPARE(log.sentLines().size(), 1);
+        // What a failure mail quotes outlives the cleared view: the last
+        // lines as shown, one per line of text.
+        for (int i = 0; i < ProtocolLog::RecentLineCount; ++i)
+            log.AddStatus(QStringLiteral("line %1").arg(i));
+        log.AddStatus(QStringLiteral("two\nparts"));
+        const QStringList recent = log.recentLines();
+        QCOMPARE(recent.size(), ProtocolLog::RecentLineCount);
+        QCOMPARE(recent.at(recent.size() - 2).section(QLatin1Char('\t'), 1), QStringLiteral("two"));
+        QCOMPARE(recent.last(), QStringLiteral("parts"));
     }
 
     void saveReplacesTheFileWholeWithCrLfLines()

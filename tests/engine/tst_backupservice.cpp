@@ -1,0 +1,167 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeClock.h"
+#include "FtpServerFixture.h"
+#include "RecordingProtocolView.h"
+#include "RequirePeer.h"
+#include "ScriptedTelnetHost.h"
+#include "SmtpServerFixture.h"
+#include "SpinWait.h"
+#include "engine/BackupService.h"
+#include "notify/MailSettings.h"
+#include "run/RunQueue.h"
+#include "schedule/ScheduleDriver.h"
+#include "shell/LanguageTexts.h"
+#include "tasks/TaskStore.h"
+
+// The engine on its own, as the tray program drives it, with no window: the
+// schedule's tick, the board, the records, notifications and mail.
+class TestBackupService : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    FakeClock m_clock{QDateTime(QDate(2027, 3, 5), QTime(3, 0, 0))};
+    int m_n = 0;
+
+    struct Engine {
+        LanguageTexts texts;
+        TaskStore store;
+        RecordingProtocolView view;
+        std::unique_ptr<BackupService> service;
+        Engine(const QString &storeFile, BackupServiceOptions options) : store(storeFile)
+        {
+            texts.refill();
+            service = std::make_unique<BackupService>(std::move(options), store, texts);
+            service->log().setView(&view);
+        }
+    };
+
+    BackupServiceOptions options(quint16 telnetPort = 23, quint16 ftpPort = 21)
+    {
+        BackupServiceOptions o;
+        o.clock = &m_clock;
+        o.pacing.lineDelayMs = 5;
+        o.pacing.charDelayMs = 0;
+        o.pacing.connectWaitMs = 2000;
+        o.telnetPort = telnetPort;
+        o.retrieval.ftpPort = ftpPort;
+        o.retrieval.acceptTimeoutMs = 2000;
+        o.lockDirectory = m_dir.filePath(QStringLiteral("locks%1").arg(m_n));
+        return o;
+    }
+
+    QString storeFile() const { return m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)); }
+
+    static BackupTask shopTask(const QString &localdir)
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("shop"));
+        t.host = QStringLiteral("127.0.0.1");
+        t.hostuser = QStringLiteral("web");
+        t.hostpw = QStringLiteral("h0st-Secret");
+        t.database = QStringLiteral("shop");
+        t.remotedir = QStringLiteral("/dumps/");
+        t.ftpdir = QStringLiteral("dumps");
+        t.localdir = localdir;
+        t.backuptime = QStringLiteral("03:00");
+        t.run = 1;
+        return t;
+    }
+
+private slots:
+    void init() { ++m_n; }
+
+    void aSlotRunsThroughTheRealFtpServerAndIsRecordedOnTheBoard()
+    {
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        const QByteArray dump = QByteArray("CREATE TABLE t (x int);\n") + "-- Dump completed on 2027-03-05  3:00:01\n";
+        QVERIFY(ftp.putFile(QStringLiteral("dumps/backup.sql"), dump));
+        QFile served(ftp.rootPath() + QStringLiteral("/dumps/backup.sql"));
+        QVERIFY(served.open(QIODevice::ReadWrite) && served.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
+        served.close();
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        QTemporaryDir local;
+        Engine e(storeFile(), options(host.port(), ftp.port()));
+        BackupTask task = shopTask(local.path());
+        task.hostpw = ftp.settings().password;  // the FTP login is the host's
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+        QSignalSpy states(&e.service->schedule(), &ScheduleDriver::stateChanged);
+        QSignalSpy loaded(e.service.get(), &BackupService::taskLoaded);
+        QSignalSpy finished(e.service.get(), &BackupService::runFinished);
+
+        e.service->rebuildBoard();
+        QCOMPARE(e.service->board().rowCount(), 1);
+        e.service->schedule().tick();
+        QCOMPARE(loaded.size(), 1);
+        QVERIFY(SpinUntil([&] { return finished.size() == 1; }, 20000));
+
+        const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        QVERIFY2(outcome.success, qPrintable(e.view.messages().join(" | ")));
+        QCOMPARE(outcome.message, QStringLiteral("Successful on 03/05/2027 03:00:00"));
+        QCOMPARE(e.service->board().message(0), outcome.message);
+        QCOMPARE(e.store.ReadTaskList().at(0).record.lastmessage, outcome.message);
+        QFile stored(local.filePath(QStringLiteral("backup.sql")));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), dump);
+        const ScheduleState state = states.last().at(0).value<ScheduleState>();
+        QCOMPARE(state.failedTasks, 0);
+        QCOMPARE(state.nextBackup, QStringLiteral("Next backup: shop at 03:00"));
+        // The slot is used: the next tick in the same minute starts nothing.
+        e.service->schedule().tick();
+        QCOMPARE(loaded.size(), 1);
+    }
+
+    // Scheduled or manual, a start that fails (here: the lock folder is a
+    // file) is a failed run with its reason in the Message, the record, the
+    // notification and the mail.
+    void aStartThatFailsEndsAsAFailedRunWithItsReason()
+    {
+        SmtpServerFixture smtp;
+        if (!smtp.start())
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
+        BackupServiceOptions o = options();
+        QFile blocker(o.lockDirectory);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QTemporaryDir local;
+        Engine e(storeFile(), o);
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), shopTask(local.path())));
+        MailSettings mail;
+        mail.server = QStringLiteral("127.0.0.1");
+        mail.port = smtp.port();
+        mail.sender = QStringLiteral("vaultwick@example.org");
+        mail.recipient = QStringLiteral("admin@example.org");
+        QVERIFY(mail.save(e.store));
+        e.service->schedule().reloadMailSettings();
+        QSignalSpy notified(&e.service->schedule(), &ScheduleDriver::notificationRequested);
+        QSignalSpy started(&e.service->queue(), &RunQueue::runStarted);
+
+        e.service->rebuildBoard();
+        e.service->schedule().tick();
+        const QString reason = QStringLiteral("its run lock cannot be made in %1").arg(o.lockDirectory);
+        QCOMPARE(started.size(), 0);
+        const QString message = e.service->board().message(0);
+        QVERIFY2(message.startsWith(QStringLiteral("!!! Not Successful on 03/05/2027 03:00:00")), qPrintable(message));
+        QVERIFY(message.endsWith(QStringLiteral(" - ") + reason));
+        QCOMPARE(e.store.ReadTaskList().at(0).record.lastmessage, message);
+        QCOMPARE(notified.size(), 1);
+        QCOMPARE(notified.at(0).at(1).toString(), QStringLiteral("Backup of shop failed\n") + reason);
+        QVERIFY(SpinUntil([&] { return smtp.mails().size() == 1; }, 20000));
+        const QByteArray sent = smtp.mails().at(0).data;
+        // The protocol lines it quotes come from the log, not from a view.
+        QVERIFY2(sent.contains("shop could not be started"), sent.constData());
+        QVERIFY(!sent.contains("h0st-Secret"));
+
+        e.service->runTask(QStringLiteral("shop"));  // the menu's manual run
+        QCOMPARE(notified.size(), 2);
+        QCOMPARE(started.size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackupService)
+#include "tst_backupservice.moc"

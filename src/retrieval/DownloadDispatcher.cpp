@@ -17,7 +17,6 @@
 #include "retrieval/TransferProgress.h"
 #include "retrieval/WindowThreadRelay.h"
 #include "shell/LanguageTexts.h"
-#include "storage/RetentionSweeper.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BackupTask.h"
 
@@ -193,13 +192,11 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
 {
     // A copy: the current task may be reloaded while the transfer runs.
     const BackupTask t = task;
-    // Old backups are swept once the new one is stored.
-    RetrievalDone stored = [this, t, done = std::move(done)](bool ok, const QString &file) {
+    RetrievalDone stored = [t, done = std::move(done)](bool ok, const QString &file) {
         if (!ok) {
             done(false, QString());
             return;
         }
-        RemoveOldBackups(t);
         // The file as stored, with the suffix of its compression.
         done(true, QFileInfo(file).absolutePath() + QLatin1Char('/') + StoredFileName(t.backupfile, t.compress));
     };
@@ -212,18 +209,6 @@ void DownloadDispatcher::StartRetrieval(const BackupTask &task, const QDateTime 
     DownloadPerFtp(t.host, t.host, t.hostpw, m_options.ftpPort, t.ftpdir, runsDump ? t.remotefile : t.backupfile,
                    LocalTargetFile(t), runStart, context, std::move(stored), StoreOptions::ForTask(t), t.ftptls,
                    runsDump);
-}
-
-void DownloadDispatcher::RemoveOldBackups(const BackupTask &task)
-{
-    const int removed = RemoveOldTaskBackups(task, m_clock.now().date());
-    if (removed > 0)
-        m_log.AddStatus(OldBackupsRemovedText(removed));
-}
-
-QString DownloadDispatcher::OldBackupsRemovedText(int count) const
-{
-    return ::OldBackupsRemovedText(count, !m_texts.englishChecked());
 }
 
 void DownloadDispatcher::DownloadPerFtp(const QString &server, const QString &userName, const QString &password,

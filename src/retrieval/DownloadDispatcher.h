@@ -58,8 +58,6 @@ public:
     QString IncompleteDumpText(const QString &file) const;
     QString PassiveRetryText() const;
     QString StaleDumpText() const;
-    // "N old backups removed", in the current language.
-    QString OldBackupsRemovedText(int count) const;
 
 private:
     // A transfer's result as its dialogs, protocol lines and reason; true when stored.
@@ -70,8 +68,6 @@ private:
     WindowThreadRelay *newRelay(RetrievalOptions &options);
     void release(WindowThreadRelay *relay);
 
-    // After a stored download: the task's backups its keep counts no longer cover.
-    void RemoveOldBackups(const BackupTask &task);
     // The reason line for a file that could not be stored locally.
     QString LocalFileReason(const QString &localFile, qint64 expectedSize, StoredDumpWriter::Failure failure) const;
     // A transfer that broke off, or never began.

@@ -85,6 +85,7 @@ void BackupRun::transportFinished(const TransportResult &result)
 void BackupRun::retrieved(bool ok, const QString &storedFile)
 {
     if (ok) {
+        stored();
         m_log.AddStatus(m_task.backupfile + m_texts.SavedSuffix);
         const QString warning = m_retriever.RemovalWarning();
         if (!warning.isEmpty())
@@ -106,6 +107,15 @@ void BackupRun::retrieved(bool ok, const QString &storedFile)
     if (!reason.isEmpty())
         m_log.AddStatus(reason);
     conclude(false, reason.isEmpty() ? m_texts.DownloadFailed : reason, {});
+}
+
+void BackupRun::stored()
+{
+    // Whatever brought the backup home: once it is stored, the task's copies
+    // its keep counts no longer cover go.
+    const int removed = RemoveOldTaskBackups(m_task, m_log.clock().now().date());
+    if (removed > 0)
+        m_log.AddStatus(OldBackupsRemovedText(removed, !m_texts.englishChecked()));
 }
 
 void BackupRun::removalFinished(bool removed)

@@ -14,7 +14,8 @@ class Retriever;
 class RunEvents;
 
 // One run of one task, on its own copy of the task, through its stages:
-// transport (the host makes the dump), retrieval (the dump is fetched),
+// transport (the host makes the dump), retrieval (the dump is fetched and
+// stored, verified), store (retention), clean-up (the host's dump removed),
 // outcome (protocol line, the Message text, finished()). Without a transport
 // it is the manual download: retrieval and its report only.
 class BackupRun : public QObject {
@@ -38,6 +39,8 @@ signals:
 private:
     void transportFinished(const TransportResult &result);
     void retrieved(bool ok, const QString &storedFile);
+    // The store stage's end: retention, for every transport.
+    void stored();
     void removalFinished(bool removed);
     // The protocol line and the Message's addition for a dump the host still holds.
     void warnNotRemoved(const QString &warning);

@@ -10,7 +10,6 @@
 #include "ssh/SshJobRunner.h"
 #include "ssh/SshTexts.h"
 #include "ssh/StoredDumpSink.h"
-#include "storage/RetentionSweeper.h"
 
 SshExec::SshExec(const LanguageTexts &texts, const Clock &clock, SshClientSettings settings, QObject *parent)
     : Transport(parent), m_texts(texts), m_clock(clock), m_settings(std::move(settings))
@@ -95,9 +94,6 @@ void SshExec::finish(const SshDumpResult &result)
         emit progress(60);
     if (result.succeeded()) {
         emit protocolLine(SshTexts::dumpFinished(result.bytes, german));
-        const int removed = RemoveOldTaskBackups(m_task, m_clock.now().date());
-        if (removed > 0)
-            emit protocolLine(OldBackupsRemovedText(removed, !m_texts.englishChecked()));
         end({true, true, m_storedFile, QString(), QString(), QString()});
         return;
     }

@@ -11,6 +11,7 @@
 #include "RecordingRunEvents.h"
 #include "engine/ProtocolLog.h"
 #include "retrieval/DownloadDispatcher.h"
+#include "run/BackupRun.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 
@@ -66,6 +67,17 @@ struct RetrievalTestBench {
             return false;
         windowStayedLive = eventsRan;
         return *ok;
+    }
+
+    // The manual download as a whole run: retrieval, then the store stage.
+    bool runDownload(const BackupTask &t)
+    {
+        BackupRun run(t, nullptr, *dispatcher, log, texts, events);
+        QSignalSpy finished(&run, &BackupRun::finished);
+        run.start();
+        if (!QTest::qWaitFor([&] { return finished.size() > 0; }, 120000))
+            return false;
+        return finished.at(0).at(0).value<RunOutcome>().success;
     }
 
     FakeClock clock;

@@ -111,9 +111,9 @@ void StoredDownloadsTest::ftpGzipIntoDaySubdirectoriesRemovesOldDays()
     }
     QVERIFY(WriteAll(bench.local.filePath("2027-3-2/backup.sql"), "the uncompressed one of an earlier setting"));
 
-    QVERIFY(bench.retrieve(task));
+    QVERIFY(bench.runDownload(task));
 
-    QCOMPARE(bench.view.messages(), (QStringList{"2 alte Backups entfernt"}));
+    QCOMPARE(bench.view.messages().first(), QStringLiteral("2 alte Backups entfernt"));
     QCOMPARE(Entries(bench.local.path()), (QStringList{"2027-3-2", "2027-3-3", "2027-3-5"}));
     QCOMPARE(Entries(bench.local.filePath("2027-3-2")), QStringList{"backup.sql"});
     const QString day = bench.local.filePath("2027-3-5");

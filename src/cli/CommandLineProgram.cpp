@@ -21,7 +21,15 @@ CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &st
     connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::tryStart);
 }
 
-CommandLineProgram::~CommandLineProgram() = default;
+CommandLineProgram::~CommandLineProgram()
+{
+    // A run the engine breaks off as it goes reports to nobody here.
+    if (m_engine) {
+        disconnect(m_engine.get(), nullptr, this, nullptr);
+        disconnect(&m_engine->events(), nullptr, this, nullptr);
+        m_engine.reset();
+    }
+}
 
 QString CommandLineProgram::pick(const QString &english, const QString &german) const
 {

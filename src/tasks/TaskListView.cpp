@@ -19,8 +19,9 @@ TaskListView::TaskListView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ListView1"));
     m_model = new TaskListModel(this);
-    // Its own board until it is given the engine's.
-    m_model->setBoard(new TaskBoard(this));
+    // Its own board until it is given the engine's, and again when that goes.
+    m_ownBoard = new TaskBoard(this);
+    m_model->setBoard(m_ownBoard);
 
     m_report = new QTreeView;
     m_report->setObjectName(QStringLiteral("ListView1Report"));
@@ -105,7 +106,11 @@ QString TaskListView::unreadableWarning(const LanguageTexts &texts, const QStrin
 
 void TaskListView::setBoard(TaskBoard *board)
 {
-    m_model->setBoard(board);
+    if (TaskBoard *previous = m_model->board(); previous && previous != m_ownBoard)
+        disconnect(previous, &QObject::destroyed, this, nullptr);
+    m_model->setBoard(board ? board : m_ownBoard);
+    if (board && board != m_ownBoard)
+        connect(board, &QObject::destroyed, this, [this] { m_model->setBoard(m_ownBoard); });
 }
 
 bool TaskListView::RefreshTaskList(const TaskStore &store, const LanguageTexts &texts)

@@ -94,6 +94,7 @@ private:
     void showContextMenu(QWidget *viewport, const QPoint &pos);
 
     TaskListModel *m_model = nullptr;
+    TaskBoard *m_ownBoard = nullptr;
     QStackedWidget *m_stack = nullptr;
     QTreeView *m_report = nullptr;
     QListView *m_icons = nullptr;

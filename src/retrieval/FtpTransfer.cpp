@@ -5,7 +5,6 @@
 
 #include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
-#include "retrieval/DumpFreshness.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
@@ -323,17 +322,21 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     for (const FtpProgressStep &step : progress.finish())
         observer.transferProgress(step);
 
-    // Neither an incomplete nor a stale dump is committed: the previous backup stays.
-    if (request.requireCompletedDump && !out.completed()) {
-        result.failure = FtpFailure::IncompleteDump;
-    } else if (DumpFreshness::IsStale(request.runStart, fileTime,
-                                      DumpFreshness::CompletionTime(out.receivedTail()))) {
-        result.failure = FtpFailure::StaleDump;
-    } else if ((result.storeFailure = out.commit(request.requireCompletedDump)) != StoredDumpWriter::Failure::None) {
+    using Verdict = StoredDumpWriter::StoreResult::Verdict;
+    const StoredDumpWriter::StoreResult stored =
+        out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
+    switch (stored.verdict) {
+    case Verdict::Incomplete: result.failure = FtpFailure::IncompleteDump; break;
+    case Verdict::Stale: result.failure = FtpFailure::StaleDump; break;
+    case Verdict::NotStored:
         result.failure = FtpFailure::LocalFile;
-        result.detail = out.errorString();
-    } else if (request.removeAfter) {
-        result.removeFailed = !removeRemoteFile(h, request.remoteFile);
+        result.storeFailure = stored.failure;
+        result.detail = stored.detail;
+        break;
+    case Verdict::Stored:
+        if (request.removeAfter)
+            result.removeFailed = !removeRemoteFile(h, request.remoteFile);
+        break;
     }
     observer.transferEnded();
     return result;

@@ -2,7 +2,6 @@
 
 #include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
-#include "retrieval/DumpFreshness.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
@@ -143,21 +142,20 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
         result.failure = HttpFailure::HttpStatus;
         return result;
     }
-    // Neither an incomplete nor a stale dump is committed: the previous backup stays.
-    if (request.requireCompletedDump && !out.completed()) {
-        result.failure = HttpFailure::IncompleteDump;
-        return result;
-    }
     curl_off_t fileTime = -1;
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
-    if (DumpFreshness::IsStale(request.runStart, fileTime, DumpFreshness::CompletionTime(out.receivedTail()))) {
-        result.failure = HttpFailure::StaleDump;
-        return result;
-    }
-    result.storeFailure = out.commit(request.requireCompletedDump);
-    if (result.storeFailure != StoredDumpWriter::Failure::None) {
+    using Verdict = StoredDumpWriter::StoreResult::Verdict;
+    const StoredDumpWriter::StoreResult stored =
+        out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
+    switch (stored.verdict) {
+    case Verdict::Incomplete: result.failure = HttpFailure::IncompleteDump; break;
+    case Verdict::Stale: result.failure = HttpFailure::StaleDump; break;
+    case Verdict::NotStored:
         result.failure = HttpFailure::LocalFile;
-        result.detail = out.errorString();
+        result.storeFailure = stored.failure;
+        result.detail = stored.detail;
+        break;
+    case Verdict::Stored: break;
     }
     return result;
 }

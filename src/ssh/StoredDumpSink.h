@@ -11,7 +11,8 @@ public:
 
     bool open() override { return m_writer.open(m_target, m_options); }
     bool write(const char *data, qint64 size) override { return m_writer.write(data, size); }
-    bool commit() override { return m_writer.commit(true) == StoredDumpWriter::Failure::None; }
+    // A stream is this run's by its nature: only its completeness is checked.
+    bool commit() override { return m_writer.verifyAndCommit({true, {}, -1}).stored(); }
     void abort() override { m_writer.abort(); }
     QString errorString() const override { return m_writer.errorString(); }
 

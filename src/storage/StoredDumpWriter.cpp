@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "retrieval/DumpFreshness.h"
 #include "storage/BackupRotation.h"
 #include "storage/RetentionPolicy.h"
 #include "tasks/BackupTask.h"
@@ -89,6 +90,24 @@ bool StoredDumpWriter::verifyWritten()
     if (!hash.addData(&file) || file.size() != m_storedBytes)
         return false;
     return hash.result().toHex() == m_sha256Hex;
+}
+
+StoredDumpWriter::StoreResult StoredDumpWriter::verifyAndCommit(const CommitChecks &checks)
+{
+    StoreResult result;
+    if (checks.requireCompletedDump && !completed()) {
+        result.verdict = StoreResult::Verdict::Incomplete;
+        abort();
+    } else if (DumpFreshness::IsStale(checks.runStart, checks.serverFileTime,
+                                      DumpFreshness::CompletionTime(receivedTail()))) {
+        result.verdict = StoreResult::Verdict::Stale;
+        abort();
+    } else if ((result.failure = commit(checks.requireCompletedDump)) != Failure::None) {
+        result.detail = errorString();
+    } else {
+        result.verdict = StoreResult::Verdict::Stored;
+    }
+    return result;
 }
 
 StoredDumpWriter::Failure StoredDumpWriter::commit(bool requireCompletedDump)

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QString>
 
 #include "retrieval/DumpCompletion.h"
@@ -46,6 +47,9 @@ struct StoreOptions {
 // file), then renames file and checksum over the previous ones and syncs the
 // directory. Returns Failure::None only when all of that held.
 // abort(), or destroying an uncommitted writer, removes the temporary files.
+//
+// verifyAndCommit() is the end every transport's download shares: the dump
+// must be complete and this run's before commit() may replace the backup.
 class StoredDumpWriter {
 public:
     enum class Failure {
@@ -65,6 +69,24 @@ public:
     }
     bool write(const char *data, qint64 size);
     Failure commit(bool requireCompletedDump);
+
+    // What a dump must be before it replaces the backup.
+    struct CommitChecks {
+        bool requireCompletedDump = true;
+        QDateTime runStart;          // invalid: a dump of any age (no run made it)
+        qint64 serverFileTime = -1;  // seconds since the epoch; -1: the server gave none
+    };
+    // How storing ended, whoever brought the dump.
+    struct StoreResult {
+        enum class Verdict { Stored, Incomplete, Stale, NotStored };
+        Verdict verdict = Verdict::NotStored;
+        Failure failure = Failure::None;  // NotStored: why
+        QString detail;
+        bool stored() const { return verdict == Verdict::Stored; }
+    };
+    // Neither an incomplete nor a stale dump is committed: the previous
+    // backup stays and the temporary files go.
+    StoreResult verifyAndCommit(const CommitChecks &checks);
     void abort();
 
     Failure failure() const { return m_failure; }

@@ -48,17 +48,6 @@ public:
 
     const RetrievalOptions &options() const { return m_options; }
 
-    // The FTP error dialogs' texts, English in both languages.
-    static QString FtpSessionErrorText();
-    static QString FtpHostErrorText(const QString &server);
-    static QString FtpDirectoryErrorText(const QString &directory);
-    static QString FtpFileErrorText(const QString &file);
-
-    // Protocol texts of this retrieval, in the current language.
-    QString IncompleteDumpText(const QString &file) const;
-    QString PassiveRetryText() const;
-    QString StaleDumpText() const;
-
 private:
     // A transfer's result as its dialogs, protocol lines and reason; true when stored.
     bool reportFtp(const FtpTransferResult &result, const QString &server, const QString &remoteDir,
@@ -68,12 +57,7 @@ private:
     WindowThreadRelay *newRelay(RetrievalOptions &options);
     void release(WindowThreadRelay *relay);
 
-    // The reason line for a file that could not be stored locally.
-    QString LocalFileReason(const QString &localFile, qint64 expectedSize, StoredDumpWriter::Failure failure) const;
-    // A transfer that broke off, or never began.
-    QString TransferReason(qint64 received, int curlCode) const;
-    QString TooLargeReason(const QString &file) const;
-    QString reasonLine(const QString &english, const QString &german) const;
+    static bool diskHasNoRoomFor(const QString &localFile, qint64 expectedSize);
 
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;

@@ -124,17 +124,17 @@ bool activeDataConnectionFailed(CURLcode code, long responseCode)
     }
 }
 
-FtpFailure classifyBeforeTransfer(CURLcode code, const QByteArray &lastVerb)
+DownloadFailure classifyBeforeTransfer(CURLcode code, const QByteArray &lastVerb)
 {
     if (code == CURLE_LOGIN_DENIED)
-        return FtpFailure::HostOrLogin;
+        return DownloadFailure::HostOrLogin;
     if (code == CURLE_REMOTE_FILE_NOT_FOUND)
-        return FtpFailure::RemoteFile;
+        return DownloadFailure::RemoteFile;
     if (lastVerb == "CWD")
-        return FtpFailure::Directory;
+        return DownloadFailure::Directory;
     if (lastVerb == "TYPE" || lastVerb == "SIZE" || lastVerb == "MDTM" || lastVerb == "REST")
-        return FtpFailure::RemoteFile;
-    return FtpFailure::HostOrLogin;
+        return DownloadFailure::RemoteFile;
+    return DownloadFailure::HostOrLogin;
 }
 
 // The stored dump's file goes from the server over the connection that
@@ -161,23 +161,23 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     FtpTransferResult result;
     CurlEasy easy = NewCurlEasy();
     if (!easy) {
-        result.failure = FtpFailure::Session;
+        result.failure = DownloadFailure::Session;
         return result;
     }
     CURL *h = easy.get();
 
     const QByteArray host = urlHost(request.server);
     if (host.isEmpty()) {
-        result.failure = FtpFailure::HostOrLogin;
+        result.failure = DownloadFailure::HostOrLogin;
         return result;
     }
     // libcurl refuses control characters in a path; name the step they spoil.
     if (hasControlCharacters(request.remoteDir)) {
-        result.failure = FtpFailure::Directory;
+        result.failure = DownloadFailure::Directory;
         return result;
     }
     if (request.remoteFile.isEmpty() || hasControlCharacters(request.remoteFile)) {
-        result.failure = FtpFailure::RemoteFile;
+        result.failure = DownloadFailure::RemoteFile;
         return result;
     }
 
@@ -239,7 +239,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     StoredDumpWriter out;
     if (request.localFile.isEmpty() || !out.open(request.localFile, request.store)) {
-        result.failure = FtpFailure::LocalFile;
+        result.failure = DownloadFailure::LocalFile;
         result.storeFailure = out.failure();
         result.detail = out.errorString();
         return result;
@@ -254,7 +254,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     sink.limit = o.maxDownloadBytes;
     observer.transferStarted();
     if (listed > o.maxDownloadBytes) {
-        result.failure = FtpFailure::TooLarge;
+        result.failure = DownloadFailure::TooLarge;
         observer.transferEnded();
         return result;
     }
@@ -296,16 +296,16 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     if (code != CURLE_OK) {
         if (sink.writeFailed) {
-            result.failure = FtpFailure::LocalFile;
+            result.failure = DownloadFailure::LocalFile;
             result.storeFailure = out.failure();
         } else if (sink.grew) {
-            result.failure = FtpFailure::Grew;
+            result.failure = DownloadFailure::Grew;
         } else if (sink.tooLarge) {
-            result.failure = FtpFailure::TooLarge;
+            result.failure = DownloadFailure::TooLarge;
         } else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE)) {
-            result.failure = FtpFailure::OpenRemote;
+            result.failure = DownloadFailure::OpenRemote;
         } else {
-            result.failure = FtpFailure::Transfer;
+            result.failure = DownloadFailure::Transfer;
         }
         result.curlCode = code;
         result.detail = sink.writeFailed ? out.errorString() : cleanServerText(QString::fromUtf8(errorText));
@@ -313,7 +313,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
         return result;  // file is discarded: the earlier backup stays
     }
     if (listed > 0 && sink.received < listed) {
-        result.failure = FtpFailure::Transfer;
+        result.failure = DownloadFailure::Transfer;
         result.detail = QStringLiteral("%1 of %2 bytes received").arg(sink.received).arg(listed);
         observer.transferEnded();
         return result;
@@ -326,10 +326,10 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
     switch (stored.verdict) {
-    case Verdict::Incomplete: result.failure = FtpFailure::IncompleteDump; break;
-    case Verdict::Stale: result.failure = FtpFailure::StaleDump; break;
+    case Verdict::Incomplete: result.failure = DownloadFailure::IncompleteDump; break;
+    case Verdict::Stale: result.failure = DownloadFailure::StaleDump; break;
     case Verdict::NotStored:
-        result.failure = FtpFailure::LocalFile;
+        result.failure = DownloadFailure::LocalFile;
         result.storeFailure = stored.failure;
         result.detail = stored.detail;
         break;

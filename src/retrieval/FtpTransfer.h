@@ -5,6 +5,7 @@
 
 #include "retrieval/RetrievalOptions.h"
 #include "retrieval/TransferProgress.h"
+#include "retrieval/DownloadFailure.h"
 #include "storage/StoredDumpWriter.h"
 
 // What an FTP transfer shows while it runs. Called on the transfer's thread.
@@ -40,23 +41,9 @@ struct FtpTransferRequest {
 };
 
 // Where an FTP retrieval stopped. The first four have an error dialog.
-enum class FtpFailure {
-    None,
-    Session,        // libcurl unusable
-    HostOrLogin,    // unreachable, refused or login denied
-    Directory,      // remoteDir cannot be entered
-    RemoteFile,     // remoteFile not listed
-    OpenRemote,     // the server would not send the file
-    LocalFile,      // the local file cannot be written or put in place
-    Transfer,       // the data broke off or fell short of the listed size
-    IncompleteDump, // complete transfer of a dump without its completion line
-    StaleDump,      // the file on the host is older than the run
-    Grew,           // more bytes arrived than the listed size
-    TooLarge,       // the file exceeds the retrieval's size limit
-};
 
 struct FtpTransferResult {
-    FtpFailure failure = FtpFailure::None;
+    DownloadFailure failure = DownloadFailure::None;
     qint64 listedSize = -1;  // -1: not listed
     qint64 received = 0;
     bool retriedPassive = false;

@@ -54,7 +54,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     HttpTransferResult result;
     CurlEasy easy = NewCurlEasy();
     if (!easy) {
-        result.failure = HttpFailure::Transfer;
+        result.failure = DownloadFailure::Transfer;
         result.detail = QStringLiteral("libcurl unavailable");
         return result;
     }
@@ -62,7 +62,7 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
 
     StoredDumpWriter out;
     if (request.localFile.isEmpty() || !out.open(request.localFile, request.store)) {
-        result.failure = HttpFailure::LocalFile;
+        result.failure = DownloadFailure::LocalFile;
         result.storeFailure = out.failure();
         result.detail = out.errorString();
         return result;
@@ -126,20 +126,20 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
 
     if (code != CURLE_OK) {
         if (sink.writeFailed) {
-            result.failure = HttpFailure::LocalFile;
+            result.failure = DownloadFailure::LocalFile;
             result.storeFailure = out.failure();
             result.detail = out.errorString();
         } else if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-            result.failure = HttpFailure::TooLarge;
+            result.failure = DownloadFailure::TooLarge;
         } else if (code == CURLE_HTTP_RETURNED_ERROR) {
-            result.failure = HttpFailure::HttpStatus;
+            result.failure = DownloadFailure::HttpStatus;
         } else {
-            result.failure = HttpFailure::Transfer;
+            result.failure = DownloadFailure::Transfer;
         }
         return result;
     }
     if (result.status < 200 || result.status > 299) {
-        result.failure = HttpFailure::HttpStatus;
+        result.failure = DownloadFailure::HttpStatus;
         return result;
     }
     curl_off_t fileTime = -1;
@@ -148,10 +148,10 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
     switch (stored.verdict) {
-    case Verdict::Incomplete: result.failure = HttpFailure::IncompleteDump; break;
-    case Verdict::Stale: result.failure = HttpFailure::StaleDump; break;
+    case Verdict::Incomplete: result.failure = DownloadFailure::IncompleteDump; break;
+    case Verdict::Stale: result.failure = DownloadFailure::StaleDump; break;
     case Verdict::NotStored:
-        result.failure = HttpFailure::LocalFile;
+        result.failure = DownloadFailure::LocalFile;
         result.storeFailure = stored.failure;
         result.detail = stored.detail;
         break;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "retrieval/RetrievalOptions.h"
+#include "retrieval/DownloadFailure.h"
 #include "storage/StoredDumpWriter.h"
 
 // What an HTTP transfer shows while it runs. Called on the transfer's thread.
@@ -25,18 +26,9 @@ struct HttpTransferRequest {
     RetrievalOptions options;
 };
 
-enum class HttpFailure {
-    None,
-    LocalFile,      // the local file cannot be written or put in place
-    Transfer,       // unreachable, refused, broken off, too many redirects, TLS
-    HttpStatus,     // a reply other than 2xx: an error page is no backup
-    IncompleteDump, // complete transfer of a dump without its completion line
-    StaleDump,      // the file on the host is older than the run
-    TooLarge,       // the file exceeds the retrieval's size limit
-};
 
 struct HttpTransferResult {
-    HttpFailure failure = HttpFailure::None;
+    DownloadFailure failure = DownloadFailure::None;
     long status = 0;
     qint64 received = 0;
     int curlCode = 0;  // libcurl's code of a failed transfer

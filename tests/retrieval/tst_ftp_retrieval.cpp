@@ -7,6 +7,7 @@
 #include "FtpsServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/FtpTransfer.h"
+#include "retrieval/DownloadTexts.h"
 
 using Bar = RecordingRunEvents::Bar;
 
@@ -175,7 +176,7 @@ void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
     request.options = RetrievalTestBench::shortOptions(m_server.port());
     StepRecorder recorder;
     const FtpTransferResult raw = FetchPerFtp(request, recorder);
-    QCOMPARE(raw.failure, FtpFailure::None);
+    QCOMPARE(raw.failure, DownloadFailure::None);
     QCOMPARE(raw.listedSize, 0);
     QCOMPARE(ReadAll(request.localFile), QByteArray());
     QCOMPARE(recorder.steps, (QList<FtpProgressStep>{{0, 0, 100}}));
@@ -189,7 +190,7 @@ void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(bench.events.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
-    QCOMPARE(bench.dispatcher->FailureReason(), bench.dispatcher->IncompleteDumpText("backup.sql"));
+    QCOMPARE(bench.dispatcher->FailureReason(), DownloadTexts::incompleteDump("backup.sql", bench.texts.german()));
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 
@@ -362,7 +363,7 @@ void FtpRetrievalTest::transferCutOffMidFile()
     request.options = RetrievalTestBench::shortOptions(dying.port());
     StepRecorder recorder;
     const FtpTransferResult raw = FetchPerFtp(request, recorder);
-    QCOMPARE(raw.failure, FtpFailure::Transfer);
+    QCOMPARE(raw.failure, DownloadFailure::Transfer);
     QVERIFY(raw.received < 300000);
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});

@@ -189,12 +189,12 @@ void HttpRetrievalTest::brokenTransferFailsEvenWithoutTheDumpCheck()
 
     request.url = m_server.url("cut/dumps/backup.sql");
     const HttpTransferResult cut = FetchPerHttp(request, ignore);
-    QCOMPARE(cut.failure, HttpFailure::Transfer);
+    QCOMPARE(cut.failure, DownloadFailure::Transfer);
     QVERIFY(cut.received < 400000);
 
     request.url = m_server.url("nowhere/backup.sql");
     const HttpTransferResult missing = FetchPerHttp(request, ignore);
-    QCOMPARE(missing.failure, HttpFailure::HttpStatus);
+    QCOMPARE(missing.failure, DownloadFailure::HttpStatus);
     QCOMPARE(missing.status, 404);
 
     QCOMPARE(ReadAll(target), QByteArray("previous"));

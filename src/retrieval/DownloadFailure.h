@@ -1,0 +1,18 @@
+#pragma once
+
+// Why a download (FTP or HTTP) did not store the backup.
+enum class DownloadFailure {
+    None,
+    Session,        // libcurl unusable
+    HostOrLogin,    // unreachable, refused or login denied (FTP)
+    Directory,      // the remote directory cannot be entered (FTP)
+    RemoteFile,     // the remote file is not listed (FTP)
+    OpenRemote,     // the server would not send the file (FTP)
+    LocalFile,      // the local file cannot be written or put in place
+    Transfer,       // the data broke off, fell short, or never began
+    HttpStatus,     // a reply other than 2xx: an error page is no backup
+    IncompleteDump, // complete transfer of a dump without its completion line
+    StaleDump,      // the file on the host is older than the run
+    Grew,           // more bytes arrived than the listed size (FTP)
+    TooLarge,       // the file exceeds the retrieval's size limit
+};

@@ -1,9 +1,9 @@
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
 #include "RequirePeer.h"
+#include "SpinWait.h"
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
 
@@ -36,19 +36,7 @@ public:
 
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000)
     {
-        if (condition())
-            return true;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &RawSession::changed, &loop, [&] {
-            if (condition())
-                loop.quit();
-        });
-        timer.start(timeoutMs);
-        loop.exec();
-        return condition();
+        return SpinUntil(condition, timeoutMs);
     }
     // The last line of the latest chunk, as the program reads it.
     QByteArray lastLine() const

@@ -1,5 +1,4 @@
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -7,6 +6,7 @@
 #include <QTimer>
 
 #include "ScriptedTelnetHost.h"
+#include "SpinWait.h"
 #include "telnet/TelnetClient.h"
 
 namespace {
@@ -68,35 +68,17 @@ public:
         return out;
     }
 
-    // Runs the event loop until the condition holds, re-checking whenever the
-    // client or the host reports something.
-    bool waitFor(const std::function<bool()> &condition, ScriptedTelnetHost *host = nullptr,
-                 int timeoutMs = 3000)
+    bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000)
     {
-        if (condition())
-            return true;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        auto check = [&] {
-            if (condition())
-                loop.quit();
-        };
-        connect(this, &EventLog::recorded, &loop, check);
-        if (host)
-            connect(host, &ScriptedTelnetHost::changed, &loop, check);
-        timer.start(timeoutMs);
-        loop.exec();
-        return condition();
+        return SpinUntil(condition, timeoutMs);
     }
-    bool waitForEvent(const QString &prefix, ScriptedTelnetHost *host = nullptr, int timeoutMs = 3000)
+    bool waitForEvent(const QString &prefix, int timeoutMs = 3000)
     {
-        return waitFor([this, prefix] { return count(prefix) > 0; }, host, timeoutMs);
+        return waitFor([this, prefix] { return count(prefix) > 0; }, timeoutMs);
     }
-    bool waitForData(const QByteArray &needle, ScriptedTelnetHost *host = nullptr, int timeoutMs = 3000)
+    bool waitForData(const QByteArray &needle, int timeoutMs = 3000)
     {
-        return waitFor([this, needle] { return data.contains(needle); }, host, timeoutMs);
+        return waitFor([this, needle] { return data.contains(needle); }, timeoutMs);
     }
 
     QStringList events;
@@ -117,15 +99,6 @@ private:
     }
     TTelnetClient &m_client;
 };
-
-// Lets events that are already on their way arrive; used only to show that
-// something does NOT happen, so it is kept short.
-void settle(int ms = 50)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 quint16 closedPort()
 {
@@ -191,7 +164,7 @@ void TelnetClientTest::defaults()
     EventLog log(client);
     client.setConnected(false);
     client.Disconnect();
-    settle(20);
+    Settle(20);
     QVERIFY(log.events.isEmpty());
 }
 
@@ -214,7 +187,7 @@ void TelnetClientTest::connectReturnsAtOnceThenReportsInOrder()
     client.setConnected(true);
     QVERIFY2(log.events.isEmpty(), "setConnected(true) must return before any event");
 
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     QVERIFY(client.Connected());
     QCOMPARE(log.events.mid(0, 2), (QStringList{QStringLiteral("Connected 0"), QStringLiteral("ReadyToSend")}));
     QVERIFY2(log.descriptions.first().contains(QString::number(host.port())), qPrintable(log.descriptions.first()));
@@ -235,7 +208,7 @@ void TelnetClientTest::connectByLocalhostName()
     client.setRemoteHost(QStringLiteral("localhost"));
     client.setRemotePort(host.port());
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected")));
     QCOMPARE(log.events.first(), QStringLiteral("Connected 0"));
     QVERIFY(host.waitForClient());
 }
@@ -248,9 +221,9 @@ void TelnetClientTest::secondConnectWhileOpenIsIgnored()
     aim(client, host);
     client.setConnected(true);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     client.setConnected(true);
-    settle();
+    Settle();
     QCOMPARE(host.connectionCount(), 1);
     QCOMPARE(log.count(QStringLiteral("Connected")), 1);
     QVERIFY(client.Connected());
@@ -266,14 +239,14 @@ void TelnetClientTest::refusedConnectionReportedAtOnce()
     QElapsedTimer clock;
     clock.start();
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), nullptr, 3000));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), 3000));
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("took %1 ms").arg(clock.elapsed())));
 
     QCOMPARE(log.events.first(), QStringLiteral("Connected 10061"));
     QCOMPARE(log.descriptions.first(), QStringLiteral("Connection refused"));
     QVERIFY(!client.Connected());
     QVERIFY2(!client.hasPendingError(), "only a failed name lookup leaves a pending error");
-    settle();
+    Settle();
     // The attempt never connected: nothing else, above all no OnDisconnected
     // that would start a retrieval.
     QCOMPARE(log.events, QStringList{QStringLiteral("Connected 10061")});
@@ -291,7 +264,7 @@ void TelnetClientTest::newAttemptAfterFailureConnects()
 
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected 0"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected 0")));
     QVERIFY(client.Connected());
     QCOMPARE(log.count(QStringLiteral("ReadyToSend")), 1);
 }
@@ -325,7 +298,7 @@ void TelnetClientTest::invalidHostNameGivesPendingError()
     QCOMPARE(e.code(), 11001);
     QCOMPARE(e.message(), QStringLiteral("11001: Host not found"));
     QVERIFY(!client.hasPendingError());
-    settle(20);
+    Settle(20);
     QCOMPARE(log.events.size(), 1);
 }
 
@@ -340,7 +313,7 @@ void TelnetClientTest::cancelWhileConnecting()
     QVERIFY(!client.Connected());
     QVERIFY(log.waitForEvent(QStringLiteral("Connected")));
     QCOMPARE(log.events.first(), QStringLiteral("Connected 10004"));
-    settle();
+    Settle();
     QCOMPARE(log.events.size(), 1);
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 0);
 }
@@ -355,7 +328,7 @@ void TelnetClientTest::chunksAreNotAccumulated()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("first\r\n", &host));
+    QVERIFY(log.waitForData("first\r\n"));
     const int before = log.chunks.size();
 
     host.sendRaw("Password:");
@@ -394,7 +367,7 @@ void TelnetClientTest::serverOptionsAndCommandsAsEvents()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     const int start = log.withoutData().size();
 
     host.sendRaw(bytes({255, 254, 5, 255, 252, 6, 255, 251, 7, 255, 253, 8, 255, 246, 255, 249, 255, 242}));
@@ -418,7 +391,7 @@ void TelnetClientTest::hostileInputPassesWithoutHarm()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend")));
     QVERIFY(host.waitForClient());
 
     // A megabyte "line", a flood of commands, an oversized sub-negotiation.
@@ -430,7 +403,7 @@ void TelnetClientTest::hostileInputPassesWithoutHarm()
     host.sendRaw(nops);
     host.sendRaw(bytes({255, 250, 24}) + QByteArray(200 * 1024, 'y') + bytes({255, 240}) + "end");
     // (endsWith: the condition is checked on each of the 10000 command events)
-    QVERIFY(log.waitFor([&] { return log.data.endsWith("end"); }, &host, 10000));
+    QVERIFY(log.waitFor([&] { return log.data.endsWith("end"); }, 10000));
 
     QCOMPARE(log.data.size(), line.size() + 3);
     QCOMPARE(log.data.count('x'), line.size());
@@ -455,13 +428,7 @@ void TelnetClientTest::handlerWithNestedEventLoopKeepsOrder()
     aim(client, host);
     connect(&client, &TTelnetClient::OnDo, &client, [&](int option) {
         client.SendWont(option);
-        QEventLoop loop;
-        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
-        connect(&log, &EventLog::recorded, &loop, [&] {
-            if (log.data.contains("B"))
-                loop.quit();
-        });
-        loop.exec();
+        SpinUntil([&] { return log.data.contains("B"); }, 2000);
     });
     connect(&host, &ScriptedTelnetHost::changed, &host, [&] {
         if (host.receivedNegotiation(ScriptedTelnetHost::WONT, 24) && !host.sentToClient().contains("B"))
@@ -471,7 +438,7 @@ void TelnetClientTest::handlerWithNestedEventLoopKeepsOrder()
     QVERIFY(host.waitForClient());
     QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend")));
     host.sendRaw(bytes({255, 253, 24}) + "A");
-    QVERIFY(log.waitForData("B", &host));
+    QVERIFY(log.waitForData("B"));
     QCOMPARE(log.data, QByteArray("AB"));
     QCOMPARE(log.withoutData().mid(2), QStringList{QStringLiteral("DO 24")});
     const int doAt = log.events.indexOf(QStringLiteral("DO 24"));
@@ -513,7 +480,7 @@ void TelnetClientTest::answersArriveAsTheHostReadsThem()
     const int rawSize = host.rawReceived().size();
     client.SendWont(256);
     client.SendDo(-1);
-    settle();
+    Settle();
     QCOMPARE(host.rawReceived().size(), rawSize);
 }
 
@@ -566,11 +533,11 @@ void TelnetClientTest::serverCloseFiresOnDisconnectedAfterData()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
 
     host.sendText("logout\r\n");
     host.closeClient();
-    QVERIFY(log.waitForEvent(QStringLiteral("Disconnected"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Disconnected")));
     QVERIFY(log.data.endsWith("logout\r\n"));
     QCOMPARE(log.events.last(), QStringLiteral("Disconnected 0"));
     QVERIFY(!log.descriptions.last().isEmpty());
@@ -578,7 +545,7 @@ void TelnetClientTest::serverCloseFiresOnDisconnectedAfterData()
 
     client.Disconnect();
     client.setConnected(false);
-    settle();
+    Settle();
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
     QVERIFY(!host.closedByClient());
 }
@@ -590,7 +557,7 @@ void TelnetClientTest::localDisconnectFiresOnDisconnectedOnce()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
 
     bool connectedInHandler = true;
     connect(&client, &TTelnetClient::OnDisconnected, &client, [&] { connectedInHandler = client.Connected(); });
@@ -604,7 +571,7 @@ void TelnetClientTest::localDisconnectFiresOnDisconnectedOnce()
     QVERIFY(host.waitForClosed());
     QVERIFY(host.closedByClient());
     client.Disconnect();
-    settle();
+    Settle();
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
 }
 
@@ -618,14 +585,14 @@ void TelnetClientTest::droppingConnectionIsSilent()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     const int before = log.events.size();
 
     host.sendText("late data\r\n");  // on its way while the client drops
     client.setConnected(false);
     QVERIFY(!client.Connected());
     QVERIFY(host.waitForClosed());
-    settle();
+    Settle();
     QCOMPARE(log.events.size(), before);
 }
 
@@ -644,9 +611,9 @@ void TelnetClientTest::disconnectHandlerMayReconnect()
         }
     });
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     host.closeClient();
-    QVERIFY(log.waitFor([&] { return log.count(QStringLiteral("Connected 0")) == 2; }, &host));
+    QVERIFY(log.waitFor([&] { return log.count(QStringLiteral("Connected 0")) == 2; }));
     QVERIFY(host.waitFor([&] { return host.connectionCount() == 2 && host.isClientConnected(); }));
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
     QCOMPARE(log.count(QStringLiteral("ReadyToSend")), 2);
@@ -677,16 +644,13 @@ void TelnetClientTest::hostThatNeverReadsEndsTheSession()
     TTelnetClient client;
     connect(&client, &TTelnetClient::OnDo, &client, [&client](int option) { client.SendWont(option); });
     QString ended;
-    QEventLoop loop;
-    connect(&client, &TTelnetClient::OnDisconnected, &loop, [&](int code, const QString &description) {
+    connect(&client, &TTelnetClient::OnDisconnected, &client, [&](int code, const QString &description) {
         ended = QString::number(code) + QLatin1Char(' ') + description;
-        loop.quit();
     });
     client.setRemoteHost(QStringLiteral("127.0.0.1"));
     client.setRemotePort(server.serverPort());
     client.setConnected(true);
-    QTimer::singleShot(90000, &loop, &QEventLoop::quit);
-    loop.exec();
+    SpinUntil([&] { return !ended.isEmpty(); }, 90000);
     QVERIFY2(ended.startsWith(QStringLiteral("10055 The host does not read")), qPrintable(ended));
     QVERIFY(!client.Connected());
 }

@@ -21,6 +21,7 @@
 #include "FakeClock.h"
 #include "HttpServerFixture.h"
 #include "ScriptedTelnetHost.h"
+#include "TaskBuilder.h"
 #include "engine/SingleInstance.h"
 #include "engine/TForm1.h"
 #include "shell/TNotifyIcon.h"
@@ -61,12 +62,8 @@ private:
 
     static BackupTask task(const QString &name, const QString &time, int run, const QString &host = QString())
     {
-        BackupTask t = BackupTask::withDefaults(name);
-        t.backupfile = name + QStringLiteral(".sql");  // distinct targets unless a test wants them shared
-        t.backuptime = time;
-        t.run = run;
-        t.host = host;
-        return t;
+        // Distinct targets unless a test wants them shared.
+        return TaskBuilder(name).file(name + QStringLiteral(".sql")).at(time, run).host(host);
     }
 
     // Shown a minute before the tasks' time, so showing starts nothing.
@@ -89,10 +86,7 @@ private:
 
     static bool waitIdle(TForm1 &w, int ms = 8000)
     {
-        QElapsedTimer t;
-        t.start();
-        SpinUntil([&] { return !w.session().isBusy(); }, ms);
-        return !w.session().isBusy();
+        return SpinUntil([&] { return !w.session().isBusy(); }, ms);
     }
 
 private slots:
@@ -567,7 +561,7 @@ private slots:
             return n;
         };
         SpinUntil([&] { return running() <= 1; }, 8000);
-        SpinUntil([] { return false; }, 500);
+        Settle(500);  // negative check: the one left does not end as well
         QCOMPARE(running(), 1);
 #ifdef Q_OS_LINUX
         // The copy that runs would leave no core file holding the passwords.
@@ -650,15 +644,19 @@ private slots:
         t.localdir = local.path();
         w->store().SaveTask(t.name, t);
         w->show();
+        bool bytesArrived = false;
+        QObject::connect(&w->service().events(), &RunEvents::downloadProgress, w, [&](int position, int) {
+            bytesArrived = bytesArrived || position > 0;
+        });
         w->taskList().selectRow(0);
         w->DownloadFileperFTPmanually1Click();
-        SpinUntil([] { return false; }, 300);
+        SpinUntil([&] { return bytesArrived; }, 8000);
         QVERIFY(w->session().isBusy());
         // The session manager's save request saves and ends nothing.
         QSignalSpy closing(w, &TForm1::closing);
         QFile::remove(options().logFile);
         w->SessionSaveRequested();
-        SpinUntil([] { return false; }, 100);
+        Settle(100);  // negative check: nothing ends after it
         QVERIFY(QFile::exists(options().logFile));
         QVERIFY(w->session().isBusy() && w->isVisible());
         QCOMPARE(closing.size(), 0);

@@ -12,7 +12,6 @@ namespace {
 // Drives a real telnetd with the raw client: refuses every DO as the
 // program does, and collects what arrives.
 class RawSession : public QObject {
-    Q_OBJECT
 public:
     explicit RawSession(const BusyboxTelnetHost &host)
     {
@@ -22,15 +21,12 @@ public:
         connect(&client, &TTelnetClient::OnDataIn, this, [this](const QByteArray &chunk) {
             chunks.append(chunk);
             data += chunk;
-            emit changed();
         });
         connect(&client, &TTelnetClient::OnConnected, this, [this](int code) {
             connectCode = code;
-            emit changed();
         });
         connect(&client, &TTelnetClient::OnDisconnected, this, [this] {
             ++disconnects;
-            emit changed();
         });
     }
 
@@ -63,9 +59,6 @@ public:
     QByteArray data;
     int connectCode = -100;
     int disconnects = 0;
-
-signals:
-    void changed();
 };
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
 #include "ScriptedTelnetHost.h"
+#include "TaskBuilder.h"
 #include "cli/CommandLineProgram.h"
 #include "engine/TaskRunLock.h"
 #include "tasks/RecordTime.h"
@@ -75,16 +76,13 @@ private:
 
     BackupTask task(const QString &name, const QString &database, const QString &time, int run)
     {
-        BackupTask t = BackupTask::withDefaults(name);
-        t.host = QStringLiteral("127.0.0.1");
-        t.hostuser = QStringLiteral("web");
-        t.hostpw = m_ftp.settings().password;
-        t.database = database;
-        t.backupfile = database + QStringLiteral(".sql");
-        t.localdir = m_dir.filePath(QStringLiteral("local"));
-        t.backuptime = time;
-        t.run = run;
-        return t;
+        return TaskBuilder(name)
+            .host(QStringLiteral("127.0.0.1"))
+            .login(QStringLiteral("web"), m_ftp.settings().password)
+            .database(database)
+            .file(database + QStringLiteral(".sql"))
+            .localDir(m_dir.filePath(QStringLiteral("local")))
+            .at(time, run);
     }
 
     // The dumps as the host makes them; a stored run removes its own.

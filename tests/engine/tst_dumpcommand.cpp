@@ -1,6 +1,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "TaskBuilder.h"
 #include "run/HostValueCheck.h"
 #include "run/TelnetDialogue.h"
 #include "engine/ShellQuote.h"
@@ -8,14 +9,11 @@
 namespace {
 BackupTask task()
 {
-    BackupTask t = BackupTask::withDefaults(QStringLiteral("T"));
-    t.mysql = QStringLiteral("db.example.org");
-    t.dbuser = QStringLiteral("web_7");
-    t.dbpw = QStringLiteral("S3cr3t");
-    t.database = QStringLiteral("shop");
-    t.remotedir = QStringLiteral("/home/web/dumps/");
-    t.backupfile = QStringLiteral("backup.sql");
-    return t;
+    return TaskBuilder(QStringLiteral("T"))
+        .mysql(QStringLiteral("db.example.org"), QStringLiteral("web_7"), QStringLiteral("S3cr3t"))
+        .database(QStringLiteral("shop"))
+        .remoteDir(QStringLiteral("/home/web/dumps/"))
+        .file(QStringLiteral("backup.sql"));
 }
 
 // What a POSIX shell makes of the words after "mysqldump", one per line, and

@@ -6,21 +6,18 @@
 #include "QueueRig.h"
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
+#include "TaskBuilder.h"
 
 namespace {
 
 BackupTask sampleTask(const QString &name = QStringLiteral("Shop"))
 {
-    BackupTask t = BackupTask::withDefaults(name);
-    t.host = QStringLiteral("LocalHost");  // the prompt is compared in lower case
-    t.hostuser = QStringLiteral("webuser");
-    t.hostpw = QStringLiteral("hostpw");
-    t.mysql = QStringLiteral("db1");
-    t.dbuser = QStringLiteral("dbu");
-    t.dbpw = QStringLiteral("dbsecret");
-    t.database = QStringLiteral("shop");
-    t.remotedir = QStringLiteral("/srv/dumps/");
-    return t;
+    return TaskBuilder(name)
+        .host(QStringLiteral("LocalHost"))  // the prompt is compared in lower case
+        .login(QStringLiteral("webuser"), QStringLiteral("hostpw"))
+        .mysql(QStringLiteral("db1"), QStringLiteral("dbu"), QStringLiteral("dbsecret"))
+        .database(QStringLiteral("shop"))
+        .remoteDir(QStringLiteral("/srv/dumps/"));
 }
 
 const QString kDump = QStringLiteral("umask 077; mysqldump -h db1 --user=dbu --password=dbsecret shop > /srv/dumps/backup.sql");
@@ -42,10 +39,7 @@ struct Rig : HostFirst, QueueRig {
 
     bool waitIdle(int ms = 8000)
     {
-        QElapsedTimer t;
-        t.start();
-        SpinUntil([&] { return !queue->isBusy(); }, ms);
-        return !queue->isBusy();
+        return SpinUntil([&] { return !queue->isBusy(); }, ms);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "RequirePeer.h"
 #include "FakeClock.h"
 #include "SmtpServerFixture.h"
+#include "TaskBuilder.h"
 #include "engine/TForm1.h"
 #include "notify/MailSettings.h"
 #include "notify/MailSettingsDialog.h"
@@ -54,9 +55,7 @@ private:
     // An active task whose run fails at once (no host), last tried yesterday.
     void storeFailingTask(TForm1 &w, const QString &time)
     {
-        BackupTask t = BackupTask::withDefaults(QStringLiteral("shop"));
-        t.backuptime = time;
-        t.run = 1;
+        BackupTask t = TaskBuilder(QStringLiteral("shop")).at(time, 1);
         t.hostpw = QStringLiteral("h0st-Secret");
         QVERIFY(w.store().SaveTask(t.name, t));
         QVERIFY(w.store().SaveRunRecord(t.name, {record(at(6, 11, 55, 2)), record(at(6, 11, 56)), QString()}));

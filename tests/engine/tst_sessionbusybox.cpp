@@ -1,4 +1,3 @@
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -12,6 +11,7 @@
 #include "FakeRetriever.h"
 #include "RecordingProtocolView.h"
 #include "RecordingRunEvents.h"
+#include "TaskBuilder.h"
 #include "run/RunQueue.h"
 #include "engine/ProtocolLog.h"
 #include "shell/LanguageTexts.h"
@@ -53,8 +53,6 @@ private:
         pacing.loginLimitMs = 15000;
         RunQueue session(client, log, texts, events, retriever, pacing);
         session.RequestRun(task);
-        QElapsedTimer t;
-        t.start();
         SpinUntil([&] { return !session.isBusy(); }, 30000);
         run.messages = view.messages();
         run.retrieved = retriever.calls;
@@ -65,17 +63,13 @@ private:
 
     BackupTask taskFor(const BusyboxTelnetHost &host)
     {
-        BackupTask t = BackupTask::withDefaults(QStringLiteral("Real"));
-        t.host = QStringLiteral("localhost");
-        t.hostuser = host.user();
-        t.hostpw = host.password();
-        t.mysql = QStringLiteral("db1");
-        t.dbuser = QStringLiteral("shop_user");
-        t.dbpw = QStringLiteral("pa ss;rm -rf ~ 'q' $(id)");
-        t.database = QStringLiteral("shop");
-        t.remotedir = host.remoteDir();
-        t.backupfile = QStringLiteral("backup.sql");
-        return t;
+        return TaskBuilder(QStringLiteral("Real"))
+            .host(QStringLiteral("localhost"))
+            .login(host.user(), host.password())
+            .mysql(QStringLiteral("db1"), QStringLiteral("shop_user"), QStringLiteral("pa ss;rm -rf ~ 'q' $(id)"))
+            .database(QStringLiteral("shop"))
+            .remoteDir(host.remoteDir())
+            .file(QStringLiteral("backup.sql"));
     }
 
 private slots:

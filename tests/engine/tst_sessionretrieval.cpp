@@ -1,4 +1,3 @@
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -12,6 +11,7 @@
 #include "FtpServerFixture.h"
 #include "HttpServerFixture.h"
 #include "ScriptedTelnetHost.h"
+#include "TaskBuilder.h"
 #include "engine/TForm1.h"
 #include "tasks/TaskListView.h"
 
@@ -58,8 +58,6 @@ private:
         w.RefreshTaskList();
         w.taskList().selectRow(0);
         w.RunBackupmanually1Click();
-        QElapsedTimer timer;
-        timer.start();
         SpinUntil([&] { return !w.session().isBusy(); }, 20000);
     }
 
@@ -72,13 +70,12 @@ private:
 
     static BackupTask baseTask(const QString &localdir)
     {
-        BackupTask t = BackupTask::withDefaults(QStringLiteral("Nightly"));
-        t.host = QStringLiteral("127.0.0.1");
-        t.hostuser = QStringLiteral("web");
-        t.hostpw = QStringLiteral("s3cret:@/pw");
-        t.database = QStringLiteral("shop");
-        t.remotedir = QStringLiteral("/dumps/");
-        t.localdir = localdir;
+        BackupTask t = TaskBuilder(QStringLiteral("Nightly"))
+                           .host(QStringLiteral("127.0.0.1"))
+                           .login(QStringLiteral("web"), QStringLiteral("s3cret:@/pw"))
+                           .database(QStringLiteral("shop"))
+                           .remoteDir(QStringLiteral("/dumps/"))
+                           .localDir(localdir);
         t.subdirectory = true;
         return t;
     }

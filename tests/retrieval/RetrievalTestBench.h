@@ -9,6 +9,7 @@
 #include "FakeClock.h"
 #include "RecordingProtocolView.h"
 #include "RecordingRunEvents.h"
+#include "TaskBuilder.h"
 #include "engine/ProtocolLog.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "run/BackupRun.h"
@@ -41,12 +42,10 @@ struct RetrievalTestBench {
     BackupTask task(const QString &server = QStringLiteral("127.0.0.1"),
                     const QString &password = QStringLiteral("s3cret:@/pw")) const
     {
-        BackupTask t = BackupTask::withDefaults(QStringLiteral("nightly"));
-        t.host = server;
-        t.hostuser = QStringLiteral("telnet-login");  // never the FTP user
-        t.hostpw = password;
-        t.localdir = local.path();
-        return t;
+        return TaskBuilder(QStringLiteral("nightly"))
+            .host(server)
+            .login(QStringLiteral("telnet-login"), password)  // never the FTP user
+            .localDir(local.path());
     }
 
     QString localFile(const QString &name = QStringLiteral("backup.sql")) const

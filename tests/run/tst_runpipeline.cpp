@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 
 #include "RequirePeer.h"
@@ -12,6 +13,7 @@
 #include "RecordingRunEvents.h"
 #include "ScriptedTelnetHost.h"
 #include "SpinWait.h"
+#include "TaskBuilder.h"
 #include "retrieval/DownloadDispatcher.h"
 
 namespace {
@@ -52,13 +54,11 @@ private:
 
 BackupTask task(const QString &name)
 {
-    BackupTask t = BackupTask::withDefaults(name);
-    t.host = QStringLiteral("localhost");
-    t.hostuser = QStringLiteral("webuser");
-    t.hostpw = QStringLiteral("hostpw");
-    t.database = QStringLiteral("shop");
-    t.remotedir = QStringLiteral("/srv/");
-    return t;
+    return TaskBuilder(name)
+        .host(QStringLiteral("localhost"))
+        .login(QStringLiteral("webuser"), QStringLiteral("hostpw"))
+        .database(QStringLiteral("shop"))
+        .remoteDir(QStringLiteral("/srv/"));
 }
 
 // A shell that answers every command with its prompt and ends on "exit"
@@ -197,7 +197,7 @@ private slots:
         QVERIFY(SpinUntil([&] { return dumping; }, 5000));
         // The line's last bytes acknowledged first: unacknowledged data
         // would be given up by retransmission, not by keep-alive.
-        SpinUntil([] { return false; }, 300);
+        QVERIFY(SpinUntil(PrivateNetwork::loopbackSendQueuesEmpty, 5000));
         QVERIFY(network.setLoopbackUp(false));
         QVERIFY2(SpinUntil([&] { return rig.outcomes.size() == 1; }, 20000), qPrintable(rig.messages().join(" | ")));
         QVERIFY(!rig.outcomes.first().success);
@@ -266,8 +266,12 @@ private slots:
         QObject run;
         auto fetch = [&](bool abort) {
             std::optional<bool> ok;
+            events.clear();
             dispatcher.StartRetrieval(t, QDateTime(), &run, [&](bool r, const QString &) { ok = r; });
-            SpinUntil([&] { return false; }, 400);  // some bytes arrive
+            // Some bytes of the body have arrived.
+            SpinUntil([&] {
+                return std::any_of(events.bars.cbegin(), events.bars.cend(), [](const auto &b) { return b.position > 0; });
+            }, 8000);
             QElapsedTimer since;
             since.start();
             if (abort)

@@ -192,7 +192,7 @@ private slots:
         QVERIFY(!f.icon->isApplicationMinimized());
 
         f.window.showMinimized();  // title bar
-        QTest::qWait(20);
+        QTest::qWait(20);  // negative check: without a tray nothing hides the window
         QVERIFY(f.window.isVisible());
         QVERIFY(!f.icon->isInTray());
     }
@@ -202,7 +202,7 @@ private slots:
         Fixture f(true);
         f.icon->setTrayWatchInterval(20);
         f.icon->MinimizeToTray();
-        QTest::qWait(60);
+        QTest::qWait(60);  // negative check: some tray watches pass without giving the window back
         QVERIFY(!f.window.isVisible());  // still there: stays hidden
         f.tray = false;  // the panel went away
         QTRY_VERIFY_WITH_TIMEOUT(f.window.isVisible(), 2000);

@@ -4,8 +4,13 @@
 #include <cstring>
 
 #ifdef Q_OS_LINUX
+#include <QDir>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -64,6 +69,31 @@ bool PrivateNetwork::setLoopbackUp(bool up)
     return done;
 #else
     Q_UNUSED(up)
+    return false;
+#endif
+}
+
+bool PrivateNetwork::loopbackSendQueuesEmpty()
+{
+#ifdef Q_OS_LINUX
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString &name : fds) {
+        const int fd = name.toInt();
+        tcp_info info = {};
+        socklen_t length = sizeof info;
+        if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 || info.tcpi_state != TCP_ESTABLISHED)
+            continue;
+        sockaddr_in local = {};
+        socklen_t localLength = sizeof local;
+        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) != 0 || local.sin_family != AF_INET
+            || local.sin_addr.s_addr != htonl(INADDR_LOOPBACK))
+            continue;
+        int queued = 0;
+        if (::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued != 0)
+            return false;
+    }
+    return true;
+#else
     return false;
 #endif
 }

@@ -18,6 +18,9 @@ public:
     // Why there is no private network here; empty when there is.
     QString unavailableReason() const { return m_reason; }
     bool setLoopbackUp(bool up);
+    // True once no loopback TCP connection of this process has bytes sent
+    // but not yet acknowledged (or not yet sent).
+    static bool loopbackSendQueuesEmpty();
 
 private:
     int m_previous = -1;

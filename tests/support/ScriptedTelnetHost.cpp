@@ -1,6 +1,6 @@
 #include "ScriptedTelnetHost.h"
+#include "SpinWait.h"
 
-#include <QEventLoop>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -127,19 +127,8 @@ void ScriptedTelnetHost::closeClient()
 
 bool ScriptedTelnetHost::waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &ScriptedTelnetHost::changed, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    timer.start(timeoutMs);
-    loop.exec();
-    return condition();
+    // Polled, not on changed(): conditions may look at the client's side too.
+    return SpinUntil(condition, timeoutMs);
 }
 
 bool ScriptedTelnetHost::waitForClient(int timeoutMs)

@@ -22,3 +22,10 @@ inline bool SpinUntil(const std::function<bool()> &condition, int ms)
     loop.exec();
     return condition();
 }
+
+// Lets events already on their way arrive. Only for showing that something
+// does NOT happen, so it stays short.
+inline void Settle(int ms = 50)
+{
+    SpinUntil([] { return false; }, ms);
+}

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "ModalDriver.h"
+#include "TaskBuilder.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskEditorHost.h"
@@ -49,15 +50,13 @@ private:
 
 BackupTask stored(const QString &name, const QString &host)
 {
-    BackupTask t = BackupTask::withDefaults(name);
-    t.host = host;
-    t.hostuser = QStringLiteral("web1");
-    t.hostpw = QStringLiteral("pw");
-    t.database = QStringLiteral("shop");
+    BackupTask t = TaskBuilder(name)
+                       .host(host)
+                       .login(QStringLiteral("web1"), QStringLiteral("pw"))
+                       .database(QStringLiteral("shop"))
+                       .localDir(QStringLiteral("/backups"))
+                       .at(QStringLiteral("03:15"), 1);
     t.dbpw = QStringLiteral("dbpw");
-    t.localdir = QStringLiteral("/backups");
-    t.backuptime = QStringLiteral("03:15");
-    t.run = 1;
     return t;
 }
 }
@@ -242,7 +241,7 @@ private slots:
             type(f, "tHost", QStringLiteral("typed.example.org"));
             // A timer tick starts a run: it loads its task into the current task.
             m_host->store().LoadTask(QStringLiteral("Other"), m_host->current);
-            QTest::qWait(10);
+            QTest::qWait(10);  // negative check: the open editor must not follow
             hostDuringRun = edit(f, "tHost")->text();
             nameDuringRun = edit(f, "ttname")->text();
             clickOk(f);

@@ -466,7 +466,7 @@ private slots:
         QCOMPARE(time()->maskedText(), QStringLiteral("03:15"));
         QVERIFY(m_form->isVisible());
         QTest::keyClick(time(), Qt::Key_Tab);
-        QTest::qWait(20);
+        QTest::qWait(20);  // negative check: the deferred leave check must not pull focus back
         QCOMPARE(m_form->focusWidget(), field<QWidget>("ComboBox1"));
     }
 
@@ -493,7 +493,7 @@ private slots:
         t.backuptime = TaskTimeEdit::BlankTime;
         showWith(t, "ttime");
         QTest::keyClick(time(), Qt::Key_Tab);
-        QTest::qWait(20);
+        QTest::qWait(20);  // negative check: the deferred leave check must not pull focus back
         QCOMPARE(m_form->focusWidget(), field<QWidget>("ComboBox1"));
         QCOMPARE(time()->maskedText(), QStringLiteral("  :  "));
     }

@@ -1,9 +1,9 @@
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
 #include "RequirePeer.h"
+#include "SpinWait.h"
 #include "BusyboxTelnetHost.h"
 #include "telnet/TelnetClient.h"
 
@@ -12,7 +12,6 @@ namespace {
 // Drives a real telnetd with the raw client: refuses every DO as the
 // program does, and collects what arrives.
 class RawSession : public QObject {
-    Q_OBJECT
 public:
     explicit RawSession(const BusyboxTelnetHost &host)
     {
@@ -22,33 +21,18 @@ public:
         connect(&client, &TTelnetClient::OnDataIn, this, [this](const QByteArray &chunk) {
             chunks.append(chunk);
             data += chunk;
-            emit changed();
         });
         connect(&client, &TTelnetClient::OnConnected, this, [this](int code) {
             connectCode = code;
-            emit changed();
         });
         connect(&client, &TTelnetClient::OnDisconnected, this, [this] {
             ++disconnects;
-            emit changed();
         });
     }
 
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000)
     {
-        if (condition())
-            return true;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &RawSession::changed, &loop, [&] {
-            if (condition())
-                loop.quit();
-        });
-        timer.start(timeoutMs);
-        loop.exec();
-        return condition();
+        return SpinUntil(condition, timeoutMs);
     }
     // The last line of the latest chunk, as the program reads it.
     QByteArray lastLine() const
@@ -75,9 +59,6 @@ public:
     QByteArray data;
     int connectCode = -100;
     int disconnects = 0;
-
-signals:
-    void changed();
 };
 
 } // namespace

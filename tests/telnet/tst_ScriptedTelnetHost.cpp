@@ -1,23 +1,14 @@
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include "ScriptedTelnetHost.h"
+#include "SpinWait.h"
 #include "telnet/TelnetClient.h"
 
 namespace {
 
 using Host = ScriptedTelnetHost;
-
-// Lets events already on their way arrive; only for showing that something
-// does not happen, so it stays short.
-void settle(int ms = 50)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Plays the program's side of the dialogue over the real client: the user
 // name on ready-to-send, the password on "password:", the command on the
@@ -289,7 +280,7 @@ void ScriptedTelnetHostTest::terminalTypeRequest()
     client.setConnected(true);
     QVERIFY(host.waitFor([&] { return host.negotiations().size() == 2; }));
     // A request would follow at once; give it a moment to show up or not.
-    settle();
+    Settle();
     QCOMPARE(host.terminalTypeRequests(), requests);
     QCOMPARE(subOptions, requests);
 }

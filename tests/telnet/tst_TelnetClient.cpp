@@ -1,148 +1,10 @@
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
-#include "ScriptedTelnetHost.h"
-#include "telnet/TelnetClient.h"
-
-namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// Writes down every event of a client as a short line, in arrival order.
-class EventLog : public QObject {
-    Q_OBJECT
-public:
-    explicit EventLog(TTelnetClient &client) : m_client(client)
-    {
-        connect(&client, &TTelnetClient::OnConnected, this, [this](int code, const QString &d) {
-            add(QStringLiteral("Connected %1").arg(code), d);
-        });
-        connect(&client, &TTelnetClient::OnReadyToSend, this, [this] { add(QStringLiteral("ReadyToSend")); });
-        connect(&client, &TTelnetClient::OnDataIn, this, [this](const QByteArray &t) {
-            chunks.append(t);
-            data += t;
-            add(QStringLiteral("DataIn"));
-        });
-        connect(&client, &TTelnetClient::OnDisconnected, this, [this](int code, const QString &d) {
-            add(QStringLiteral("Disconnected %1").arg(code), d);
-        });
-        connect(&client, &TTelnetClient::OnDo, this, [this](int o) { add(QStringLiteral("DO %1").arg(o)); });
-        connect(&client, &TTelnetClient::OnDont, this, [this](int o) { add(QStringLiteral("DONT %1").arg(o)); });
-        connect(&client, &TTelnetClient::OnWill, this, [this](int o) { add(QStringLiteral("WILL %1").arg(o)); });
-        connect(&client, &TTelnetClient::OnWont, this, [this](int o) { add(QStringLiteral("WONT %1").arg(o)); });
-        connect(&client, &TTelnetClient::OnCommand, this, [this](int c) { add(QStringLiteral("CMD %1").arg(c)); });
-        connect(&client, &TTelnetClient::OnSubOption, this, [this](const QByteArray &p) {
-            subOptions.append(p);
-            add(QStringLiteral("SB"));
-        });
-        connect(&client, &TTelnetClient::OnError, this, [this](int code, const QString &d) {
-            add(QStringLiteral("Error %1").arg(code), d);
-        });
-    }
-
-    int count(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &e : events)
-            n += e.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
-    // Events other than data, for comparing the order of the rest.
-    QStringList withoutData() const
-    {
-        QStringList out;
-        for (const QString &e : events)
-            if (e != QLatin1String("DataIn"))
-                out.append(e);
-        return out;
-    }
-
-    // Runs the event loop until the condition holds, re-checking whenever the
-    // client or the host reports something.
-    bool waitFor(const std::function<bool()> &condition, ScriptedTelnetHost *host = nullptr,
-                 int timeoutMs = 3000)
-    {
-        if (condition())
-            return true;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        auto check = [&] {
-            if (condition())
-                loop.quit();
-        };
-        connect(this, &EventLog::recorded, &loop, check);
-        if (host)
-            connect(host, &ScriptedTelnetHost::changed, &loop, check);
-        timer.start(timeoutMs);
-        loop.exec();
-        return condition();
-    }
-    bool waitForEvent(const QString &prefix, ScriptedTelnetHost *host = nullptr, int timeoutMs = 3000)
-    {
-        return waitFor([this, prefix] { return count(prefix) > 0; }, host, timeoutMs);
-    }
-    bool waitForData(const QByteArray &needle, ScriptedTelnetHost *host = nullptr, int timeoutMs = 3000)
-    {
-        return waitFor([this, needle] { return data.contains(needle); }, host, timeoutMs);
-    }
-
-    QStringList events;
-    QStringList descriptions;  // parallel to events
-    QList<QByteArray> chunks;
-    QByteArray data;
-    QList<QByteArray> subOptions;
-
-signals:
-    void recorded();
-
-private:
-    void add(const QString &event, const QString &description = {})
-    {
-        events.append(event);
-        descriptions.append(description);
-        emit recorded();
-    }
-    TTelnetClient &m_client;
-};
-
-// Lets events that are already on their way arrive; used only to show that
-// something does NOT happen, so it is kept short.
-void settle(int ms = 50)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
-void aim(TTelnetClient &client, const ScriptedTelnetHost &host)
-{
-    client.setRemoteHost(host.address());
-    client.setRemotePort(host.port());
-}
-
-} // namespace
+#include "TelnetEventLog.h"
 
 class TelnetClientTest : public QObject {
     Q_OBJECT
@@ -159,18 +21,6 @@ private slots:
     void invalidHostNameGivesPendingError_data();
     void invalidHostNameGivesPendingError();
     void cancelWhileConnecting();
-
-    // Receiving
-    void chunksAreNotAccumulated();
-    void commandsAreRemovedFromData();
-    void serverOptionsAndCommandsAsEvents();
-    void hostileInputPassesWithoutHarm();
-    void handlerWithNestedEventLoopKeepsOrder();
-
-    // Sending
-    void answersArriveAsTheHostReadsThem();
-    void sendDoublesByte255();
-    void sendWithoutConnectionIsDropped();
 
     // Ending
     void serverCloseFiresOnDisconnectedAfterData();
@@ -191,7 +41,7 @@ void TelnetClientTest::defaults()
     EventLog log(client);
     client.setConnected(false);
     client.Disconnect();
-    settle(20);
+    Settle(20);
     QVERIFY(log.events.isEmpty());
 }
 
@@ -214,7 +64,7 @@ void TelnetClientTest::connectReturnsAtOnceThenReportsInOrder()
     client.setConnected(true);
     QVERIFY2(log.events.isEmpty(), "setConnected(true) must return before any event");
 
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     QVERIFY(client.Connected());
     QCOMPARE(log.events.mid(0, 2), (QStringList{QStringLiteral("Connected 0"), QStringLiteral("ReadyToSend")}));
     QVERIFY2(log.descriptions.first().contains(QString::number(host.port())), qPrintable(log.descriptions.first()));
@@ -235,7 +85,7 @@ void TelnetClientTest::connectByLocalhostName()
     client.setRemoteHost(QStringLiteral("localhost"));
     client.setRemotePort(host.port());
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected")));
     QCOMPARE(log.events.first(), QStringLiteral("Connected 0"));
     QVERIFY(host.waitForClient());
 }
@@ -248,9 +98,9 @@ void TelnetClientTest::secondConnectWhileOpenIsIgnored()
     aim(client, host);
     client.setConnected(true);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     client.setConnected(true);
-    settle();
+    Settle();
     QCOMPARE(host.connectionCount(), 1);
     QCOMPARE(log.count(QStringLiteral("Connected")), 1);
     QVERIFY(client.Connected());
@@ -266,14 +116,14 @@ void TelnetClientTest::refusedConnectionReportedAtOnce()
     QElapsedTimer clock;
     clock.start();
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), nullptr, 3000));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected"), 3000));
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("took %1 ms").arg(clock.elapsed())));
 
     QCOMPARE(log.events.first(), QStringLiteral("Connected 10061"));
     QCOMPARE(log.descriptions.first(), QStringLiteral("Connection refused"));
     QVERIFY(!client.Connected());
     QVERIFY2(!client.hasPendingError(), "only a failed name lookup leaves a pending error");
-    settle();
+    Settle();
     // The attempt never connected: nothing else, above all no OnDisconnected
     // that would start a retrieval.
     QCOMPARE(log.events, QStringList{QStringLiteral("Connected 10061")});
@@ -291,7 +141,7 @@ void TelnetClientTest::newAttemptAfterFailureConnects()
 
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("Connected 0"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Connected 0")));
     QVERIFY(client.Connected());
     QCOMPARE(log.count(QStringLiteral("ReadyToSend")), 1);
 }
@@ -325,7 +175,7 @@ void TelnetClientTest::invalidHostNameGivesPendingError()
     QCOMPARE(e.code(), 11001);
     QCOMPARE(e.message(), QStringLiteral("11001: Host not found"));
     QVERIFY(!client.hasPendingError());
-    settle(20);
+    Settle(20);
     QCOMPARE(log.events.size(), 1);
 }
 
@@ -340,222 +190,9 @@ void TelnetClientTest::cancelWhileConnecting()
     QVERIFY(!client.Connected());
     QVERIFY(log.waitForEvent(QStringLiteral("Connected")));
     QCOMPARE(log.events.first(), QStringLiteral("Connected 10004"));
-    settle();
+    Settle();
     QCOMPARE(log.events.size(), 1);
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 0);
-}
-
-void TelnetClientTest::chunksAreNotAccumulated()
-{
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt("first\r\n");
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    client.setConnected(true);
-    QVERIFY(log.waitForData("first\r\n", &host));
-    const int before = log.chunks.size();
-
-    host.sendRaw("Password:");
-    QVERIFY(log.waitForData("Password:"));
-    QCOMPARE(log.chunks.size(), before + 1);
-    QCOMPARE(log.chunks.last(), QByteArray("Password:"));
-}
-
-void TelnetClientTest::commandsAreRemovedFromData()
-{
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    client.setConnected(true);
-    QVERIFY(host.waitForClient());
-    QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend")));
-
-    // One write, so one read: the chunk is the data with the commands cut out,
-    // byte 255 and a bare CR restored.
-    host.sendRaw(QByteArray("Pass") + bytes({255, 241}) + "word" + bytes({255, 255}) + ":\r" + '\0'
-                 + bytes({255, 253, 1}));
-    QVERIFY(log.waitForEvent(QStringLiteral("DataIn")));
-    QCOMPARE(log.chunks, QList<QByteArray>{QByteArray("Password") + char(255) + ":\r"});
-    QCOMPARE(log.withoutData().mid(2), (QStringList{QStringLiteral("CMD 241"), QStringLiteral("DO 1")}));
-}
-
-void TelnetClientTest::serverOptionsAndCommandsAsEvents()
-{
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
-    const int start = log.withoutData().size();
-
-    host.sendRaw(bytes({255, 254, 5, 255, 252, 6, 255, 251, 7, 255, 253, 8, 255, 246, 255, 249, 255, 242}));
-    host.sendRaw(bytes({255, 250, 24, 1, 255, 240}));
-    host.sendRaw(bytes({255, 250, 31, 255, 255, 0, 255, 240}));
-    QVERIFY(log.waitFor([&] { return log.subOptions.size() == 2; }));
-    QCOMPARE(log.withoutData().mid(start),
-             (QStringList{QStringLiteral("DONT 5"), QStringLiteral("WONT 6"), QStringLiteral("WILL 7"),
-                          QStringLiteral("DO 8"), QStringLiteral("CMD 246"), QStringLiteral("CMD 249"),
-                          QStringLiteral("CMD 242"), QStringLiteral("SB"), QStringLiteral("SB")}));
-    QCOMPARE(log.subOptions, (QList<QByteArray>{bytes({24, 1}), bytes({31, 255, 0})}));
-}
-
-void TelnetClientTest::hostileInputPassesWithoutHarm()
-{
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    client.setConnected(true);
-    QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend"), &host));
-    QVERIFY(host.waitForClient());
-
-    // A megabyte "line", a flood of commands, an oversized sub-negotiation.
-    const QByteArray line(1024 * 1024, 'x');
-    host.sendRaw(line);
-    QByteArray nops;
-    for (int i = 0; i < 10000; ++i)
-        nops += bytes({255, 241});
-    host.sendRaw(nops);
-    host.sendRaw(bytes({255, 250, 24}) + QByteArray(200 * 1024, 'y') + bytes({255, 240}) + "end");
-    // (endsWith: the condition is checked on each of the 10000 command events)
-    QVERIFY(log.waitFor([&] { return log.data.endsWith("end"); }, &host, 10000));
-
-    QCOMPARE(log.data.size(), line.size() + 3);
-    QCOMPARE(log.data.count('x'), line.size());
-    QCOMPARE(log.count(QStringLiteral("CMD 241")), 10000);
-    QCOMPARE(log.subOptions.size(), 1);
-    QCOMPARE(log.subOptions.first().size(), TelnetParser::MaxSubOption);
-    QVERIFY(log.chunks.size() > 1);  // handed on as it came, not gathered into one
-    QVERIFY(client.Connected());
-}
-
-void TelnetClientTest::handlerWithNestedEventLoopKeepsOrder()
-{
-    // The session's handlers wait with nested event loops; data arriving
-    // meanwhile must still come out in stream order, once.
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
-    host.setTerminalTypeRequest(ScriptedTelnetHost::TerminalTypeRequest::Never);
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    connect(&client, &TTelnetClient::OnDo, &client, [&](int option) {
-        client.SendWont(option);
-        QEventLoop loop;
-        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
-        connect(&log, &EventLog::recorded, &loop, [&] {
-            if (log.data.contains("B"))
-                loop.quit();
-        });
-        loop.exec();
-    });
-    connect(&host, &ScriptedTelnetHost::changed, &host, [&] {
-        if (host.receivedNegotiation(ScriptedTelnetHost::WONT, 24) && !host.sentToClient().contains("B"))
-            host.sendRaw("B");
-    });
-    client.setConnected(true);
-    QVERIFY(host.waitForClient());
-    QVERIFY(log.waitForEvent(QStringLiteral("ReadyToSend")));
-    host.sendRaw(bytes({255, 253, 24}) + "A");
-    QVERIFY(log.waitForData("B", &host));
-    QCOMPARE(log.data, QByteArray("AB"));
-    QCOMPARE(log.withoutData().mid(2), QStringList{QStringLiteral("DO 24")});
-    const int doAt = log.events.indexOf(QStringLiteral("DO 24"));
-    QCOMPARE(log.events.mid(doAt), (QStringList{QStringLiteral("DO 24"), QStringLiteral("DataIn"),
-                                                QStringLiteral("DataIn")}));
-}
-
-void TelnetClientTest::answersArriveAsTheHostReadsThem()
-{
-    // The session's way: WONT for every DO, terminal type for every request.
-    ScriptedTelnetHost host;
-    TTelnetClient client;
-    EventLog log(client);
-    aim(client, host);
-    connect(&client, &TTelnetClient::OnDo, &client, [&](int option) { client.SendWont(option); });
-    connect(&client, &TTelnetClient::OnSubOption, &client, [&](const QByteArray &) {
-        client.SendSubOption(QByteArray(1, char(24)) + '\0' + "vt100");
-    });
-    client.setConnected(true);
-    QVERIFY(host.waitFor([&] { return !host.subOptions().isEmpty(); }));
-
-    QCOMPARE(host.negotiations(),
-             (QList<ScriptedTelnetHost::Negotiation>{{ScriptedTelnetHost::WONT, 24}, {ScriptedTelnetHost::WONT, 31}}));
-    QCOMPARE(host.terminalTypeRequests(), 1);
-    QCOMPARE(host.subOptions(), QList<QByteArray>{QByteArray(1, char(24)) + '\0' + "vt100"});
-    QCOMPARE(host.rawReceived(), bytes({255, 252, 24, 255, 252, 31, 255, 250, 24, 0}) + "vt100" + bytes({255, 240}));
-    QVERIFY(host.dataReceived().isEmpty());
-
-    // The other verbs, and a payload holding byte 255.
-    client.SendDo(3);
-    client.SendDont(1);
-    client.SendWill(24);
-    client.SendSubOption(bytes({31, 0, 255, 0, 24}));
-    QVERIFY(host.waitFor([&] { return host.subOptions().size() == 2; }));
-    QVERIFY(host.rawReceived().endsWith(bytes({255, 253, 3, 255, 254, 1, 255, 251, 24,
-                                               255, 250, 31, 0, 255, 255, 0, 24, 255, 240})));
-    QCOMPARE(host.subOptions().last(), bytes({31, 0, 255, 0, 24}));
-    // Out of range option codes are not sent as some other option.
-    const int rawSize = host.rawReceived().size();
-    client.SendWont(256);
-    client.SendDo(-1);
-    settle();
-    QCOMPARE(host.rawReceived().size(), rawSize);
-}
-
-void TelnetClientTest::sendDoublesByte255()
-{
-    ScriptedTelnetHost host;
-    host.setNegotiation({});
-    TTelnetClient client;
-    EventLog log(client);
-    QSignalSpy sent(&client, &TTelnetClient::sent);
-    aim(client, host);
-    connect(&client, &TTelnetClient::OnReadyToSend, &client, [&] { client.Send("joe\n"); });
-    client.setConnected(true);
-    QVERIFY(host.waitForLines(1));
-    QCOMPARE(host.lines(), QStringList{QStringLiteral("joe")});
-
-    const QByteArray password = QByteArray("p") + char(255) + "w" + char(255) + char(255) + "\n";
-    client.Send(password);
-    QVERIFY(host.waitForLines(2));
-    QCOMPARE(host.rawReceived(), QByteArray("joe\np") + bytes({255, 255}) + "w" + bytes({255, 255, 255, 255}) + "\n");
-    QCOMPARE(host.dataReceived(), QByteArray("joe\n") + password);
-    QCOMPARE(sent.size(), 2);
-    QCOMPARE(sent.at(1).at(0).toByteArray(), password);
-
-    client.setDataToSend("x\n");  // same as Send
-    QVERIFY(host.waitForLines(3));
-    QCOMPARE(host.receivedLines().last().bytes, QByteArray("x"));
-    QCOMPARE(sent.size(), 3);
-}
-
-void TelnetClientTest::sendWithoutConnectionIsDropped()
-{
-    TTelnetClient client;
-    EventLog log(client);
-    QSignalSpy sent(&client, &TTelnetClient::sent);
-    client.Send("exit\n");
-    client.SendWont(24);
-    client.SendSubOption("x");
-    QVERIFY(log.events.isEmpty());  // reported later, never from inside Send
-    QVERIFY(log.waitFor([&] { return log.count(QStringLiteral("Error 10057")) == 3; }));
-    QCOMPARE(sent.size(), 0);
-    QCOMPARE(log.events.size(), 3);
 }
 
 void TelnetClientTest::serverCloseFiresOnDisconnectedAfterData()
@@ -566,11 +203,11 @@ void TelnetClientTest::serverCloseFiresOnDisconnectedAfterData()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
 
     host.sendText("logout\r\n");
     host.closeClient();
-    QVERIFY(log.waitForEvent(QStringLiteral("Disconnected"), &host));
+    QVERIFY(log.waitForEvent(QStringLiteral("Disconnected")));
     QVERIFY(log.data.endsWith("logout\r\n"));
     QCOMPARE(log.events.last(), QStringLiteral("Disconnected 0"));
     QVERIFY(!log.descriptions.last().isEmpty());
@@ -578,7 +215,7 @@ void TelnetClientTest::serverCloseFiresOnDisconnectedAfterData()
 
     client.Disconnect();
     client.setConnected(false);
-    settle();
+    Settle();
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
     QVERIFY(!host.closedByClient());
 }
@@ -590,7 +227,7 @@ void TelnetClientTest::localDisconnectFiresOnDisconnectedOnce()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
 
     bool connectedInHandler = true;
     connect(&client, &TTelnetClient::OnDisconnected, &client, [&] { connectedInHandler = client.Connected(); });
@@ -604,7 +241,7 @@ void TelnetClientTest::localDisconnectFiresOnDisconnectedOnce()
     QVERIFY(host.waitForClosed());
     QVERIFY(host.closedByClient());
     client.Disconnect();
-    settle();
+    Settle();
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
 }
 
@@ -618,14 +255,14 @@ void TelnetClientTest::droppingConnectionIsSilent()
     EventLog log(client);
     aim(client, host);
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     const int before = log.events.size();
 
     host.sendText("late data\r\n");  // on its way while the client drops
     client.setConnected(false);
     QVERIFY(!client.Connected());
     QVERIFY(host.waitForClosed());
-    settle();
+    Settle();
     QCOMPARE(log.events.size(), before);
 }
 
@@ -644,9 +281,9 @@ void TelnetClientTest::disconnectHandlerMayReconnect()
         }
     });
     client.setConnected(true);
-    QVERIFY(log.waitForData("login: ", &host));
+    QVERIFY(log.waitForData("login: "));
     host.closeClient();
-    QVERIFY(log.waitFor([&] { return log.count(QStringLiteral("Connected 0")) == 2; }, &host));
+    QVERIFY(log.waitFor([&] { return log.count(QStringLiteral("Connected 0")) == 2; }));
     QVERIFY(host.waitFor([&] { return host.connectionCount() == 2 && host.isClientConnected(); }));
     QCOMPARE(log.count(QStringLiteral("Disconnected")), 1);
     QCOMPARE(log.count(QStringLiteral("ReadyToSend")), 2);
@@ -677,16 +314,13 @@ void TelnetClientTest::hostThatNeverReadsEndsTheSession()
     TTelnetClient client;
     connect(&client, &TTelnetClient::OnDo, &client, [&client](int option) { client.SendWont(option); });
     QString ended;
-    QEventLoop loop;
-    connect(&client, &TTelnetClient::OnDisconnected, &loop, [&](int code, const QString &description) {
+    connect(&client, &TTelnetClient::OnDisconnected, &client, [&](int code, const QString &description) {
         ended = QString::number(code) + QLatin1Char(' ') + description;
-        loop.quit();
     });
     client.setRemoteHost(QStringLiteral("127.0.0.1"));
     client.setRemotePort(server.serverPort());
     client.setConnected(true);
-    QTimer::singleShot(90000, &loop, &QEventLoop::quit);
-    loop.exec();
+    SpinUntil([&] { return !ended.isEmpty(); }, 90000);
     QVERIFY2(ended.startsWith(QStringLiteral("10055 The host does not read")), qPrintable(ended));
     QVERIFY(!client.Connected());
 }

@@ -10,6 +10,7 @@
 #include "ScriptedTelnetHost.h"
 #include "SmtpServerFixture.h"
 #include "SpinWait.h"
+#include "TaskBuilder.h"
 #include "engine/BackupService.h"
 #include "notify/MailSettings.h"
 #include "run/RunQueue.h"
@@ -57,17 +58,11 @@ private:
 
     static BackupTask shopTask(const QString &localdir)
     {
-        BackupTask t = BackupTask::withDefaults(QStringLiteral("shop"));
-        t.host = QStringLiteral("127.0.0.1");
-        t.hostuser = QStringLiteral("web");
-        t.hostpw = QStringLiteral("h0st-Secret");
-        t.database = QStringLiteral("shop");
-        t.remotedir = QStringLiteral("/dumps/");
-        t.ftpdir = QStringLiteral("dumps");
-        t.localdir = localdir;
-        t.backuptime = QStringLiteral("03:00");
-        t.run = 1;
-        return t;
+        TaskBuilder b(QStringLiteral("shop"));
+        b.host(QStringLiteral("127.0.0.1")).login(QStringLiteral("web"), QStringLiteral("h0st-Secret"));
+        b.database(QStringLiteral("shop")).remoteDir(QStringLiteral("/dumps/")).localDir(localdir);
+        b.at(QStringLiteral("03:00"), 1).task().ftpdir = QStringLiteral("dumps");
+        return b;
     }
 
 private slots:

@@ -1,10 +1,13 @@
 #include "retrieval/FtpTransfer.h"
 
+#include <algorithm>
+
 #include <QByteArray>
 #include <QUrl>
 
 #include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
+#include "retrieval/DumpIntake.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
@@ -26,15 +29,9 @@ int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *userData)
 }
 
 struct DownloadSink {
-    StoredDumpWriter *out = nullptr;
+    DumpIntake intake;
     FtpBlockProgress *progress = nullptr;
     FtpTransferObserver *observer = nullptr;
-    qint64 received = 0;
-    qint64 listed = -1;     // the size the server announced, -1: none
-    qint64 limit = 0;       // the most any download may bring
-    bool writeFailed = false;
-    bool grew = false;      // more than listed arrived
-    bool tooLarge = false;  // more than the limit arrived
 };
 
 // Nothing of the listing's header-like lines is kept.
@@ -47,20 +44,8 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
     const qint64 length = qint64(size * count);
-    // A file still being written on the host is no finished dump.
-    if (sink->listed >= 0 && sink->received + length > sink->listed) {
-        sink->grew = true;
-        return 0;  // anything short of length makes libcurl abort the transfer
-    }
-    if (sink->received + length > sink->limit) {
-        sink->tooLarge = true;
+    if (!sink->intake.take(data, length))
         return 0;
-    }
-    if (!sink->out->write(data, length)) {
-        sink->writeFailed = true;
-        return 0;
-    }
-    sink->received += length;
     for (const FtpProgressStep &step : sink->progress->add(length))
         sink->observer->transferProgress(step);
     return size * count;
@@ -68,10 +53,7 @@ size_t onData(char *data, size_t size, size_t count, void *userData)
 
 bool hasControlCharacters(const QString &text)
 {
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return true;
-    return false;
+    return std::any_of(text.begin(), text.end(), isControlCharacter);
 }
 
 // A server name fit for the URL: IDN in ASCII form, IPv6 literals bracketed.
@@ -247,11 +229,11 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     FtpBlockProgress progress(listed < 0 ? 0 : listed);
     DownloadSink sink;
-    sink.out = &out;
+    sink.intake.out = &out;
     sink.progress = &progress;
     sink.observer = &observer;
-    sink.listed = listed;
-    sink.limit = o.maxDownloadBytes;
+    sink.intake.listed = listed;
+    sink.intake.limit = o.maxDownloadBytes;
     observer.transferStarted();
     if (listed > o.maxDownloadBytes) {
         result.failure = DownloadFailure::TooLarge;
@@ -278,7 +260,7 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode);
     // Without the listed size libcurl cannot tell a data connection that
     // never came from an empty file: nothing of a listed non-empty file counts as failed too.
-    const bool nothingCame = !request.useTls && sink.received == 0
+    const bool nothingCame = !request.useTls && sink.intake.received == 0
         && (code != CURLE_OK ? activeDataConnectionFailed(code, responseCode) : listed > 0);
     if (nothingCame) {
         // Routers that do not let the server connect back are common; a
@@ -292,29 +274,29 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
         errorText[0] = '\0';
         code = curl_easy_perform(h);
     }
-    result.received = sink.received;
+    result.received = sink.intake.received;
 
     if (code != CURLE_OK) {
-        if (sink.writeFailed) {
+        if (sink.intake.writeFailed) {
             result.failure = DownloadFailure::LocalFile;
             result.storeFailure = out.failure();
-        } else if (sink.grew) {
+        } else if (sink.intake.grew) {
             result.failure = DownloadFailure::Grew;
-        } else if (sink.tooLarge) {
+        } else if (sink.intake.tooLarge) {
             result.failure = DownloadFailure::TooLarge;
-        } else if (sink.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE)) {
+        } else if (sink.intake.received == 0 && (code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE)) {
             result.failure = DownloadFailure::OpenRemote;
         } else {
             result.failure = DownloadFailure::Transfer;
         }
         result.curlCode = code;
-        result.detail = sink.writeFailed ? out.errorString() : cleanServerText(QString::fromUtf8(errorText));
+        result.detail = sink.intake.writeFailed ? out.errorString() : cleanServerText(QString::fromUtf8(errorText));
         observer.transferEnded();
         return result;  // file is discarded: the earlier backup stays
     }
-    if (listed > 0 && sink.received < listed) {
+    if (listed > 0 && sink.intake.received < listed) {
         result.failure = DownloadFailure::Transfer;
-        result.detail = QStringLiteral("%1 of %2 bytes received").arg(sink.received).arg(listed);
+        result.detail = QStringLiteral("%1 of %2 bytes received").arg(sink.intake.received).arg(listed);
         observer.transferEnded();
         return result;
     }

@@ -2,17 +2,14 @@
 
 #include "engine/ServerText.h"
 #include "retrieval/CurlSupport.h"
+#include "retrieval/DumpIntake.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
 
 struct DownloadSink {
-    StoredDumpWriter *out = nullptr;
+    DumpIntake intake;  // no listed size: HTTP's may be false or absent
     HttpTransferObserver *observer = nullptr;
-    qint64 received = 0;
-    qint64 limit = 0;  // the most any download may bring
-    bool writeFailed = false;
-    bool tooLarge = false;
     TransferGuard *guard = nullptr;
     curl_off_t shownNow = -1;
     curl_off_t shownTotal = -1;
@@ -21,18 +18,7 @@ struct DownloadSink {
 size_t onData(char *data, size_t size, size_t count, void *userData)
 {
     auto *sink = static_cast<DownloadSink *>(userData);
-    const qint64 length = qint64(size * count);
-    // Also where the server announced no size, or a false one.
-    if (sink->received + length > sink->limit) {
-        sink->tooLarge = true;
-        return 0;
-    }
-    if (!sink->out->write(data, length)) {
-        sink->writeFailed = true;
-        return 0;
-    }
-    sink->received += length;
-    return size * count;
+    return sink->intake.take(data, qint64(size * count)) ? size * count : 0;
 }
 
 int onProgress(void *userData, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t)
@@ -72,10 +58,10 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     const QByteArray caFile = request.options.caCertificateFile.toLocal8Bit();
     char errorText[CURL_ERROR_SIZE] = {};
     DownloadSink sink;
-    sink.out = &out;
+    sink.intake.out = &out;
     sink.observer = &observer;
     const RetrievalOptions &o = request.options;
-    sink.limit = o.maxDownloadBytes;
+    sink.intake.limit = o.maxDownloadBytes;
 
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     // A task's address may not turn into a local file or another protocol.
@@ -121,15 +107,15 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     curl_slist_free_all(headers);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
     result.curlCode = code;
-    result.received = sink.received;
+    result.received = sink.intake.received;
     result.detail = cleanServerText(QString::fromUtf8(errorText));
 
     if (code != CURLE_OK) {
-        if (sink.writeFailed) {
+        if (sink.intake.writeFailed) {
             result.failure = DownloadFailure::LocalFile;
             result.storeFailure = out.failure();
             result.detail = out.errorString();
-        } else if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        } else if (sink.intake.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
             result.failure = DownloadFailure::TooLarge;
         } else if (code == CURLE_HTTP_RETURNED_ERROR) {
             result.failure = DownloadFailure::HttpStatus;

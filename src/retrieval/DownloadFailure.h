@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/StoredDumpWriter.h"
+
 // Why a download (FTP or HTTP) did not store the backup.
 enum class DownloadFailure {
     None,
@@ -16,3 +18,16 @@ enum class DownloadFailure {
     Grew,           // more bytes arrived than the listed size (FTP)
     TooLarge,       // the file exceeds the retrieval's size limit
 };
+
+// What the verify-and-commit step's verdict makes of a whole download.
+inline DownloadFailure FailureOf(const StoredDumpWriter::StoreResult &stored)
+{
+    using Verdict = StoredDumpWriter::StoreResult::Verdict;
+    switch (stored.verdict) {
+    case Verdict::Stored: return DownloadFailure::None;
+    case Verdict::Incomplete: return DownloadFailure::IncompleteDump;
+    case Verdict::Stale: return DownloadFailure::StaleDump;
+    case Verdict::NotStored: break;
+    }
+    return DownloadFailure::LocalFile;
+}

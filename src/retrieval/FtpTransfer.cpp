@@ -304,22 +304,14 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
     for (const FtpProgressStep &step : progress.finish())
         observer.transferProgress(step);
 
-    using Verdict = StoredDumpWriter::StoreResult::Verdict;
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
-    switch (stored.verdict) {
-    case Verdict::Incomplete: result.failure = DownloadFailure::IncompleteDump; break;
-    case Verdict::Stale: result.failure = DownloadFailure::StaleDump; break;
-    case Verdict::NotStored:
-        result.failure = DownloadFailure::LocalFile;
-        result.storeFailure = stored.failure;
+    result.failure = FailureOf(stored);
+    result.storeFailure = stored.failure;
+    if (result.failure == DownloadFailure::LocalFile)
         result.detail = stored.detail;
-        break;
-    case Verdict::Stored:
-        if (request.removeAfter)
-            result.removeFailed = !removeRemoteFile(h, request.remoteFile);
-        break;
-    }
+    else if (stored.stored() && request.removeAfter)
+        result.removeFailed = !removeRemoteFile(h, request.remoteFile);
     observer.transferEnded();
     return result;
 }

@@ -130,18 +130,11 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     }
     curl_off_t fileTime = -1;
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
-    using Verdict = StoredDumpWriter::StoreResult::Verdict;
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
-    switch (stored.verdict) {
-    case Verdict::Incomplete: result.failure = DownloadFailure::IncompleteDump; break;
-    case Verdict::Stale: result.failure = DownloadFailure::StaleDump; break;
-    case Verdict::NotStored:
-        result.failure = DownloadFailure::LocalFile;
-        result.storeFailure = stored.failure;
+    result.failure = FailureOf(stored);
+    result.storeFailure = stored.failure;
+    if (result.failure == DownloadFailure::LocalFile)
         result.detail = stored.detail;
-        break;
-    case Verdict::Stored: break;
-    }
     return result;
 }

@@ -75,6 +75,12 @@ int CommandLineProgram::start()
         // Nobody is there to see a dialog: its text belongs in the protocol.
         connect(&m_engine->events(), &RunEvents::retrievalError, this,
                 [this](RetrievalError, const QString &text) { m_engine->log().AddStatus(text); });
+        // A scheduled start is recorded once its run begins, before anything of it can end.
+        connect(m_engine.get(), &BackupService::runStarted, this, [this](const QString &name) {
+            if (m_recordAttempts && !m_schedule->recordAttempt(name))
+                say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(name),
+                    QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(name));
+        });
         connect(m_engine.get(), &BackupService::runFinished, this, &CommandLineProgram::runFinished);
         if (m_options.watchSignals) {
             m_signals = std::make_unique<SessionEndWatcher>();
@@ -191,8 +197,12 @@ void CommandLineProgram::runNext()
 
 void CommandLineProgram::tryStart()
 {
-    const BackupTask &task = m_pending.constFirst();
+    // A copy: a run may end before start() returns, and its end moves on.
+    const BackupTask task = m_pending.constFirst();
+    m_running = true;
     const BackupService::StartResult result = m_engine->start(task);
+    if (result.status != BackupService::Start::Started)
+        m_running = false;
     if (result.status == BackupService::Start::Busy) {
         if (!m_lockDeadline.hasExpired()) {
             if (!m_waitSaid)
@@ -226,10 +236,6 @@ void CommandLineProgram::tryStart()
         runNext();
         return;
     }
-    m_running = true;
-    if (m_recordAttempts && !m_schedule->recordAttempt(task.name))
-        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(task.name),
-            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(task.name));
 }
 
 void CommandLineProgram::recordOutcome(const QString &taskName, bool stored, const QString &message)

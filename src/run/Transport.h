@@ -9,7 +9,7 @@ struct BackupTask;
 // How a transport's part of a run ended.
 struct TransportResult {
     // A session with the host was reached; its end was handled (protocol
-    // line, window state) and the run goes on to its outcome.
+    // line) and the run goes on to its outcome.
     bool sessionOpened = false;
     // The host finished the dump: retrieval may fetch it.
     bool dumpCompleted = false;

@@ -21,10 +21,10 @@ struct ScheduleRowInput {
 
 struct TaskListEntry;
 
-// The schedule between the task list and the runs: keeps each task's run
-// record (read from the store after every list rebuild, written as runs
-// start and end), asks the planner at each tick, and answers what the window
-// shows about it. No widgets; the window does the showing.
+// The schedule between the task board and the runs: keeps each task's run
+// record (read from the store after every rebuild, written as runs start
+// and end), asks the planner at each tick, and answers what is shown about
+// it. No widgets; whoever shows it does the showing.
 class BackupSchedule {
 public:
     BackupSchedule(const TaskStore &store, const Clock &clock);

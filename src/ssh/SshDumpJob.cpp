@@ -167,6 +167,7 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
     DumpCompletionCheck completion;
     bool writeFailed = false;
     bool overTime = false;
+    bool tooLarge = false;
     QElapsedTimer clock;
     clock.start();
     while (!m_cancelled) {
@@ -177,6 +178,10 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
         const int n = ssh_channel_read_timeout(channel, buffer.data(), ReadChunk, 0, ReadSliceMs);
         drainStderr();
         if (n > 0) {
+            if (result.bytes + n > m_request.limits.maxBytes) {
+                tooLarge = true;
+                break;
+            }
             if (!sink.write(buffer.constData(), n)) {
                 writeFailed = true;
                 break;
@@ -219,6 +224,9 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
         result.detail = sink.errorString();
     } else if (overTime) {
         result.failure = SshFailure::TimeLimit;
+    } else if (tooLarge) {
+        result.failure = SshFailure::TooLarge;
+        result.byteLimit = m_request.limits.maxBytes;
     } else if (!result.streamEnded) {
         result.failure = SshFailure::StreamCut;
         result.detail = connection.lastError();

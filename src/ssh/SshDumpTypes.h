@@ -15,6 +15,9 @@ struct SshLimits {
     int replyTimeoutS = 120;
     // The whole remote command, as a last resort against a dump that never ends.
     qint64 dumpLimitMs = 12LL * 3600 * 1000;
+    // The most a dump may bring, as for a download: a host that streams
+    // without end must not fill the disk.
+    qint64 maxBytes = 64LL << 30;
     // A dead connection during a quiet dump.
     TcpKeepAlive keepAlive;
 };
@@ -64,6 +67,7 @@ enum class SshFailure {
     StreamCut,        // the connection broke before the output ended
     Incomplete,       // the output lacks the dump's completion line
     TimeLimit,        // the command ran longer than the dump limit
+    TooLarge,         // the output passed the size limit
     Cancelled,
 };
 
@@ -85,6 +89,7 @@ struct SshDumpResult {
     bool streamEnded = false;   // the server ended the output in order
     bool complete = false;      // the output ends with the completion line
     qint64 bytes = 0;
+    qint64 byteLimit = 0;      // TooLarge: the limit it passed
     QByteArray stderrTail;      // the last bytes the command wrote to standard error
 
     bool succeeded() const { return failure == SshFailure::None; }

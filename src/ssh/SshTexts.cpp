@@ -156,6 +156,12 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
     case SshFailure::TimeLimit:
         return pick(german, QStringLiteral("SSH: the dump took longer than allowed - broken off"),
                     QStringLiteral("SSH: Der Dump dauerte länger als erlaubt - abgebrochen"));
+    case SshFailure::TooLarge:
+        return pick(german,
+                    QStringLiteral("SSH: the dump is larger than the limit of %1 - not saved, the previous backup is kept")
+                        .arg(FormatByteCount(result.byteLimit)),
+                    QStringLiteral("SSH: Der Dump ist größer als die Grenze von %1 - nicht gespeichert, die bisherige Sicherung bleibt erhalten")
+                        .arg(FormatByteCount(result.byteLimit)));
     case SshFailure::Cancelled:
         return pick(german, QStringLiteral("SSH: cancelled by the user"), QStringLiteral("SSH: Vom Benutzer abgebrochen"));
     }

@@ -237,6 +237,7 @@ private slots:
         QTest::newRow("escape sequences on stderr") << "escapes" << int(SshFailure::ExitStatus);
         QTest::newRow("connection cut mid-stream") << "cutoff" << int(SshFailure::StreamCut);
         QTest::newRow("no completion line") << "nocompletion" << int(SshFailure::Incomplete);
+        QTest::newRow("larger than the limit") << "toolarge" << int(SshFailure::TooLarge);
     }
     void failedDumpKeepsPreviousBackup()
     {
@@ -244,11 +245,16 @@ private slots:
         QFETCH(int, failure);
         m_server.setDump(QByteArray(200000, 'x') + "\n-- the end, but not mysqldump's\n");
         putFile(target(), "previous backup");
-        SshDumpJob job(request(database));
+        SshDumpRequest r = request(database == QLatin1String("toolarge") ? QStringLiteral("shop") : database);
+        if (database == QLatin1String("toolarge"))
+            r.limits.maxBytes = 100000;
+        SshDumpJob job(r);
         StoredDumpSink sink(target(), StoreOptions());
         const SshDumpResult result = job.run(sink);
         QCOMPARE(int(result.failure), failure);
         QCOMPARE(fileContent(target()), QByteArray("previous backup"));
+        if (database == QLatin1String("toolarge"))
+            QVERIFY(SshTexts::failure(result, QString(), 22, false).contains(FormatByteCount(100000)));
         QVERIFY(leftovers().isEmpty());
         if (database == QLatin1String("broken")) {
             QCOMPARE(result.exitStatus, 2);

@@ -1,17 +1,16 @@
 #include "run/HostValueCheck.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "engine/ServerText.h"
 #include "tasks/BackupTask.h"
 
 namespace {
+// C1 as well: a UTF-8 terminal acts on those too.
 bool hasControlCharacter(const QString &value)
 {
-    for (QChar c : value) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return true;
-    }
-    return false;
+    return std::any_of(value.begin(), value.end(), isControlCharacter);
 }
 } // namespace
 

@@ -110,6 +110,10 @@ private slots:
             QVERIFY(!why.contains(QStringLiteral("cret")));
         }
         BackupTask t = task();
+        // A UTF-8 terminal takes U+009B as the start of a control sequence.
+        t.hostuser = QStringLiteral("web") + QChar(0x9b) + QStringLiteral("2J");
+        QVERIFY(TelnetValueRefusal(t, false).contains(QStringLiteral("hostuser")));
+        t = task();
         t.remotedir = QStringLiteral("/dumps/\n");
         QVERIFY(TelnetValueRefusal(t, true).contains(QStringLiteral("remotedir")));
         t = task();

@@ -1,7 +1,6 @@
 #include "cli/CommandLineProgram.h"
 
 #include "cli/TaskListing.h"
-#include "engine/Clock.h"
 #include "engine/SessionEndWatcher.h"
 #include "run/RunQueue.h"
 #include "schedule/BackupSchedule.h"
@@ -14,8 +13,6 @@ CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &st
 {
     m_texts.Language = language;
     m_texts.refill();
-    m_schedule = std::make_unique<BackupSchedule>(
-        m_store, m_options.engine.clock ? *m_options.engine.clock : Clock::system());
     m_lockPoll.setInterval(m_options.lockPollMs);
     m_lockPoll.setSingleShot(true);
     connect(&m_lockPoll, &QTimer::timeout, this, &CommandLineProgram::tryStart);
@@ -77,7 +74,7 @@ int CommandLineProgram::start()
                 [this](RetrievalError, const QString &text) { m_engine->log().AddStatus(text); });
         // A scheduled start is recorded once its run begins, before anything of it can end.
         connect(m_engine.get(), &BackupService::runStarted, this, [this](const QString &name) {
-            if (m_recordAttempts && !m_schedule->recordAttempt(name))
+            if (m_recordAttempts && !m_engine->records().recordAttempt(name))
                 say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(name),
                     QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(name));
         });
@@ -129,7 +126,7 @@ int CommandLineProgram::startRun()
         return ExitStatus::Failed;
     }
     m_waitForBusy = true;
-    m_schedule->reload(m_store.ReadTaskList());
+    m_engine->records().reload(m_store.ReadTaskList());
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);
     return -1;
 }
@@ -144,11 +141,11 @@ int CommandLineProgram::startRunDue()
         m_status = ExitStatus::Failed;
     // The first tick of a program: the current minute is on time, and slots
     // missed since the last recorded run are made up, as the tray does.
-    m_schedule->reload(m_store.ReadTaskList());
+    m_engine->records().reload(m_store.ReadTaskList());
     QList<ScheduleRowInput> rows;
     for (const BackupTask &t : listing.tasks)
         rows.append({t.name, t.run, t.backuptime});
-    const SchedulePlan plan = m_schedule->tick(rows);
+    const SchedulePlan plan = m_engine->records().tick(rows);
     for (int i : plan.invalid)
         say(QStringLiteral("The task \"%1\" has no valid daily time.").arg(rows[i].name),
             QStringLiteral("Die Aufgabe \"%1\" hat keine gültige tägliche Zeit.").arg(rows[i].name));
@@ -240,7 +237,7 @@ void CommandLineProgram::tryStart()
 
 void CommandLineProgram::recordOutcome(const QString &taskName, bool stored, const QString &message)
 {
-    if (!m_schedule->recordOutcome(taskName, stored, message))
+    if (!m_engine->records().recordOutcome(taskName, stored, message))
         say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(taskName),
             QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
 }

@@ -12,7 +12,6 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 
-class BackupSchedule;
 class SessionEndWatcher;
 class TaskStore;
 struct RunOutcome;
@@ -76,9 +75,6 @@ private:
     FILE *m_out;
     FILE *m_err;
 
-    // The tray program's schedule: which tasks are due or missed, and the
-    // run record each run leaves.
-    std::unique_ptr<BackupSchedule> m_schedule;
     bool m_recordAttempts = false;  // scheduled starts record their attempt; manual ones do not
     QList<BackupTask> m_pending;
     bool m_waitForBusy = true;  // --run waits for a busy task; --run-due passes it by

@@ -21,6 +21,7 @@ BackupService::BackupService(BackupServiceOptions options, TaskStore &store, con
       m_texts(texts),
       m_clock(m_options.clock ? *m_options.clock : Clock::system()),
       m_log(texts, m_clock),
+      m_records(store, m_clock),
       m_runLocks(m_options.lockDirectory)
 {
     m_telnet = new TTelnetClient(this);
@@ -51,7 +52,7 @@ BackupService::BackupService(BackupServiceOptions options, TaskStore &store, con
 
     if (m_options.schedule)
         m_schedule = std::make_unique<ScheduleDriver>(
-            m_board, [this](const QString &name) { return startTask(name); }, m_store, m_clock, m_log, m_texts);
+            m_board, m_records, [this](const QString &name) { return startTask(name); }, m_store, m_log, m_texts);
 }
 
 BackupService::~BackupService()

@@ -10,6 +10,7 @@
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunOutcome.h"
 #include "run/TelnetDialogue.h"
+#include "schedule/BackupSchedule.h"
 #include "schedule/TaskBoard.h"
 #include "ssh/SshDumpTypes.h"
 #include "tasks/BackupTask.h"
@@ -78,6 +79,9 @@ public:
     ProtocolLog &log() { return m_log; }
     RunEvents &events() { return m_events; }
     TaskBoard &board() { return m_board; }
+    // Each task's run record: what the schedule plans with (the command
+    // line records its runs here itself).
+    BackupSchedule &records() { return m_records; }
     RunQueue &queue() { return *m_queue; }
     // Only with the options' schedule.
     ScheduleDriver &schedule() { return *m_schedule; }
@@ -103,6 +107,7 @@ private:
     ProtocolLog m_log;
     RunEvents m_events;
     TaskBoard m_board;
+    BackupSchedule m_records;
     TaskRunLocks m_runLocks;
     TTelnetClient *m_telnet = nullptr;
     std::unique_ptr<Retriever> m_retriever;

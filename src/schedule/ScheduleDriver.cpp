@@ -10,9 +10,10 @@
 
 const QString ScheduleDriver::Title = QStringLiteral("Vaultwick Task");
 
-ScheduleDriver::ScheduleDriver(TaskBoard &board, Starter start, const TaskStore &store, const Clock &clock,
+ScheduleDriver::ScheduleDriver(TaskBoard &board, BackupSchedule &records, Starter start, const TaskStore &store,
                                ProtocolLog &log, const LanguageTexts &texts, QObject *parent)
-    : QObject(parent), m_board(board), m_start(std::move(start)), m_store(store), m_log(log), m_texts(texts), m_schedule(store, clock)
+    : QObject(parent), m_board(board), m_start(std::move(start)), m_store(store), m_log(log), m_texts(texts),
+      m_schedule(records)
 {
     connect(&m_mail, &MailSender::finished, this, [this](const QString &recipient, bool ok, const QString &error) {
         // A mail that cannot go out is worth a line, never a failed backup.

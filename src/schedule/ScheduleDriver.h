@@ -40,8 +40,9 @@ public:
     // waits in line, or runs in another process.
     using Starter = std::function<QString(const QString &taskName)>;
 
-    ScheduleDriver(TaskBoard &board, Starter start, const TaskStore &store, const Clock &clock, ProtocolLog &log,
-                   const LanguageTexts &texts, QObject *parent = nullptr);
+    // records: the run records it plans with and keeps, the engine's.
+    ScheduleDriver(TaskBoard &board, BackupSchedule &records, Starter start, const TaskStore &store,
+                   ProtocolLog &log, const LanguageTexts &texts, QObject *parent = nullptr);
 
     // After every rebuild of the board: records afresh, each row's
     // remembered message where no other warning took the column.
@@ -86,7 +87,7 @@ private:
     const TaskStore &m_store;
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
-    BackupSchedule m_schedule;
+    BackupSchedule &m_schedule;
     MailSender m_mail;
     MailSettings m_mailSettings;
     QString m_lastAlert;

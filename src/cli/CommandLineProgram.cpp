@@ -2,6 +2,7 @@
 
 #include "cli/TaskListing.h"
 #include "engine/SessionEndWatcher.h"
+#include "run/RunMessage.h"
 #include "run/RunQueue.h"
 #include "schedule/BackupSchedule.h"
 #include "tasks/TaskStore.h"
@@ -75,8 +76,7 @@ int CommandLineProgram::start()
         // A scheduled start is recorded once its run begins, before anything of it can end.
         connect(m_engine.get(), &BackupService::runStarted, this, [this](const QString &name) {
             if (m_recordAttempts && !m_engine->records().recordAttempt(name))
-                say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(name),
-                    QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(name));
+                sayRecordNotSaved(name);
         });
         connect(m_engine.get(), &BackupService::runFinished, this, &CommandLineProgram::runFinished);
         if (m_options.watchSignals) {
@@ -224,8 +224,7 @@ void CommandLineProgram::tryStart()
         say(QStringLiteral("The lock file %1 could not be made.").arg(fileName),
             QStringLiteral("Die Sperrdatei %1 konnte nicht angelegt werden.").arg(fileName));
         // The run did not happen: its record says so, as for a failed run.
-        const QString message = m_texts.NotSuccessfulOn + m_engine->log().Timestamp() + QStringLiteral(" - ")
-                                + result.reason;
+        const QString message = RunMessage(m_texts, m_engine->log(), false, result.reason);
         write(m_out, task.name + QStringLiteral(": ") + message + QLatin1Char('\n'));
         recordOutcome(task.name, false, message);
         m_status = ExitStatus::Failed;
@@ -238,8 +237,13 @@ void CommandLineProgram::tryStart()
 void CommandLineProgram::recordOutcome(const QString &taskName, bool stored, const QString &message)
 {
     if (!m_engine->records().recordOutcome(taskName, stored, message))
-        say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(taskName),
-            QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
+        sayRecordNotSaved(taskName);
+}
+
+void CommandLineProgram::sayRecordNotSaved(const QString &taskName)
+{
+    say(QStringLiteral("The run record of \"%1\" could not be saved.").arg(taskName),
+        QStringLiteral("Der Laufeintrag von \"%1\" konnte nicht gespeichert werden.").arg(taskName));
 }
 
 void CommandLineProgram::runFinished(const RunOutcome &outcome)

@@ -61,8 +61,9 @@ private:
     void runNext();
     void tryStart();
     void runFinished(const RunOutcome &outcome);
-    // The run record; false (and said) when the store refuses it.
+    // The run record; said when the store refuses it.
     void recordOutcome(const QString &taskName, bool stored, const QString &message);
+    void sayRecordNotSaved(const QString &taskName);
     void finish();
     bool write(FILE *stream, const QString &text);
     void say(const QString &english, const QString &german);

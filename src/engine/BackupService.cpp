@@ -119,15 +119,8 @@ QString BackupService::startTask(const QString &name, bool downloadOnly)
 void BackupService::runTask(const QString &name, bool downloadOnly)
 {
     const QString reason = startTask(name, downloadOnly);
-    if (reason.isEmpty())
-        return;
-    if (m_schedule) {
+    if (!reason.isEmpty())
         m_schedule->startFailed(name, reason);
-        return;
-    }
-    m_log.AddStatus(m_texts.pick(QStringLiteral("%1 could not be started: %2"),
-                                 QStringLiteral("%1 konnte nicht gestartet werden: %2"))
-                        .arg(name, reason));
 }
 
 void BackupService::cancelSession()

@@ -60,7 +60,8 @@ public:
     // is said in the protocol. Why it could not start; empty otherwise.
     QString startTask(const QString &name, bool downloadOnly = false);
     // The same for a start the user asked for: a start that fails ends as a
-    // failed run (Message, record, notification, mail).
+    // failed run (Message, record, notification, mail). Only with the
+    // options' schedule.
     void runTask(const QString &name, bool downloadOnly = false);
     // "Cancel Telnet-Session".
     void cancelSession();

@@ -6,7 +6,6 @@
 
 #include "engine/Clock.h"
 #include "engine/ProtocolLog.h"
-#include "retrieval/ByteCount.h"
 #include "retrieval/CurlSupport.h"
 #include "retrieval/DownloadTexts.h"
 #include "retrieval/FtpTransfer.h"

@@ -31,3 +31,14 @@ inline DownloadFailure FailureOf(const StoredDumpWriter::StoreResult &stored)
     }
     return DownloadFailure::LocalFile;
 }
+
+// The verdict into a transfer's result (FTP's or HTTP's: failure,
+// storeFailure, detail).
+template <typename TransferResult>
+void TakeStoreResult(TransferResult &result, const StoredDumpWriter::StoreResult &stored)
+{
+    result.failure = FailureOf(stored);
+    result.storeFailure = stored.failure;
+    if (result.failure == DownloadFailure::LocalFile)
+        result.detail = stored.detail;
+}

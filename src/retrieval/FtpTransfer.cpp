@@ -306,11 +306,8 @@ FtpTransferResult FetchPerFtp(const FtpTransferRequest &request, FtpTransferObse
 
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
-    result.failure = FailureOf(stored);
-    result.storeFailure = stored.failure;
-    if (result.failure == DownloadFailure::LocalFile)
-        result.detail = stored.detail;
-    else if (stored.stored() && request.removeAfter)
+    TakeStoreResult(result, stored);
+    if (stored.stored() && request.removeAfter)
         result.removeFailed = !removeRemoteFile(h, request.remoteFile);
     observer.transferEnded();
     return result;

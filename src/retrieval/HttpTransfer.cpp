@@ -132,9 +132,6 @@ HttpTransferResult FetchPerHttp(const HttpTransferRequest &request, HttpTransfer
     curl_easy_getinfo(h, CURLINFO_FILETIME_T, &fileTime);
     const StoredDumpWriter::StoreResult stored =
         out.verifyAndCommit({request.requireCompletedDump, request.runStart, qint64(fileTime)});
-    result.failure = FailureOf(stored);
-    result.storeFailure = stored.failure;
-    if (result.failure == DownloadFailure::LocalFile)
-        result.detail = stored.detail;
+    TakeStoreResult(result, stored);
     return result;
 }

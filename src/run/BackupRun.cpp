@@ -7,6 +7,7 @@
 #include "engine/RunEvents.h"
 #include "retrieval/Retriever.h"
 #include "retrieval/RemovalWarning.h"
+#include "run/RunMessage.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
 #include "tasks/TargetPath.h"
@@ -136,13 +137,8 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     if (m_done)
         return;
     m_done = true;
-    QString message = (ok ? m_texts.SuccessfulOn : m_texts.NotSuccessfulOn) + m_log.Timestamp();
-    if (!ok && !m_failureMessage.isEmpty())
-        message += QStringLiteral(" - ") + m_failureMessage;
-    // The backup is stored all the same; the user has to clear the host.
-    if (ok && !m_warning.isEmpty())
-        message += QStringLiteral(" - ") + m_warning;
-    m_outcome.message = message;
+    // A stored backup with a warning is stored all the same; the user has to clear the host.
+    m_outcome.message = RunMessage(m_texts, m_log, ok, ok ? m_warning : m_failureMessage);
     if (m_transport) {
         emit m_events.sessionProgress(0);
         if (m_sessionOpened) {

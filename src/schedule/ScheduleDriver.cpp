@@ -2,6 +2,7 @@
 
 #include "engine/ProtocolLog.h"
 #include "notify/FailureMail.h"
+#include "run/RunMessage.h"
 #include "schedule/TaskBoard.h"
 #include "schedule/ScheduleTexts.h"
 #include "shell/LanguageTexts.h"
@@ -118,7 +119,7 @@ void ScheduleDriver::startFailed(const QString &taskName, const QString &reason)
     m_log.AddStatus(m_texts.pick(QStringLiteral("%1 could not be started: %2"),
                                  QStringLiteral("%1 konnte nicht gestartet werden: %2"))
                         .arg(taskName, reason));
-    const QString message = m_texts.NotSuccessfulOn + m_log.Timestamp() + QStringLiteral(" - ") + reason;
+    const QString message = RunMessage(m_texts, m_log, false, reason);
     m_board.setMessageForTask(taskName, message);
     BackupTask task = BackupTask::withDefaults(taskName);
     try {

@@ -148,10 +148,6 @@ void TaskListModel::setBoard(TaskBoard *board)
         // The message colours the whole row.
         connect(m_board, &TaskBoard::messageChanged, this,
                 [this](int i) { emit dataChanged(index(i, 0), index(i, ColumnCount - 1)); });
-        connect(m_board, &QObject::destroyed, this, [this] {
-            beginResetModel();
-            endResetModel();
-        });
     }
     endResetModel();
 }

@@ -23,7 +23,8 @@ public:
 
     explicit TaskListModel(QObject *parent = nullptr);
 
-    // The board shown; it outlives the model or tells by being destroyed.
+    // The board shown. Whoever gives one hands the model another when it goes
+    // (the task list falls back to its own); until then no rows show.
     void setBoard(TaskBoard *board);
     TaskBoard *board() const { return m_board; }
 

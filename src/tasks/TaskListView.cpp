@@ -94,16 +94,6 @@ TaskListView::TaskListView(QWidget *parent) : QWidget(parent)
 
 TaskListView::~TaskListView() = default;
 
-QString TaskListView::overwriteWarning(const LanguageTexts &texts)
-{
-    return TaskBoard::overwriteWarning(texts);
-}
-
-QString TaskListView::unreadableWarning(const LanguageTexts &texts, const QString &key)
-{
-    return TaskBoard::unreadableWarning(texts, key);
-}
-
 void TaskListView::setBoard(TaskBoard *board)
 {
     if (TaskBoard *previous = m_model->board(); previous && previous != m_ownBoard)

@@ -83,8 +83,6 @@ public:
     QListView *iconView() const { return m_icons; }
     TaskListModel *model() const { return m_model; }
 
-    static QString overwriteWarning(const LanguageTexts &texts);
-    static QString unreadableWarning(const LanguageTexts &texts, const QString &key);
 
 signals:
     // The selected row changed (-1: none).

@@ -109,3 +109,11 @@ inline void aim(TTelnetClient &client, const ScriptedTelnetHost &host)
     client.setRemoteHost(host.address());
     client.setRemotePort(host.port());
 }
+
+// A host that says nothing of its own: no options, no banner, no prompt.
+inline void silence(ScriptedTelnetHost &host)
+{
+    host.setNegotiation({});
+    host.setBanner({});
+    host.setLoginPrompt({});
+}

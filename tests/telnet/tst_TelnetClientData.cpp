@@ -41,9 +41,7 @@ void TelnetClientDataTest::chunksAreNotAccumulated()
 void TelnetClientDataTest::commandsAreRemovedFromData()
 {
     ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
+    silence(host);
     TTelnetClient client;
     EventLog log(client);
     aim(client, host);
@@ -85,9 +83,7 @@ void TelnetClientDataTest::serverOptionsAndCommandsAsEvents()
 void TelnetClientDataTest::hostileInputPassesWithoutHarm()
 {
     ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
+    silence(host);
     TTelnetClient client;
     EventLog log(client);
     aim(client, host);
@@ -120,9 +116,7 @@ void TelnetClientDataTest::handlerWithNestedEventLoopKeepsOrder()
     // The session's handlers wait with nested event loops; data arriving
     // meanwhile must still come out in stream order, once.
     ScriptedTelnetHost host;
-    host.setNegotiation({});
-    host.setBanner({});
-    host.setLoginPrompt({});
+    silence(host);
     host.setTerminalTypeRequest(ScriptedTelnetHost::TerminalTypeRequest::Never);
     TTelnetClient client;
     EventLog log(client);

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "retrieval/ByteCount.h"
+#include "storage/StoreTexts.h"
 
 namespace DownloadTexts {
 
@@ -21,14 +22,8 @@ QString pick(bool german, const QString &english, const QString &inGerman)
 
 QString localFileReason(const Failed &f, bool german)
 {
-    if (f.storeFailure == StoredDumpWriter::Failure::ChecksumMismatch)
-        return line(german, QStringLiteral("%1 on disk does not match its checksum").arg(f.localFile),
-                    QStringLiteral("%1 auf dem Datenträger passt nicht zu seiner Prüfsumme").arg(f.localFile));
-    if (f.storeFailure == StoredDumpWriter::Failure::DiskFull || f.diskFull)
-        return line(german, QStringLiteral("disk full - %1 could not be written").arg(f.localFile),
-                    QStringLiteral("Datenträger voll - %1 konnte nicht geschrieben werden").arg(f.localFile));
-    return line(german, QStringLiteral("the local file %1 could not be written").arg(f.localFile),
-                QStringLiteral("die lokale Datei %1 konnte nicht geschrieben werden").arg(f.localFile));
+    const QString words = StoreTexts::notWritten(f.storeFailure, f.localFile, f.diskFull, german);
+    return german ? QStringLiteral("Grund: ") + words : QStringLiteral("Reason: ") + words;
 }
 
 QString transferReason(const Failed &f, bool german)
@@ -67,21 +62,6 @@ QString hostReason(const Failed &f, bool german)
 }
 } // namespace
 
-QString incompleteDump(const QString &file, bool german)
-{
-    return pick(german,
-                QStringLiteral("Dump incomplete: %1 does not end with mysqldump's completion line; the previous backup is kept")
-                    .arg(file),
-                QStringLiteral("Dump unvollständig: %1 endet nicht mit der Abschlusszeile von mysqldump; die bisherige Sicherung bleibt erhalten")
-                    .arg(file));
-}
-
-QString staleDump(bool german)
-{
-    return pick(german, QStringLiteral("Dump file on the host is older than this run - not saved"),
-                QStringLiteral("Dump-Datei auf dem Host ist älter als dieser Lauf - nicht gespeichert"));
-}
-
 QString passiveRetry(bool german)
 {
     return pick(german, QStringLiteral("Active FTP data connection failed, trying once more in passive mode"),
@@ -105,9 +85,9 @@ QString reason(const Failed &f, bool german)
         return line(german, QStringLiteral("file %1 not found on the host").arg(f.remoteFile),
                     QStringLiteral("Datei %1 auf dem Host nicht gefunden").arg(f.remoteFile));
     case DownloadFailure::IncompleteDump:
-        return incompleteDump(f.remoteFile, german);
+        return StoreTexts::incompleteDump(f.remoteFile, german);
     case DownloadFailure::StaleDump:
-        return staleDump(german);
+        return StoreTexts::staleDump(german);
     case DownloadFailure::HttpStatus:
         return line(german, QStringLiteral("the server answered with HTTP status %1").arg(f.httpStatus),
                     QStringLiteral("der Server antwortete mit HTTP-Status %1").arg(f.httpStatus));

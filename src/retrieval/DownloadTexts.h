@@ -10,7 +10,8 @@
 
 // What a failed download is called, in one table: the protocol's reason
 // line in the interface language, and the error dialog it opens (FTP's
-// dialogs are English in both languages).
+// dialogs are English in both languages). Why storing failed is worded by
+// StoreTexts, for every transport alike.
 namespace DownloadTexts {
 
 // Everything a reason may name.
@@ -36,8 +37,6 @@ QString reason(const Failed &failed, bool german);
 std::optional<RetrievalError> dialogFor(DownloadFailure failure);
 QString dialogText(RetrievalError kind, const Failed &failed);
 
-QString incompleteDump(const QString &file, bool german);
-QString staleDump(bool german);
 QString passiveRetry(bool german);
 
 } // namespace DownloadTexts

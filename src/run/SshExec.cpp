@@ -66,8 +66,11 @@ void SshExec::start(const BackupTask &task)
         emit protocolLine(SshTexts::dumpStarted(m_texts.german()));
     });
     connect(m_runner.get(), &SshJobRunner::received, this, &SshExec::received);
-    connect(m_runner.get(), &SshJobRunner::finished, this, [this, sink](const SshDumpResult &result) {
+    connect(m_runner.get(), &SshJobRunner::finished, this, [this, sink, target](SshDumpResult result) {
         m_storedFile = sink->storedPath();
+        // Why the store refused is worded as for every transport.
+        result.storeFailure = sink->failure();
+        result.localFile = target;
         finish(result);
     });
     m_runner->start(request, sink);

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include "net/TcpKeepAlive.h"
+#include "storage/StoredDumpWriter.h"
 
 // Limits of one SSH run. The program uses the defaults; tests shorten them.
 struct SshLimits {
@@ -91,6 +92,10 @@ struct SshDumpResult {
     qint64 bytes = 0;
     qint64 byteLimit = 0;      // TooLarge: the limit it passed
     QByteArray stderrTail;      // the last bytes the command wrote to standard error
+    // LocalWrite and Incomplete: what the store said of the local file, set
+    // by whoever owns the store.
+    StoredDumpWriter::Failure storeFailure = StoredDumpWriter::Failure::None;
+    QString localFile;
 
     bool succeeded() const { return failure == SshFailure::None; }
     // The last non-blank line of stderrTail.

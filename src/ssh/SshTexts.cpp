@@ -1,8 +1,10 @@
 #include "ssh/SshTexts.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include "retrieval/ByteCount.h"
+#include "storage/StoreTexts.h"
 
 namespace SshTexts {
 
@@ -130,8 +132,13 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
                                QStringLiteral("SSH: Der Befehl konnte nicht gestartet werden")),
                           result.detail);
     case SshFailure::LocalWrite:
-        return withDetail(pick(german, QStringLiteral("SSH: the local file cannot be written"),
-                               QStringLiteral("SSH: Die lokale Datei kann nicht geschrieben werden")),
+        // The store's words, as for a download; a sink without a file (a
+        // check's output in memory) has only its own.
+        if (result.localFile.isEmpty())
+            return withDetail(pick(german, QStringLiteral("SSH: the local file cannot be written"),
+                                   QStringLiteral("SSH: Die lokale Datei kann nicht geschrieben werden")),
+                              result.detail);
+        return withDetail(QStringLiteral("SSH: ") + StoreTexts::notWritten(result.storeFailure, result.localFile, false, german),
                           result.detail);
     case SshFailure::ExitStatus: {
         QString text = result.exitStatusKnown
@@ -151,6 +158,8 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
                                QStringLiteral("SSH: Die Verbindung brach während des Dumps ab")),
                           result.detail);
     case SshFailure::Incomplete:
+        if (!result.localFile.isEmpty())
+            return QStringLiteral("SSH: ") + StoreTexts::incompleteDump(QFileInfo(result.localFile).fileName(), german);
         return pick(german, QStringLiteral("SSH: the dump is incomplete (no completion line) - not saved"),
                     QStringLiteral("SSH: Der Dump ist unvollständig (keine Abschlusszeile) - nicht gespeichert"));
     case SshFailure::TimeLimit:

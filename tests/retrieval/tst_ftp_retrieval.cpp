@@ -7,7 +7,7 @@
 #include "FtpsServerFixture.h"
 #include "RetrievalTestBench.h"
 #include "retrieval/FtpTransfer.h"
-#include "retrieval/DownloadTexts.h"
+#include "storage/StoreTexts.h"
 
 using Bar = RecordingRunEvents::Bar;
 
@@ -190,7 +190,7 @@ void FtpRetrievalTest::emptyFileIsFetchedButIsNoDump()
     QVERIFY(!bench.retrieve(task));
     QCOMPARE(ReadAll(bench.localFile()), previous);
     QCOMPARE(bench.events.captions, QStringList{"0 bytes of 0 bytes / 100 %"});
-    QCOMPARE(bench.dispatcher->FailureReason(), DownloadTexts::incompleteDump("backup.sql", bench.texts.german()));
+    QCOMPARE(bench.dispatcher->FailureReason(), StoreTexts::incompleteDump("backup.sql", bench.texts.german()));
     QCOMPARE(Entries(bench.local.path()), QStringList{"backup.sql"});
 }
 

@@ -16,6 +16,7 @@
 #include "RecordingRunEvents.h"
 #include "run/BackupRun.h"
 #include "run/SshExec.h"
+#include "storage/StoreTexts.h"
 #include "ssh/StoredDumpSink.h"
 #include "ssh/KnownHosts.h"
 #include "ssh/SshDumpCommand.h"
@@ -291,6 +292,7 @@ private slots:
         QTest::addColumn<bool>("knownHost");
         QTest::newRow("stored") << "shop" << true;
         QTest::newRow("exit status 2") << "broken" << true;
+        QTest::newRow("no completion line") << "nocompletion" << true;
         QTest::newRow("unknown host key") << "shop" << false;
         QTest::newRow("cancelled") << "endless" << true;
     }
@@ -299,7 +301,7 @@ private slots:
         QFETCH(QString, database);
         QFETCH(bool, knownHost);
         const QByteArray dump = "-- MySQL dump\nINSERT INTO t VALUES (1);\n-- Dump completed on 2027-03-05  3:00:00\n";
-        m_server.setDump(dump);
+        m_server.setDump(database == QLatin1String("nocompletion") ? dump.first(dump.indexOf("-- Dump")) : dump);
         LanguageTexts texts;
         texts.Language = 1;
         texts.refill();
@@ -368,6 +370,9 @@ private slots:
         QVERIFY2(message.endsWith(QStringLiteral(" - ") + outcome.reason), qPrintable(message));
         if (database == QLatin1String("endless"))
             QCOMPARE(outcome.reason, QStringLiteral("SSH: Vom Benutzer abgebrochen"));
+        else if (database == QLatin1String("nocompletion"))
+            // Worded by the store's table, as for a download.
+            QCOMPARE(outcome.reason, QStringLiteral("SSH: ") + StoreTexts::incompleteDump(QStringLiteral("shop.sql"), true));
         else if (knownHost)
             QVERIFY2(outcome.reason.startsWith(QStringLiteral("SSH: mysqldump endete mit Status 2: mysqldump: Got error: 1045")),
                      qPrintable(outcome.reason));

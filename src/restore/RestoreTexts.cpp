@@ -1,0 +1,92 @@
+#include "restore/RestoreTexts.h"
+
+namespace RestoreTexts {
+
+namespace {
+QString pick(bool german, const QString &english, const QString &inGerman)
+{
+    return german ? inGerman : english;
+}
+
+QString seconds(qint64 ms, bool german)
+{
+    QString s = QString::number(double(ms) / 1000.0, 'f', 1);
+    if (german)
+        s.replace(QLatin1Char('.'), QLatin1Char(','));
+    return s + QStringLiteral(" s");
+}
+} // namespace
+
+QString groupedNumber(qint64 n)
+{
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(' '));
+    return n < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+QString counts(int tables, qint64 rows, bool german)
+{
+    return pick(german, QStringLiteral("%1 tables, %2 rows"), QStringLiteral("%1 Tabellen, %2 Zeilen"))
+        .arg(groupedNumber(tables), groupedNumber(rows));
+}
+
+QString passed(int tables, qint64 rows, qint64 ms, bool german)
+{
+    return pick(german, QStringLiteral("Test restore passed: %1 (%2)"),
+                QStringLiteral("Testwiederherstellung bestanden: %1 (%2)"))
+        .arg(counts(tables, rows, german), seconds(ms, german));
+}
+
+QString failed(const QString &why, bool german)
+{
+    return pick(german, QStringLiteral("Test restore failed: %1"), QStringLiteral("Testwiederherstellung gescheitert: %1"))
+        .arg(why);
+}
+
+QString started(const QString &file, bool german)
+{
+    return pick(german, QStringLiteral("Test restore of %1 into a local server"),
+                QStringLiteral("Testwiederherstellung von %1 in einen lokalen Server"))
+        .arg(file);
+}
+
+QString noServer(bool german)
+{
+    return pick(german,
+                QStringLiteral("No test restore: no local MariaDB or MySQL server program (mariadbd, mysqld) was found"),
+                QStringLiteral("Keine Testwiederherstellung: kein lokales MariaDB- oder MySQL-Serverprogramm (mariadbd, mysqld) gefunden"));
+}
+
+QString storedButFailed(const QString &timestamp, const QString &why, bool german)
+{
+    return pick(german, QStringLiteral("!!! stored on %1, but the test restore failed: %2"),
+                QStringLiteral("!!! gespeichert am %1, aber die Testwiederherstellung scheiterte: %2"))
+        .arg(timestamp, why);
+}
+
+QString missingTable(const QString &table, bool german)
+{
+    return pick(german, QStringLiteral("table %1 is missing after the restore"),
+                QStringLiteral("Tabelle %1 fehlt nach der Wiederherstellung"))
+        .arg(table);
+}
+
+QString cannotRead(const QString &file, const QString &detail, bool german)
+{
+    return pick(german, QStringLiteral("%1 cannot be read: %2"), QStringLiteral("%1 kann nicht gelesen werden: %2"))
+        .arg(file, detail);
+}
+
+QString timeLimit(qint64 ms, bool german)
+{
+    return pick(german, QStringLiteral("it took longer than %1 minutes"), QStringLiteral("sie dauerte länger als %1 Minuten"))
+        .arg(qMax<qint64>(1, ms / 60000));
+}
+
+QString cancelled(bool german)
+{
+    return pick(german, QStringLiteral("cancelled"), QStringLiteral("abgebrochen"));
+}
+
+} // namespace RestoreTexts

@@ -1,0 +1,223 @@
+#include "restore/ThrowawayServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+ThrowawayServer::ThrowawayServer(RestorePrograms programs, RestoreOptions options, bool german, QObject *parent)
+    : QObject(parent), m_programs(std::move(programs)), m_options(std::move(options)), m_german(german)
+{
+    m_poll.setInterval(100);
+    connect(&m_poll, &QTimer::timeout, this, &ThrowawayServer::poll);
+    m_limit.setSingleShot(true);
+    connect(&m_install, &QProcess::finished, this, &ThrowawayServer::installed);
+    connect(&m_install, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            fail(pick("%1 cannot be started", "%1 kann nicht gestartet werden").arg(m_install.program()));
+    });
+    connect(&m_server, &QProcess::finished, this, &ThrowawayServer::serverEnded);
+    connect(&m_server, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            fail(pick("%1 cannot be started", "%1 kann nicht gestartet werden").arg(m_server.program()));
+    });
+}
+
+QString ThrowawayServer::pick(const char *english, const char *german) const
+{
+    return QString::fromUtf8(m_german ? german : english);
+}
+
+ThrowawayServer::~ThrowawayServer()
+{
+    // The program is ending: no server of ours may outlive it.
+    for (QProcess *p : {&m_install, &m_server}) {
+        disconnect(p, nullptr, this, nullptr);
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+    removeFolder();
+}
+
+QString ThrowawayServer::folder() const
+{
+    return m_dir ? m_dir->path() : QString();
+}
+
+QString ThrowawayServer::socketPath() const
+{
+    return folder() + QStringLiteral("/mysql.sock");
+}
+
+QStringList ThrowawayServer::userArguments()
+{
+#ifdef Q_OS_UNIX
+    // Both servers refuse to run as root unless told to.
+    if (::geteuid() == 0)
+        return {QStringLiteral("--user=root")};
+#endif
+    return {};
+}
+
+QStringList ThrowawayServer::clientArguments(const QString &database) const
+{
+    QStringList args{QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socketPath(),
+                     QStringLiteral("--user=root"), QStringLiteral("--default-character-set=utf8mb4")};
+    if (!database.isEmpty())
+        args << database;
+    return args;
+}
+
+void ThrowawayServer::start()
+{
+    const QString root = m_options.tempRoot.isEmpty() ? QDir::tempPath() : m_options.tempRoot;
+    m_dir = std::make_unique<QTemporaryDir>(QDir(root).filePath(QStringLiteral("vaultwick-restore-XXXXXX")));
+    if (!m_dir->isValid()) {
+        const QString reason = pick("no temporary folder can be made in %1", "in %1 kann kein temporärer Ordner angelegt werden").arg(root);
+        m_dir.reset();
+        QTimer::singleShot(0, this, [this, reason] { fail(reason); });
+        return;
+    }
+    // QTemporaryDir makes it 0700: nobody else can reach the socket inside.
+    QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString data = folder() + QStringLiteral("/data");
+    m_limit.disconnect();
+    connect(&m_limit, &QTimer::timeout, this, [this] { fail(pick("the local server did not start in time", "der lokale Server startete nicht rechtzeitig")); });
+    m_limit.start(m_options.startLimitMs);
+    m_install.setWorkingDirectory(folder());
+    m_install.setProcessChannelMode(QProcess::MergedChannels);
+    m_install.setStandardOutputFile(folder() + QStringLiteral("/install.log"));
+    if (!m_programs.installer.isEmpty()) {
+        m_install.start(m_programs.installer,
+                        QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + data,
+                                    QStringLiteral("--auth-root-authentication-method=socket"),
+                                    QStringLiteral("--skip-test-db")}
+                            + userArguments());
+    } else {
+        m_install.start(m_programs.server, QStringList{QStringLiteral("--no-defaults"),
+                                                       QStringLiteral("--initialize-insecure"),
+                                                       QStringLiteral("--datadir=") + data}
+                                               + userArguments());
+    }
+}
+
+void ThrowawayServer::installed(int exitCode, QProcess::ExitStatus status)
+{
+    if (m_failed || m_stopping)
+        return;
+    if (status != QProcess::NormalExit || exitCode != 0) {
+        QFile log(folder() + QStringLiteral("/install.log"));
+        QString last;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : log.readAll().split('\n'))
+                if (!line.trimmed().isEmpty())
+                    last = QString::fromUtf8(line.trimmed());
+        fail(pick("the local server's data folder could not be initialised", "der Datenordner des lokalen Servers konnte nicht angelegt werden") + (last.isEmpty() ? QString() : QStringLiteral(": ") + last));
+        return;
+    }
+    startServer();
+}
+
+void ThrowawayServer::startServer()
+{
+    const QString f = folder();
+    m_server.setWorkingDirectory(f);
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.setStandardOutputFile(f + QStringLiteral("/server.out"));
+    m_server.start(m_programs.server,
+                   QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + f + QStringLiteral("/data"),
+                               QStringLiteral("--socket=") + socketPath(), QStringLiteral("--skip-networking"),
+                               QStringLiteral("--skip-grant-tables"), QStringLiteral("--skip-log-bin"),
+                               QStringLiteral("--pid-file=") + f + QStringLiteral("/server.pid"),
+                               QStringLiteral("--log-error=") + f + QStringLiteral("/error.log"),
+                               QStringLiteral("--innodb-buffer-pool-size=64M")}
+                       + userArguments());
+    m_poll.start();
+}
+
+void ThrowawayServer::poll()
+{
+    if (m_ready || m_stopping)
+        return;
+    // The socket appears once the server takes connections.
+    if (QFileInfo(socketPath()).exists()) {
+        m_poll.stop();
+        m_limit.stop();
+        m_ready = true;
+        emit ready();
+    }
+}
+
+void ThrowawayServer::serverEnded()
+{
+    m_poll.stop();
+    if (m_stopping) {
+        m_limit.stop();
+        removeFolder();
+        m_stopping = false;
+        emit stopped();
+        return;
+    }
+    const QString line = lastErrorLine();
+    fail(pick("the local server stopped", "der lokale Server wurde beendet") + (line.isEmpty() ? QString() : QStringLiteral(": ") + line));
+}
+
+QString ThrowawayServer::lastErrorLine() const
+{
+    QFile log(folder() + QStringLiteral("/error.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return QString();
+    QString last;
+    for (const QByteArray &line : log.readAll().split('\n'))
+        if (line.contains("[ERROR]"))
+            last = QString::fromUtf8(line.mid(line.indexOf("[ERROR]") + 8).trimmed());
+    return last;
+}
+
+void ThrowawayServer::fail(const QString &reason)
+{
+    if (m_failed || m_stopping)
+        return;
+    m_failed = true;
+    m_poll.stop();
+    m_limit.stop();
+    emit failed(reason);
+}
+
+void ThrowawayServer::stop()
+{
+    if (m_stopping)
+        return;
+    m_poll.stop();
+    m_stopping = true;
+    if (m_install.state() != QProcess::NotRunning) {
+        m_install.kill();
+        m_install.waitForFinished(5000);
+    }
+    if (m_server.state() == QProcess::NotRunning) {
+        removeFolder();
+        QTimer::singleShot(0, this, [this] {
+            m_stopping = false;
+            emit stopped();
+        });
+        return;
+    }
+    m_limit.disconnect();
+    connect(&m_limit, &QTimer::timeout, this, [this] { m_server.kill(); });
+    m_limit.start(m_options.stopLimitMs);
+    m_server.terminate();
+}
+
+void ThrowawayServer::removeFolder()
+{
+    if (m_dir) {
+        m_dir->remove();
+        m_dir.reset();
+    }
+}

@@ -255,7 +255,8 @@ void CommandLineProgram::runFinished(const RunOutcome &outcome)
     recordOutcome(name, outcome.success, outcome.message);
     m_running = false;
     m_pending.removeFirst();
-    if (!outcome.success || m_interrupted)
+    // A backup that does not restore is no backup to rely on.
+    if (!outcome.success || !outcome.warning.isEmpty() || m_interrupted)
         m_status = ExitStatus::Failed;
     // The engine is still on the stack of its signal.
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);

@@ -60,6 +60,9 @@ QByteArray json(const QList<BackupTask> &tasks)
             {QStringLiteral("lastmessage"), t.lastmessage},
             {QStringLiteral("lastattempt"), t.lastattempt},
             {QStringLiteral("lastsuccess"), t.lastsuccess},
+            {QStringLiteral("testrestore"), t.testrestore},
+            {QStringLiteral("lastrestoretest"), t.lastrestoretest},
+            {QStringLiteral("lastrestorecounts"), t.lastrestorecounts},
         });
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);

@@ -10,6 +10,7 @@
 #include "schedule/ScheduleDriver.h"
 #include "shell/LanguageTexts.h"
 #include "ssh/SshTexts.h"
+#include "tasks/AppSettings.h"
 #include "tasks/TaskStore.h"
 #include "telnet/TelnetClient.h"
 
@@ -47,6 +48,7 @@ BackupService::BackupService(BackupServiceOptions options, TaskStore &store, con
             return std::make_unique<TelnetDialogue>(*m_telnet, m_texts, m_options.pacing);
         },
         m_log, m_texts, m_events, *m_retriever);
+    m_queue->setTestRestore([this] { return AppSettings(m_store).ReadRestoreOptions(m_options.restore); });
     connect(m_queue.get(), &RunQueue::runStarted, this, &BackupService::runStarted);
     connect(m_queue.get(), &RunQueue::runFinished, this, &BackupService::finished);
 
@@ -145,6 +147,15 @@ void BackupService::rebuildBoard()
 void BackupService::finished(const RunOutcome &outcome)
 {
     m_board.setMessageForTask(outcome.taskName, outcome.message);
+    // What the test restore found belongs to the record, for the window
+    // and the command line alike.
+    if (!outcome.restoreTest.isEmpty())
+    {
+        RunRecord record;
+        record.lastrestoretest = outcome.restoreTest;
+        record.lastrestorecounts = outcome.restoreCounts;
+        m_store.SaveRunRecord(outcome.taskName, record);
+    }
     if (m_schedule) {
         BackupTask task = BackupTask::withDefaults(outcome.taskName);
         try {
@@ -152,7 +163,7 @@ void BackupService::finished(const RunOutcome &outcome)
         } catch (const std::exception &) {
             // Unreadable now: the record and the mail go by its name.
         }
-        m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason);
+        m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning);
     }
     emit runFinished(outcome);
     // Whoever runs the task next sees its record.

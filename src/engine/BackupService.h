@@ -7,6 +7,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/RunEvents.h"
 #include "engine/TaskRunLock.h"
+#include "restore/RestoreOptions.h"
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunOutcome.h"
 #include "run/TelnetDialogue.h"
@@ -31,6 +32,7 @@ struct BackupServiceOptions {
     RetrievalOptions retrieval;
     SshClientSettings ssh;         // defaults: the user's ~/.ssh
     QString lockDirectory;         // empty: the user's, shared by the tray program and the command line
+    RestoreOptions restore;        // the store's restore settings override its program and limit
     // false: no schedule, notifications or mail; the caller keeps the run
     // records (the command line, which answers on its output).
     bool schedule = true;

@@ -73,8 +73,13 @@ QByteArray crlfBody(const QString &body)
 MailMessage failedRun(bool english, const FailedRunReport &r)
 {
     MailMessage m;
-    m.subject = english ? QStringLiteral("Vaultwick: backup of %1 failed").arg(oneLine(r.task))
-                        : QStringLiteral("Vaultwick: Backup von %1 gescheitert").arg(oneLine(r.task));
+    if (r.storedButUnproven)
+        m.subject = english ? QStringLiteral("Vaultwick: backup of %1 stored, but its test restore failed").arg(oneLine(r.task))
+                            : QStringLiteral("Vaultwick: Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte")
+                                  .arg(oneLine(r.task));
+    else
+        m.subject = english ? QStringLiteral("Vaultwick: backup of %1 failed").arg(oneLine(r.task))
+                            : QStringLiteral("Vaultwick: Backup von %1 gescheitert").arg(oneLine(r.task));
     QStringList lines;
     lines << QStringLiteral("Task: ") + r.task
           << QStringLiteral("Host: ") + r.host

@@ -20,6 +20,7 @@ struct FailedRunReport {
     QString reason;
     QStringList protocolLines;  // the run's last lines
     QStringList secrets;        // passwords: never written into a mail
+    bool storedButUnproven = false;  // the backup is stored; its test restore failed
 };
 
 // The short mails about failures, in the interface language, and the message

@@ -1,5 +1,6 @@
 #include "run/BackupRun.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include "engine/Clock.h"
@@ -7,6 +8,8 @@
 #include "engine/RunEvents.h"
 #include "retrieval/Retriever.h"
 #include "retrieval/RemovalWarning.h"
+#include "restore/RestoreTexts.h"
+#include "restore/TestRestore.h"
 #include "run/RunMessage.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
@@ -99,7 +102,7 @@ void BackupRun::retrieved(bool ok, const QString &storedFile)
                 return;
             m_removing = false;
         }
-        conclude(true, {}, storedFile);
+        prove(storedFile);
         return;
     }
     // The manual download has no session, so no "FTP-" before its line.
@@ -123,6 +126,52 @@ void BackupRun::removalFinished(bool removed)
 {
     if (!removed)
         warnNotRemoved(NotRemovedText(m_task.remotefile, m_texts.german()));
+    prove(m_storedFile);
+}
+
+void BackupRun::prove(const QString &storedFile)
+{
+    if (!m_task.testrestore || !m_restoreOptions || storedFile.isEmpty()) {
+        conclude(true, {}, storedFile);
+        return;
+    }
+    m_storedFile = storedFile;
+    const bool german = m_texts.german();
+    m_log.AddStatus(RestoreTexts::started(QFileInfo(storedFile).fileName(), german));
+    emit m_events.statusCaption(RestoreTexts::started(QFileInfo(storedFile).fileName(), german));
+    m_test = std::make_unique<TestRestore>(*m_restoreOptions, german);
+    connect(m_test.get(), &TestRestore::progress, this, [this](qint64 done, qint64 total) {
+        // In permille: a file's size need not fit the bar's int.
+        emit m_events.downloadProgress(total > 0 ? int(1000 * done / total) : 0, 1000);
+    });
+    connect(m_test.get(), &TestRestore::finished, this, &BackupRun::proven);
+    m_test->start(storedFile);
+}
+
+void BackupRun::proven(const TestRestoreResult &result)
+{
+    const bool german = m_texts.german();
+    using Status = TestRestoreResult::Status;
+    switch (result.status) {
+    case Status::Passed:
+        m_log.AddStatus(RestoreTexts::passed(result.tables, result.rows, result.ms, german));
+        m_outcome.restoreTest = QStringLiteral("passed");
+        m_outcome.restoreCounts = QStringLiteral("%1 %2").arg(result.tables).arg(result.rows);
+        break;
+    case Status::Failed:
+        m_log.AddStatus(RestoreTexts::failed(result.reason, german));
+        m_outcome.restoreTest = QStringLiteral("failed: ") + result.reason;
+        m_outcome.warning = result.reason;
+        break;
+    case Status::NoServer:
+        // Nothing to prove with: said once, and the run stands as it is.
+        m_log.AddStatus(RestoreTexts::noServer(german));
+        break;
+    case Status::Cancelled:
+        m_log.AddStatus(RestoreTexts::failed(result.reason, german));
+        break;
+    }
+    emit m_events.statusCaptionReset();
     conclude(true, {}, m_storedFile);
 }
 
@@ -139,6 +188,11 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     m_done = true;
     // A stored backup with a warning is stored all the same; the user has to clear the host.
     m_outcome.message = RunMessage(m_texts, m_log, ok, ok ? m_warning : m_failureMessage);
+    if (ok && !m_outcome.warning.isEmpty()) {
+        m_outcome.message = RestoreTexts::storedButFailed(m_log.Timestamp(), m_outcome.warning, m_texts.german());
+        if (!m_warning.isEmpty())
+            m_outcome.message += QStringLiteral(" - ") + m_warning;
+    }
     if (m_transport) {
         emit m_events.sessionProgress(0);
         if (m_sessionOpened) {
@@ -156,12 +210,18 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
 
 void BackupRun::cancelSession()
 {
+    if (m_test) {
+        m_test->cancel();
+        return;
+    }
     if (m_transport)
         m_transport->cancel();
 }
 
 void BackupRun::abort()
 {
+    if (m_test)
+        m_test->cancel();
     if (m_transport)
         m_transport->cancel();
     m_retriever.AbortRetrievals();

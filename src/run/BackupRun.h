@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
+#include "restore/RestoreOptions.h"
 #include "run/RunOutcome.h"
 #include "run/Transport.h"
 #include "tasks/BackupTask.h"
@@ -12,12 +14,15 @@ class LanguageTexts;
 class ProtocolLog;
 class Retriever;
 class RunEvents;
+class TestRestore;
+struct TestRestoreResult;
 
 // One run of one task, on its own copy of the task, through its stages:
 // transport (the host makes the dump), retrieval (the dump is fetched and
 // stored, verified), store (retention), clean-up (the host's dump removed),
-// outcome (protocol line, the Message text, finished()). Without a transport
-// it is the manual download: retrieval and its report only.
+// test restore (when the task asks for it), outcome (protocol line, the
+// Message text, finished()). Without a transport it is the manual download:
+// retrieval, its report and the test restore.
 class BackupRun : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +32,8 @@ public:
 
     const BackupTask &task() const { return m_task; }
     bool isDownloadOnly() const { return !m_transport; }
+    // Before start(): how a test restore may run; without it none runs.
+    void setTestRestore(const RestoreOptions &options) { m_restoreOptions = options; }
     void start();
     // "Cancel Telnet-Session": ends the transport stage; a retrieval goes on.
     void cancelSession();
@@ -42,6 +49,9 @@ private:
     // The store stage's end: retention, for every transport.
     void stored();
     void removalFinished(bool removed);
+    // The test restore stage: proves the stored file loads, then the outcome.
+    void prove(const QString &storedFile);
+    void proven(const TestRestoreResult &result);
     // The protocol line and the Message's addition for a dump the host still holds.
     void warnNotRemoved(const QString &warning);
     void conclude(bool ok, const QString &reason, const QString &storedFile);
@@ -60,5 +70,7 @@ private:
     QString m_warning;         // added to the Message of a stored backup
     bool m_removing = false;   // the transport is removing the fetched dump
     QString m_storedFile;
+    std::optional<RestoreOptions> m_restoreOptions;
+    std::unique_ptr<TestRestore> m_test;
     bool m_done = false;
 };

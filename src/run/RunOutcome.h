@@ -12,5 +12,12 @@ struct RunOutcome {
     QString storedFile;   // the local file that now holds the backup; empty on failure
     QString message;      // the task's Message text: the mark, the time, and what to add
     QDateTime started;
+    // Stored, but not proven: why the test restore failed. Raised like a
+    // failed run (notification, mail), though the backup is in place.
+    QString warning;
+    // The test restore for the run record: "passed" or "failed: why";
+    // counts: "TABLES ROWS". Empty: no test ran.
+    QString restoreTest;
+    QString restoreCounts;
 };
 Q_DECLARE_METATYPE(RunOutcome)

@@ -76,6 +76,8 @@ void RunQueue::startNext()
     auto *run = new BackupRun(next.task, next.downloadOnly ? nullptr : m_transports(next.task), m_retriever, m_log,
                               m_texts, m_events, this);
     m_current = run;
+    if (m_restore && next.task.testrestore)
+        run->setTestRestore(m_restore());
     connect(run, &BackupRun::finished, this, [this, run](const RunOutcome &o) { runEnded(run, o); });
     emit runStarted(next.task.name);
     run->start();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "restore/RestoreOptions.h"
 #include "run/RunOutcome.h"
 #include "run/TelnetDialogue.h"
 #include "tasks/BackupTask.h"
@@ -39,6 +40,10 @@ public:
     // The manual download: retrieval only, on its own copy, in the same line.
     bool RequestDownload(const BackupTask &task);
 
+    // How each run's test restore may go, asked as the run starts; unset:
+    // runs test nothing.
+    void setTestRestore(std::function<RestoreOptions()> options) { m_restore = std::move(options); }
+
     bool isBusy() const { return m_current != nullptr; }
     QString runningTaskName() const;
     QStringList queuedTaskNames() const;
@@ -53,6 +58,7 @@ signals:
     void runFinished(const RunOutcome &outcome);
 
 private:
+    std::function<RestoreOptions()> m_restore;
     struct Request {
         BackupTask task;
         bool downloadOnly = false;

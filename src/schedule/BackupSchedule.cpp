@@ -56,7 +56,9 @@ bool BackupSchedule::recordAttempt(const QString &name)
     const QDateTime now = m_clock.now();
     Record &r = m_records[name.toLower()];
     r.lastattempt = now;
-    const bool saved = m_store.SaveRunRecord(name, {RecordTime::format(now), {}, {}});
+    RunRecord attempt;
+    attempt.lastattempt = RecordTime::format(now);
+    const bool saved = m_store.SaveRunRecord(name, attempt);
     r.unsaved = r.unsaved || !saved;
     return saved;
 }
@@ -66,7 +68,8 @@ bool BackupSchedule::recordOutcome(const QString &name, bool success, const QStr
     const QDateTime now = m_clock.now();
     Record &r = m_records[name.toLower()];
     r.lastmessage = message;
-    RunRecord stored{{}, {}, message};
+    RunRecord stored;
+    stored.lastmessage = message;
     if (success) {
         r.lastsuccess = now;
         stored.lastsuccess = RecordTime::format(now);

@@ -96,18 +96,24 @@ void ScheduleDriver::overdueNotices(const QList<ScheduleRowInput> &rows)
     }
 }
 
-void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason)
+void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason,
+                                 const QString &warning)
 {
     if (!m_schedule.recordOutcome(task.name, success, message))
         recordNotSaved(task.name);
-    if (!success) {
+    const bool unproven = success && !warning.isEmpty();
+    if (!success || unproven) {
         const bool en = m_texts.englishChecked();
-        alert(m_texts.pick(QStringLiteral("Backup of %1 failed").arg(task.name),
-                           QStringLiteral("Backup von %1 gescheitert").arg(task.name))
-              + QLatin1Char('\n') + reason);
+        alert((unproven ? m_texts.pick(QStringLiteral("Backup of %1 stored, but its test restore failed").arg(task.name),
+                                       QStringLiteral("Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte")
+                                           .arg(task.name))
+                        : m_texts.pick(QStringLiteral("Backup of %1 failed").arg(task.name),
+                                       QStringLiteral("Backup von %1 gescheitert").arg(task.name)))
+              + QLatin1Char('\n') + (unproven ? warning : reason));
         if (m_mailSettings.isSet()) {
-            const FailedRunReport report{task.name, task.host, m_schedule.now(), reason, m_log.recentLines(),
-                                         {task.hostpw, task.dbpw, m_mailSettings.password}};
+            const FailedRunReport report{task.name, task.host, m_schedule.now(), unproven ? warning : reason,
+                                         m_log.recentLines(), {task.hostpw, task.dbpw, m_mailSettings.password},
+                                         unproven};
             sendMail(FailureMail::failedRun(en, report));
         }
     }

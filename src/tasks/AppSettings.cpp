@@ -7,6 +7,8 @@
 const QString AppSettings::DisplayKey = QStringLiteral("Options/Display");
 const QString AppSettings::LanguageKey = QStringLiteral("Options/language");
 const QString AppSettings::TotalTasksKey = QStringLiteral("Options/totaltasks");
+const QString AppSettings::RestoreServerKey = QStringLiteral("Options/restoreserver");
+const QString AppSettings::RestoreLimitKey = QStringLiteral("Options/restorelimit");
 
 AppSettings::AppSettings(const TaskStore &store) : m_store(store) {}
 
@@ -32,6 +34,22 @@ int AppSettings::ReadLanguage() const
 {
     auto settings = m_store.open();
     return readInteger(*settings, LanguageKey);
+}
+
+RestoreOptions AppSettings::ReadRestoreOptions(RestoreOptions base) const
+{
+    auto settings = m_store.open();
+    const QVariant server = settings->value(RestoreServerKey);
+    if (server.typeId() == QMetaType::QString && !server.toString().trimmed().isEmpty())
+        base.serverProgram = server.toString().trimmed();
+    try {
+        const int minutes = readInteger(*settings, RestoreLimitKey);
+        // A day at most: the limit has to fit a timer's milliseconds.
+        if (minutes >= 1)
+            base.limitMs = qMin(minutes, 24 * 60) * 60 * 1000;
+    } catch (const TaskStoreReadError &) {
+    }
+    return base;
 }
 
 bool AppSettings::saveTo(QSettings &settings, int totalTasks, bool englishChecked, int displayMode)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "restore/RestoreOptions.h"
+
 class QSettings;
 class TaskStore;
 
@@ -26,9 +28,17 @@ public:
     static int readInteger(QSettings &settings, const QString &key);
     static bool saveTo(QSettings &settings, int totalTasks, bool englishChecked, int displayMode);
 
+    // The test restore's own settings, set by hand in the store: a server
+    // program to use instead of the one looked for, and the time limit in
+    // minutes (absent, not a number or below 1: base's). Unreadable values
+    // leave base as it is.
+    RestoreOptions ReadRestoreOptions(RestoreOptions base) const;
+
     static const QString DisplayKey;     // "Options/Display"
     static const QString LanguageKey;    // "Options/language"
     static const QString TotalTasksKey;  // "Options/totaltasks"
+    static const QString RestoreServerKey;  // "Options/restoreserver"
+    static const QString RestoreLimitKey;   // "Options/restorelimit"
 
 private:
     const TaskStore &m_store;

@@ -32,11 +32,16 @@ struct BackupTask {
     QString lastsuccess;
     QString lastmessage;
     QString saved;            // when the editor last saved the task
+    // The last test restore, written by the run: "passed" or "failed: why",
+    // and "TABLES ROWS".
+    QString lastrestoretest;
+    QString lastrestorecounts;
     int compress = 0;         // 0 none, 1 gzip, 2 zstd
     int keepdaily = 0;        // 0 in all three keeps everything
     int keepweekly = 0;
     int keepmonthly = 0;
     bool ftptls = false;      // FTP with explicit TLS (FTPS); off: plain FTP as before
+    bool testrestore = false; // load each stored backup into a throwaway local server
 
     // Not stored: set by a run whose dump went to the host under this name in
     // remotedir. Retrieval fetches it instead of backupfile and removes it

@@ -207,12 +207,15 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.lastattempt = readText(settings, group, QStringLiteral("lastattempt"), QString());
     task.lastsuccess = readText(settings, group, QStringLiteral("lastsuccess"), QString());
     task.lastmessage = readText(settings, group, QStringLiteral("lastmessage"), QString());
+    task.lastrestoretest = readText(settings, group, QStringLiteral("lastrestoretest"), QString());
+    task.lastrestorecounts = readText(settings, group, QStringLiteral("lastrestorecounts"), QString());
     task.saved = readText(settings, group, QStringLiteral("saved"), QString());
     task.compress = parseInt(readText(settings, group, QStringLiteral("compress"), QString()), 0);
     task.keepdaily = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepdaily"), QString()), 0));
     task.keepweekly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepweekly"), QString()), 0));
     task.keepmonthly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0));
     task.ftptls = parseInt(readText(settings, group, QStringLiteral("ftptls"), QString()), 0) != 0;
+    task.testrestore = parseInt(readText(settings, group, QStringLiteral("testrestore"), QString()), 0) != 0;
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -258,6 +261,7 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"keepweekly", QString::number(task.keepweekly)},
         {"keepmonthly", QString::number(task.keepmonthly)},
         {"ftptls", task.ftptls ? QStringLiteral("1") : QStringLiteral("0")},
+        {"testrestore", task.testrestore ? QStringLiteral("1") : QStringLiteral("0")},
     };
     QList<std::pair<QString, QString>> values;
     for (const auto &[key, value] : fields)
@@ -283,6 +287,8 @@ bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) cons
         {"lastattempt", record.lastattempt},
         {"lastsuccess", record.lastsuccess},
         {"lastmessage", record.lastmessage},
+        {"lastrestoretest", record.lastrestoretest},
+        {"lastrestorecounts", record.lastrestorecounts},
     };
     QList<std::pair<QString, QString>> values;
     for (const auto &[key, value] : fields) {

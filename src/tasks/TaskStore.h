@@ -54,6 +54,8 @@ struct RunRecord {
     std::optional<QString> lastattempt;
     std::optional<QString> lastsuccess;
     std::optional<QString> lastmessage;
+    std::optional<QString> lastrestoretest;
+    std::optional<QString> lastrestorecounts;
 };
 
 // The tasks in the per-user settings store, one group per task below "tasks",

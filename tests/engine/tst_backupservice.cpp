@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "TaskBuilder.h"
 #include "engine/BackupService.h"
 #include "notify/MailSettings.h"
+#include "restore/RestorePrograms.h"
 #include "run/RunQueue.h"
 #include "schedule/ScheduleDriver.h"
 #include "shell/LanguageTexts.h"
@@ -155,6 +157,89 @@ private slots:
         e.service->runTask(QStringLiteral("shop"));  // the menu's manual run
         QCOMPARE(notified.size(), 2);
         QCOMPARE(started.size(), 0);
+    }
+
+    // The stored backup is loaded into a throwaway local server: counted
+    // when it loads, and raised like a failure, though kept, when it does not.
+    void aScheduledRunProvesItsBackupByATestRestore_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("loads") << false;
+        QTest::newRow("broken statement in the middle") << true;
+    }
+    void aScheduledRunProvesItsBackupByATestRestore()
+    {
+        QFETCH(bool, broken);
+        if (!RestorePrograms::find().found())
+            VW_SKIP("no mariadbd or mysqld with its client");
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        SmtpServerFixture smtp;
+        if (!smtp.start())
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
+        const QByteArray dump = QByteArray("CREATE TABLE `orders` (id INT);\nINSERT INTO `orders` VALUES (1),(2),(3);\n")
+                                + (broken ? "INSERT INTO `orders` VALUES (4;\n" : "")
+                                + "CREATE TABLE `notes` (a TEXT);\nINSERT INTO `notes` VALUES ('x'),('y');\n"
+                                + "-- Dump completed on 2027-03-05  3:00:01\n";
+        QVERIFY(ftp.putFile(QStringLiteral("dumps/backup.sql"), dump));
+        QFile served(ftp.rootPath() + QStringLiteral("/dumps/backup.sql"));
+        QVERIFY(served.open(QIODevice::ReadWrite) && served.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
+        served.close();
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        QTemporaryDir local;
+        BackupServiceOptions o = options(host.port(), ftp.port());
+        o.restore.tempRoot = local.path();
+        Engine e(storeFile(), o);
+        BackupTask task = shopTask(local.filePath(QStringLiteral("backups")));
+        task.hostpw = ftp.settings().password;
+        task.testrestore = true;
+        task.compress = 1;  // unpacked on the way into the server
+        QVERIFY(QDir().mkpath(task.localdir));
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+        MailSettings mail;
+        mail.server = QStringLiteral("127.0.0.1");
+        mail.port = smtp.port();
+        mail.sender = QStringLiteral("vaultwick@example.org");
+        mail.recipient = QStringLiteral("admin@example.org");
+        QVERIFY(mail.save(e.store));
+        e.service->schedule().reloadMailSettings();
+        QSignalSpy notified(&e.service->schedule(), &ScheduleDriver::notificationRequested);
+        QSignalSpy states(&e.service->schedule(), &ScheduleDriver::stateChanged);
+        QSignalSpy finished(e.service.get(), &BackupService::runFinished);
+
+        e.service->rebuildBoard();
+        e.service->schedule().tick();
+        QVERIFY(SpinUntil([&] { return finished.size() == 1; }, 60000));
+        const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        const QStringList lines = e.view.messages();
+        QVERIFY2(outcome.success, qPrintable(lines.join(" | ")));
+        QVERIFY(QFile::exists(task.localdir + QStringLiteral("/backup.sql.gz")));  // kept either way
+        const BackupTask stored = e.store.LoadTask(QStringLiteral("shop"));
+        QCOMPARE(QDir(local.path()).entryList({QStringLiteral("vaultwick-restore-*")}, QDir::Dirs), QStringList());
+        if (!broken) {
+            QVERIFY2(lines.last().startsWith(QStringLiteral("Test restore passed: 2 tables, 5 rows (")), qPrintable(lines.last()));
+            QCOMPARE(outcome.message, QStringLiteral("Successful on 03/05/2027 03:00:00"));
+            QCOMPARE(stored.lastrestoretest, QStringLiteral("passed"));
+            QCOMPARE(stored.lastrestorecounts, QStringLiteral("2 5"));
+            QCOMPARE(notified.size(), 0);
+            return;
+        }
+        QVERIFY2(outcome.warning.startsWith(QStringLiteral("ERROR 1064")) && outcome.warning.contains(QStringLiteral(" at line 3")),
+                 qPrintable(outcome.warning));
+        QCOMPARE(lines.last(), QStringLiteral("Test restore failed: ") + outcome.warning);
+        QCOMPARE(outcome.message, QStringLiteral("!!! stored on 03/05/2027 03:00:00, but the test restore failed: ") + outcome.warning);
+        QCOMPARE(stored.lastmessage, outcome.message);
+        QCOMPARE(stored.lastrestoretest, QStringLiteral("failed: ") + outcome.warning);
+        QCOMPARE(states.last().at(0).value<ScheduleState>().failedTasks, 1);  // the tray's warning
+        QCOMPARE(notified.size(), 1);
+        QCOMPARE(notified.at(0).at(1).toString(),
+                 QStringLiteral("Backup of shop stored, but its test restore failed\n") + outcome.warning);
+        QVERIFY(SpinUntil([&] { return smtp.mails().size() == 1; }, 20000));
+        const QByteArray sent = smtp.mails().at(0).data;
+        QVERIFY2(sent.contains("stored, but its test restore failed"), sent.constData());
+        QVERIFY(sent.contains("ERROR 1064"));
     }
 };
 

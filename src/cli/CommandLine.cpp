@@ -36,6 +36,14 @@ const OptionText kOptions[] = {
     {{QStringLiteral("run-due")}, nullptr,
      "Runs the active tasks that are due or were missed.",
      "Führt die aktiven Aufgaben aus, die fällig sind oder versäumt wurden."},
+    {{QStringLiteral("verify")}, "NAME",
+     "Checks the checksum of the newest stored backup of the task NAME and loads it into a throwaway "
+     "local server. Exit status 0 passed, 1 failed, 2 usage error or unknown task.",
+     "Prüft die Prüfsumme der neuesten gespeicherten Sicherung der Aufgabe NAME und lädt sie in einen "
+     "lokalen Wegwerf-Server. Rückgabewert 0 bestanden, 1 gescheitert, 2 Aufruffehler oder unbekannte Aufgabe."},
+    {{QStringLiteral("backup")}, "FILE",
+     "With --verify: this stored file instead of the newest.",
+     "Mit --verify: diese gespeicherte Datei statt der neuesten."},
 };
 
 // Qt's own options of a window program, which the window program keeps.
@@ -136,9 +144,19 @@ CommandLineRequest parse(const QStringList &arguments, bool german)
         request.mode = CommandLineRequest::RunDue;
         ++actions;
     }
+    if (parser.isSet(QStringLiteral("verify"))) {
+        request.mode = CommandLineRequest::Verify;
+        request.taskName = parser.value(QStringLiteral("verify"));
+        actions += int(parser.values(QStringLiteral("verify")).size());
+    }
     if (actions > 1)
-        return fail(pick(german, "Give only one of --list, --run and --run-due.",
-                         "Bitte nur eine von --list, --run und --run-due angeben."));
+        return fail(pick(german, "Give only one of --list, --run, --run-due and --verify.",
+                         "Bitte nur eine von --list, --run, --run-due und --verify angeben."));
+    request.backupFile = parser.value(QStringLiteral("backup"));
+    if (parser.isSet(QStringLiteral("backup")) && (request.mode != CommandLineRequest::Verify || request.backupFile.isEmpty()))
+        return fail(pick(german, "--backup FILE goes with --verify.", "--backup DATEI gehört zu --verify."));
+    if (request.mode == CommandLineRequest::Verify && request.taskName.isEmpty())
+        return fail(pick(german, "--verify needs the name of a task.", "--verify braucht den Namen einer Aufgabe."));
     request.json = parser.isSet(QStringLiteral("json"));
     if (request.json && request.mode != CommandLineRequest::List)
         return fail(pick(german, "--json goes with --list.", "--json gehört zu --list."));

@@ -7,10 +7,11 @@
 // own the program starts as the tray program; Qt's own window options
 // (-platform, -style, -session ...) still go to the window program.
 struct CommandLineRequest {
-    enum Mode { Window, Help, Version, List, Run, RunDue, UsageError };
+    enum Mode { Window, Help, Version, List, Run, RunDue, Verify, UsageError };
     Mode mode = Window;
     bool json = false;     // --list as a JSON array
-    QString taskName;      // --run
+    QString taskName;      // --run, --verify
+    QString backupFile;    // --backup: the stored file to check; empty: the newest
     QString error;         // UsageError: what was wrong, in the interface language
 };
 

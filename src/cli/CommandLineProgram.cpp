@@ -2,6 +2,9 @@
 
 #include "cli/TaskListing.h"
 #include "engine/SessionEndWatcher.h"
+#include "restore/BackupCheck.h"
+#include "storage/StoredBackups.h"
+#include "tasks/AppSettings.h"
 #include "run/RunMessage.h"
 #include "run/RunQueue.h"
 #include "schedule/BackupSchedule.h"
@@ -79,12 +82,12 @@ int CommandLineProgram::start()
                 sayRecordNotSaved(name);
         });
         connect(m_engine.get(), &BackupService::runFinished, this, &CommandLineProgram::runFinished);
-        if (m_options.watchSignals) {
-            m_signals = std::make_unique<SessionEndWatcher>();
-            connect(m_signals.get(), &SessionEndWatcher::sessionEnding, this, &CommandLineProgram::interrupt);
-        }
+        watchSignals();
         return m_request.mode == CommandLineRequest::Run ? startRun() : startRunDue();
     }
+    case CommandLineRequest::Verify:
+        watchSignals();
+        return startVerify();
     case CommandLineRequest::UsageError:
     case CommandLineRequest::Window:
         break;
@@ -105,19 +108,71 @@ int CommandLineProgram::list()
     return written && listing.unreadable.isEmpty() ? ExitStatus::Stored : ExitStatus::Failed;
 }
 
-int CommandLineProgram::startRun()
+void CommandLineProgram::watchSignals()
+{
+    if (!m_options.watchSignals)
+        return;
+    m_signals = std::make_unique<SessionEndWatcher>();
+    connect(m_signals.get(), &SessionEndWatcher::sessionEnding, this, &CommandLineProgram::interrupt);
+}
+
+QString CommandLineProgram::storedTaskName()
 {
     // Names compare without regard to case; the run goes by the stored spelling.
     QString name;
     for (const QString &stored : m_store.ListTaskNames())
         if (stored.compare(m_request.taskName, Qt::CaseInsensitive) == 0)
             name = stored;
-    if (name.isEmpty()) {
-        name = m_request.taskName;
-        say(QStringLiteral("There is no task \"%1\".").arg(name),
-            QStringLiteral("Es gibt keine Aufgabe \"%1\".").arg(name));
+    if (name.isEmpty())
+        say(QStringLiteral("There is no task \"%1\".").arg(m_request.taskName),
+            QStringLiteral("Es gibt keine Aufgabe \"%1\".").arg(m_request.taskName));
+    return name;
+}
+
+int CommandLineProgram::startVerify()
+{
+    const QString name = storedTaskName();
+    if (name.isEmpty())
         return ExitStatus::Usage;
+    BackupTask task;
+    try {
+        task = m_store.LoadTask(name);
+    } catch (const std::exception &) {
+        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+        return ExitStatus::Failed;
     }
+    QString file = m_request.backupFile;
+    if (file.isEmpty()) {
+        const QList<StoredBackup> stored = StoredBackupsOf(task);
+        if (stored.isEmpty()) {
+            say(QStringLiteral("There is no stored backup of \"%1\" in %2.").arg(name, task.localdir),
+                QStringLiteral("Es gibt keine gespeicherte Sicherung von \"%1\" in %2.").arg(name, task.localdir));
+            return ExitStatus::Failed;
+        }
+        file = stored.constFirst().path;
+    }
+    m_check = std::make_unique<BackupCheck>(AppSettings(m_store).ReadRestoreOptions(m_options.engine.restore),
+                                            m_texts.german());
+    connect(m_check.get(), &BackupCheck::protocolLine, this, [this](const QString &line) {
+        if (!write(m_out, line + QLatin1Char('\n')))
+            m_status = ExitStatus::Failed;
+    });
+    connect(m_check.get(), &BackupCheck::finished, this, [this](bool passed) {
+        if (!passed)
+            m_status = ExitStatus::Failed;
+        // The check is still on the stack of its signal.
+        QTimer::singleShot(0, this, &CommandLineProgram::finish);
+    });
+    m_check->start(file);
+    return -1;
+}
+
+int CommandLineProgram::startRun()
+{
+    const QString name = storedTaskName();
+    if (name.isEmpty())
+        return ExitStatus::Usage;
     try {
         m_pending = {m_store.LoadTask(name)};
     } catch (const std::exception &) {
@@ -169,6 +224,11 @@ void CommandLineProgram::interrupt()
     m_interrupted = true;
     say(QStringLiteral("Ended by a signal: the run is broken off."),
         QStringLiteral("Durch ein Signal beendet: der Lauf wird abgebrochen."));
+    if (m_check) {
+        // Its end (failed) finishes the program, once the server is gone.
+        m_check->cancel();
+        return;
+    }
     if (m_running) {
         // Only the running task is left; its end (failed) finishes the program.
         m_pending = {m_pending.constFirst()};

@@ -12,6 +12,7 @@
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 
+class BackupCheck;
 class SessionEndWatcher;
 class TaskStore;
 struct RunOutcome;
@@ -57,6 +58,10 @@ private:
     int list();
     int startRun();
     int startRunDue();
+    int startVerify();
+    // The stored spelling of the task's name; empty (and said) when there is none.
+    QString storedTaskName();
+    void watchSignals();
     // Runs the next task of m_pending, waiting for its lock first.
     void runNext();
     void tryStart();
@@ -86,6 +91,7 @@ private:
     QTimer m_lockPoll;
     QDeadlineTimer m_lockDeadline;
     std::unique_ptr<SessionEndWatcher> m_signals;
+    std::unique_ptr<BackupCheck> m_check;
     bool m_interrupted = false;
     bool m_finished = false;
     int m_status = ExitStatus::Stored;

@@ -27,8 +27,11 @@ QString groupedNumber(qint64 n)
 
 QString counts(int tables, qint64 rows, bool german)
 {
-    return pick(german, QStringLiteral("%1 tables, %2 rows"), QStringLiteral("%1 Tabellen, %2 Zeilen"))
-        .arg(groupedNumber(tables), groupedNumber(rows));
+    const QString t = tables == 1 ? pick(german, QStringLiteral("1 table"), QStringLiteral("1 Tabelle"))
+                                  : pick(german, QStringLiteral("%1 tables"), QStringLiteral("%1 Tabellen")).arg(groupedNumber(tables));
+    const QString r = rows == 1 ? pick(german, QStringLiteral("1 row"), QStringLiteral("1 Zeile"))
+                                : pick(german, QStringLiteral("%1 rows"), QStringLiteral("%1 Zeilen")).arg(groupedNumber(rows));
+    return t + QStringLiteral(", ") + r;
 }
 
 QString passed(int tables, qint64 rows, qint64 ms, bool german)
@@ -87,6 +90,30 @@ QString timeLimit(qint64 ms, bool german)
 QString cancelled(bool german)
 {
     return pick(german, QStringLiteral("cancelled"), QStringLiteral("abgebrochen"));
+}
+
+QString checksumMatches(const QString &file, bool german)
+{
+    return pick(german, QStringLiteral("Checksum matches: %1"), QStringLiteral("Prüfsumme stimmt: %1")).arg(file);
+}
+
+QString checksumMismatch(const QString &file, bool german)
+{
+    return pick(german, QStringLiteral("Checksum MISMATCH: %1 is not the file that was stored"),
+                QStringLiteral("Prüfsumme stimmt NICHT: %1 ist nicht die gespeicherte Datei"))
+        .arg(file);
+}
+
+QString checksumMissing(const QString &file, bool german)
+{
+    return pick(german, QStringLiteral("No checksum file beside %1: only the test restore vouches for it"),
+                QStringLiteral("Keine Prüfsummendatei neben %1: nur die Testwiederherstellung bürgt für sie"))
+        .arg(file);
+}
+
+QString checking(const QString &file, bool german)
+{
+    return pick(german, QStringLiteral("Checking %1"), QStringLiteral("Prüfe %1")).arg(file);
 }
 
 } // namespace RestoreTexts

@@ -20,6 +20,11 @@ QString cannotRead(const QString &file, const QString &detail, bool german);
 QString timeLimit(qint64 ms, bool german);
 QString cancelled(bool german);
 
+QString checksumMatches(const QString &file, bool german);
+QString checksumMismatch(const QString &file, bool german);
+QString checksumMissing(const QString &file, bool german);
+QString checking(const QString &file, bool german);
+
 // 48213 -> "48 213".
 QString groupedNumber(qint64 n);
 

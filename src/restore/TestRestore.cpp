@@ -11,6 +11,20 @@ constexpr qint64 PipeAhead = 1024 * 1024;
 constexpr qsizetype StderrKept = 64 * 1024;
 } // namespace
 
+QString TestRestoreLine(const TestRestoreResult &result, bool german)
+{
+    switch (result.status) {
+    case TestRestoreResult::Status::Passed:
+        return RestoreTexts::passed(result.tables, result.rows, result.ms, german);
+    case TestRestoreResult::Status::NoServer:
+        return RestoreTexts::noServer(german);
+    case TestRestoreResult::Status::Failed:
+    case TestRestoreResult::Status::Cancelled:
+        break;
+    }
+    return RestoreTexts::failed(result.reason, german);
+}
+
 const QString TestRestore::Database = QStringLiteral("restore_test");
 
 TestRestore::TestRestore(RestoreOptions options, bool german, QObject *parent)

@@ -24,6 +24,9 @@ struct TestRestoreResult {
 };
 Q_DECLARE_METATYPE(TestRestoreResult)
 
+// The protocol line that says how a test restore ended.
+QString TestRestoreLine(const TestRestoreResult &result, bool german);
+
 // Proves that a stored backup loads: a throwaway local server, the dump
 // streamed into it through the client (unpacked on the way), then every
 // table the dump creates counted. start() returns at once; finished()

@@ -150,26 +150,14 @@ void BackupRun::prove(const QString &storedFile)
 
 void BackupRun::proven(const TestRestoreResult &result)
 {
-    const bool german = m_texts.german();
-    using Status = TestRestoreResult::Status;
-    switch (result.status) {
-    case Status::Passed:
-        m_log.AddStatus(RestoreTexts::passed(result.tables, result.rows, result.ms, german));
+    // No server program to prove with, or a cancelled test: said, and the run stands as it is.
+    m_log.AddStatus(TestRestoreLine(result, m_texts.german()));
+    if (result.passed()) {
         m_outcome.restoreTest = QStringLiteral("passed");
         m_outcome.restoreCounts = QStringLiteral("%1 %2").arg(result.tables).arg(result.rows);
-        break;
-    case Status::Failed:
-        m_log.AddStatus(RestoreTexts::failed(result.reason, german));
+    } else if (result.status == TestRestoreResult::Status::Failed) {
         m_outcome.restoreTest = QStringLiteral("failed: ") + result.reason;
         m_outcome.warning = result.reason;
-        break;
-    case Status::NoServer:
-        // Nothing to prove with: said once, and the run stands as it is.
-        m_log.AddStatus(RestoreTexts::noServer(german));
-        break;
-    case Status::Cancelled:
-        m_log.AddStatus(RestoreTexts::failed(result.reason, german));
-        break;
     }
     emit m_events.statusCaptionReset();
     conclude(true, {}, m_storedFile);

@@ -86,8 +86,16 @@ private:
 StoredDumpReader::StoredDumpReader() = default;
 StoredDumpReader::~StoredDumpReader() = default;
 
-Compression StoredDumpReader::compressionOf(const QString &path)
+Compression StoredDumpReader::compressionOf(const QString &stored)
 {
+    // A rotated copy (NAME.gz.2) is packed as its original.
+    QString path = stored;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    bool number = false;
+    if (dot > 0)
+        path.mid(dot + 1).toInt(&number);
+    if (number)
+        path.truncate(dot);
     if (path.endsWith(QLatin1String(".gz")))
         return Compression::Gzip;
     if (path.endsWith(QLatin1String(".zst")))

@@ -1,3 +1,5 @@
+#include <QCryptographicHash>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -6,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
 #include "cli/CommandLine.h"
+#include "restore/RestorePrograms.h"
 #include "tasks/TaskStore.h"
 
 // The real program from a shell: no display, the user's store found through
@@ -31,6 +35,8 @@ private:
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("HOME"), m_home.path());
+        QDir().mkpath(m_home.filePath(QStringLiteral("tmp")));
+        env.insert(QStringLiteral("TMPDIR"), m_home.filePath(QStringLiteral("tmp")));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(VW_BINARY), arguments);
         if (!p.waitForFinished(20000))
@@ -67,6 +73,10 @@ private slots:
         QTest::newRow("run without name") << QStringList{QStringLiteral("--run")};
         QTest::newRow("two actions") << QStringList{QStringLiteral("--list"), QStringLiteral("--run-due")};
         QTest::newRow("positional") << QStringList{QStringLiteral("--list"), QStringLiteral("Shop")};
+        QTest::newRow("backup without verify") << QStringList{QStringLiteral("--run"), QStringLiteral("Shop"),
+                                                              QStringLiteral("--backup"), QStringLiteral("x.sql")};
+        QTest::newRow("verify and run") << QStringList{QStringLiteral("--verify"), QStringLiteral("Shop"),
+                                                       QStringLiteral("--run-due")};
     }
     void usageErrors()
     {
@@ -121,6 +131,8 @@ private slots:
             raw.setValue(QStringLiteral("tasks/Shop/Options/lastmessage"), shop.lastmessage);
             raw.setValue(QStringLiteral("tasks/Shop/Options/lastsuccess"), QStringLiteral("2026-12-07T03:15:09+01:00"));
             raw.setValue(QStringLiteral("tasks/blog db/Options/lastmessage"), blog.lastmessage);
+            raw.setValue(QStringLiteral("tasks/Shop/Options/lastrestoretest"), QStringLiteral("passed"));
+            raw.setValue(QStringLiteral("tasks/Shop/Options/lastrestorecounts"), QStringLiteral("12 48213"));
         }
 
         const Result list = run({QStringLiteral("--list")});
@@ -137,6 +149,54 @@ private slots:
         QCOMPARE(second.value(QStringLiteral("active")).toBool(), true);
         QCOMPARE(second.value(QStringLiteral("lastsuccess")).toString(), QStringLiteral("2026-12-07T03:15:09+01:00"));
         QCOMPARE(array.at(0).toObject().value(QStringLiteral("lastmessage")).toString(), blog.lastmessage);
+        QCOMPARE(second.value(QStringLiteral("lastrestoretest")).toString(), QStringLiteral("passed"));
+        QCOMPARE(second.value(QStringLiteral("lastrestorecounts")).toString(), QStringLiteral("12 48213"));
+        QFile::remove(storeFile());
+    }
+
+    // --verify takes the newest stored backup by the program's naming, or
+    // the one named: a changed byte fails on its checksum before any server
+    // starts; a sound one loads into a throwaway server that is gone after.
+    void verifyChecksAndTestRestoresABackup()
+    {
+        if (!RestorePrograms::find().found())
+            VW_SKIP("no mariadbd or mysqld with its client");
+        const QString local = m_home.filePath(QStringLiteral("backups"));
+        BackupTask shop = BackupTask::withDefaults(QStringLiteral("Shop"));
+        shop.localdir = local;
+        shop.subdirectory = true;
+        QVERIFY(TaskStore(storeFile()).SaveTask(shop.name, shop));
+        const QByteArray dump = "CREATE TABLE `t` (a INT);\nINSERT INTO `t` VALUES (1),(2);\n-- Dump completed on 2027-03-05\n";
+        auto store = [&](const QString &day, QByteArray content, const QDateTime &time) {
+            const QString file = local + QLatin1Char('/') + day + QStringLiteral("/backup.sql");
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+            QFile f(file), sum(file + QStringLiteral(".sha256"));
+            QVERIFY(sum.open(QIODevice::WriteOnly));
+            sum.write(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex() + "  backup.sql\n");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            content.replace("(2)", "(3)");  // what the disk did to it, for the newest
+            f.write(day == QLatin1String("2027-3-5") ? content : dump);
+            f.close();
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(time, QFileDevice::FileModificationTime));
+        };
+        store(QStringLiteral("2027-3-4"), dump, QDateTime(QDate(2027, 3, 4), QTime(3, 0)));
+        store(QStringLiteral("2027-3-5"), dump, QDateTime(QDate(2027, 3, 5), QTime(3, 0)));
+
+        const Result damaged = run({QStringLiteral("--verify"), QStringLiteral("shop")});
+        QCOMPARE(damaged.status, 1);
+        QVERIFY2(damaged.out.contains(QStringLiteral("Checksum MISMATCH: backup.sql")), qPrintable(damaged.out));
+        QVERIFY(damaged.out.contains(QStringLiteral("2027-3-5/backup.sql")));
+
+        const Result sound = run({QStringLiteral("--verify"), QStringLiteral("Shop"), QStringLiteral("--backup"),
+                                  local + QStringLiteral("/2027-3-4/backup.sql")});
+        QVERIFY2(sound.status == 0, qPrintable(sound.out + sound.err));
+        QVERIFY2(sound.out.contains(QStringLiteral("Checksum matches: backup.sql\n")), qPrintable(sound.out));
+        QVERIFY(sound.out.contains(QStringLiteral("Test restore passed: 1 table, 2 rows (")));
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+
+        QCOMPARE(run({QStringLiteral("--verify"), QStringLiteral("nobody")}).status, 2);
+        QFile::remove(storeFile());
     }
 };
 

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <exception>
 
+#include "restore/RestorePrograms.h"
+#include "tasks/AppSettings.h"
 #include "tasks/RecordTime.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
@@ -52,6 +54,8 @@ void TaskCommands::Neu1Click()
 {
     BackupTask empty;
     empty.backuptime = TaskTimeEdit::BlankTime;
+    // Proven backups by default where there is a server to prove them with.
+    empty.testrestore = RestorePrograms::find(AppSettings(m_host.store()).ReadRestoreOptions({}).serverProgram).found();
     if (!edit(empty))
         return;
     try {

@@ -288,6 +288,11 @@ void Ttaskform::buildWindow()
     tkeepSummary = addHelp(QStringLiteral("tkeepSummary"), kFieldX, r, okLink.left() - 8);
     tkeepSummary->setObjectName(QStringLiteral("tkeepSummary"));
     connect(CheckBox1, &QCheckBox::toggled, this, &Ttaskform::updateKeepingSummary);
+    r = row();
+    tTestRestoreLabel = addCaption(QStringLiteral("tTestRestore"), QString(), r);
+    tTestRestore = new QCheckBox(this);
+    tTestRestore->setObjectName(QStringLiteral("tTestRestore"));
+    tTestRestore->setGeometry(kFieldX, r + 2, 420, 17);
 
     m_ssh = new SshTaskFields(*this, m_language, y);
 
@@ -295,10 +300,10 @@ void Ttaskform::buildWindow()
 
     QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, CheckBox2, tsql, tdatabase, tdbuser, tdbpasswd,
                         tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2,
-                        ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly};
+                        ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly, tTestRestore};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
-    setTabOrder(tkeepmonthly, m_ssh->firstField());
+    setTabOrder(tTestRestore, m_ssh->firstField());
 
     trdir->installEventFilter(this);
     tinetpath->installEventFilter(this);
@@ -399,6 +404,13 @@ void Ttaskform::TranslateTaskForm(int language)
     for (QSpinBox *box : {tkeepdaily, tkeepweekly, tkeepmonthly})
         setHint(box, keepHint);
     setHint(tkeepdailyLabel, keepHint);
+    tTestRestoreLabel->setText(pick(QStringLiteral("Test Restore"), QStringLiteral("Testwiederherstellung")));
+    tTestRestore->setText(pick(QStringLiteral("Load each backup into a throwaway local server"),
+                               QStringLiteral("Jedes Backup in einen lokalen Wegwerf-Server laden")));
+    setHint(tTestRestore, pick(QStringLiteral("Proves that the backup restores: needs MariaDB or MySQL installed here\r"
+                                              "(mariadbd or mysqld). Nothing outside can reach the test server."),
+                               QStringLiteral("Beweist, dass sich das Backup wiederherstellen lässt: braucht hier MariaDB "
+                                              "oder MySQL\r(mariadbd oder mysqld). Von außen ist der Testserver nicht erreichbar.")));
     m_ssh->translate(de);
     m_captionLanguage = language;
     updateKeepingSummary();
@@ -432,6 +444,7 @@ void Ttaskform::setTask(const BackupTask &task)
     ComboBox2->setCurrentIndex(task.method != 0 ? 1 : 0);
     ComboBox3->setCurrentIndex(int(CompressionFromSetting(task.compress)));
     CheckBox2->setChecked(task.ftptls);
+    tTestRestore->setChecked(task.testrestore);
     tkeepdaily->setValue(task.keepdaily);
     tkeepweekly->setValue(task.keepweekly);
     tkeepmonthly->setValue(task.keepmonthly);

@@ -94,6 +94,8 @@ private:
     QComboBox *ComboBox1 = nullptr;
     QCheckBox *CheckBox1 = nullptr;
     QCheckBox *CheckBox2 = nullptr;  // FTP with TLS
+    QCheckBox *tTestRestore = nullptr;
+    QLabel *tTestRestoreLabel = nullptr;
     QComboBox *ComboBox2 = nullptr;
     QComboBox *ComboBox3 = nullptr;  // compression
     QSpinBox *tkeepdaily = nullptr;

@@ -32,6 +32,7 @@ BackupTask Ttaskform::task() const
     t.subdirectory = CheckBox1->isChecked();
     t.method = ComboBox2->currentIndex();
     t.compress = ComboBox3->currentIndex();
+    t.testrestore = tTestRestore->isChecked();
     t.ftptls = CheckBox2->isChecked();
     t.keepdaily = tkeepdaily->value();
     t.keepweekly = tkeepweekly->value();

@@ -103,7 +103,7 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 739));
+        QCOMPARE(m_form->size(), QSize(659, 762));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
@@ -111,7 +111,8 @@ private slots:
             {"ttname", 129}, {"tHost", 129}, {"tuser", 129}, {"tpassword", 129}, {"tftpdir", 129},
             {"CheckBox2", -1}, {"tsql", 129}, {"tdatabase", 129}, {"tdbuser", 129}, {"tdbpasswd", 129}, {"tbkfile", 129},
             {"trdir", 425}, {"tdir", 425}, {"tinetpath", 345}, {"ttime", -34}, {"ComboBox1", 81},
-            {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52}, {"ComboBox4", 81},
+            {"CheckBox1", -1}, {"ComboBox2", 81}, {"ComboBox3", 81}, {"tkeepdaily", 52}, {"tTestRestore", -1},
+            {"ComboBox4", 81},
         };
         int previousY = -1;
         for (const Expect &e : fields) {
@@ -264,6 +265,7 @@ private slots:
         t.keepweekly = 4;
         t.keepmonthly = 6;
         t.ftptls = true;
+        t.testrestore = true;
         m_form->setTask(t);
         QCOMPARE(m_form->task(), t);
         QCOMPARE(time()->displayText(), QStringLiteral("_9:30"));

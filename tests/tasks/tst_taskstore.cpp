@@ -36,6 +36,7 @@ private:
         t.subdirectory = true;
         t.method = 1;
         t.ftptls = true;
+        t.testrestore = true;
         return t;
     }
 
@@ -134,6 +135,7 @@ private slots:
         QCOMPARE(missing.subdirectory, false);
         QCOMPARE(missing.method, 0);
         QCOMPARE(missing.ftptls, false);  // a store from before FTPS keeps plain FTP
+        QCOMPARE(missing.testrestore, false);  // nor does it start test restores
         QVERIFY(missing.host.isEmpty() && missing.remotedir.isEmpty() && missing.httpath.isEmpty());
 
         {

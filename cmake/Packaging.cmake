@@ -46,4 +46,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The test restore runs the user's own server and client; the program never starts one otherwise.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server | default-mysql-server, mariadb-client | default-mysql-client")
 include(CPack)

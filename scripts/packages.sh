@@ -25,7 +25,8 @@ TEST_PACKAGES=(
 
 # Tools the program runs only when a task is set up to use them; they are
 # suggested, never installed by the run command.
-SUGGESTED_PACKAGES=()
+# The test restore: a local server program and its client (never started as a service by the program).
+SUGGESTED_PACKAGES=(mariadb-server mariadb-client)
 
 # Installs those of the given packages that are missing. Services that a
 # package would start (sshd, mariadb) are kept from starting, so a set-up

@@ -2,12 +2,22 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #include "tasks/BackupTask.h"
 
 QString DailySubdirectoryName(const QDate &date)
 {
     return QStringLiteral("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QDate DayOfSubdirectory(const QString &name)
+{
+    const QStringList parts = name.split(QLatin1Char('-'));
+    if (parts.size() != 3)
+        return QDate();
+    const QDate date(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+    return date.isValid() && DailySubdirectoryName(date) == name ? date : QDate();
 }
 
 bool EndsWithSeparator(const QString &path)

@@ -7,6 +7,8 @@ struct BackupTask;
 
 // Per-day subdirectory name: year-month-day without leading zeros (2026-12-7).
 QString DailySubdirectoryName(const QDate &date);
+// The day a directory of that name stands for; invalid for any other name.
+QDate DayOfSubdirectory(const QString &name);
 
 // True when the path already ends with a directory separator: "/" or "\" on
 // Windows, "/" elsewhere.

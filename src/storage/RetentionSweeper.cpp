@@ -18,16 +18,6 @@ bool isPlainFile(const QFileInfo &info)
     return info.isFile() && !info.isSymLink() && !info.isJunction();
 }
 
-// The date a run would have named this directory after; invalid otherwise.
-QDate dayOfDirectory(const QString &name)
-{
-    const QStringList parts = name.split(QLatin1Char('-'));
-    if (parts.size() != 3)
-        return QDate();
-    const QDate date(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
-    return date.isValid() && DailySubdirectoryName(date) == name ? date : QDate();
-}
-
 } // namespace
 
 int SweepOldBackups(const QString &baseDir, const QString &storedName, const RetentionPolicy &policy,
@@ -41,7 +31,7 @@ int SweepOldBackups(const QString &baseDir, const QString &storedName, const Ret
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink() || entry.isJunction())
             continue;
-        const QDate date = dayOfDirectory(entry.fileName());
+        const QDate date = DayOfSubdirectory(entry.fileName());
         const QFileInfo stored(QDir(entry.absoluteFilePath()).filePath(storedName));
         if (date.isValid() && isPlainFile(stored))
             days.insert(date, entry.absoluteFilePath());
@@ -89,7 +79,7 @@ int RemoveStaleTemporaryFiles(const BackupTask &task, const QDateTime &now)
     const QDateTime before = now.addDays(-1);
     QStringList dirs {task.localdir};
     for (const QFileInfo &entry : QDir(task.localdir).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!entry.isSymLink() && !entry.isJunction() && dayOfDirectory(entry.fileName()).isValid())
+        if (!entry.isSymLink() && !entry.isJunction() && DayOfSubdirectory(entry.fileName()).isValid())
             dirs.append(entry.absoluteFilePath());
     }
     int removed = 0;

@@ -15,15 +15,6 @@ bool isPlainFile(const QFileInfo &info)
     return info.isFile() && !info.isSymLink() && !info.isJunction();
 }
 
-bool isDayDirectory(const QString &name)
-{
-    const QStringList parts = name.split(QLatin1Char('-'));
-    if (parts.size() != 3)
-        return false;
-    const QDate date(parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
-    return date.isValid() && DailySubdirectoryName(date) == name;
-}
-
 void addIfStored(QList<StoredBackup> &found, const QString &path)
 {
     const QFileInfo info(path);
@@ -54,7 +45,7 @@ QList<StoredBackup> StoredBackupsOf(const BackupTask &task)
     const QDir base(task.localdir);
     addDirectory(found, base, names, true);
     for (const QFileInfo &entry : base.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!entry.isSymLink() && !entry.isJunction() && isDayDirectory(entry.fileName()))
+        if (!entry.isSymLink() && !entry.isJunction() && DayOfSubdirectory(entry.fileName()).isValid())
             addDirectory(found, QDir(entry.absoluteFilePath()), names, false);
     }
     std::stable_sort(found.begin(), found.end(),

@@ -56,6 +56,20 @@ private:
         return o;
     }
 
+    // Failure mail to the fixture's server.
+    static bool mailTo(const SmtpServerFixture &smtp, Engine &e)
+    {
+        MailSettings mail;
+        mail.server = QStringLiteral("127.0.0.1");
+        mail.port = smtp.port();
+        mail.sender = QStringLiteral("vaultwick@example.org");
+        mail.recipient = QStringLiteral("admin@example.org");
+        if (!mail.save(e.store))
+            return false;
+        e.service->schedule().reloadMailSettings();
+        return true;
+    }
+
     QString storeFile() const { return m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)); }
 
     static BackupTask shopTask(const QString &localdir)
@@ -128,13 +142,7 @@ private slots:
         QTemporaryDir local;
         Engine e(storeFile(), o);
         QVERIFY(e.store.SaveTask(QStringLiteral("shop"), shopTask(local.path())));
-        MailSettings mail;
-        mail.server = QStringLiteral("127.0.0.1");
-        mail.port = smtp.port();
-        mail.sender = QStringLiteral("vaultwick@example.org");
-        mail.recipient = QStringLiteral("admin@example.org");
-        QVERIFY(mail.save(e.store));
-        e.service->schedule().reloadMailSettings();
+        QVERIFY(mailTo(smtp, e));
         QSignalSpy notified(&e.service->schedule(), &ScheduleDriver::notificationRequested);
         QSignalSpy started(&e.service->queue(), &RunQueue::runStarted);
 
@@ -198,13 +206,7 @@ private slots:
         task.compress = 1;  // unpacked on the way into the server
         QVERIFY(QDir().mkpath(task.localdir));
         QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
-        MailSettings mail;
-        mail.server = QStringLiteral("127.0.0.1");
-        mail.port = smtp.port();
-        mail.sender = QStringLiteral("vaultwick@example.org");
-        mail.recipient = QStringLiteral("admin@example.org");
-        QVERIFY(mail.save(e.store));
-        e.service->schedule().reloadMailSettings();
+        QVERIFY(mailTo(smtp, e));
         QSignalSpy notified(&e.service->schedule(), &ScheduleDriver::notificationRequested);
         QSignalSpy states(&e.service->schedule(), &ScheduleDriver::stateChanged);
         QSignalSpy finished(e.service.get(), &BackupService::runFinished);

@@ -8,6 +8,7 @@
 #include "ModalDriver.h"
 #include "TaskBuilder.h"
 #include "shell/LanguageTexts.h"
+#include "restore/RestorePrograms.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
@@ -135,12 +136,15 @@ private slots:
 
         BackupTask empty;
         empty.backuptime = QStringLiteral("  :  ");
+        // Test restores on where a server program is there to make them.
+        empty.testrestore = RestorePrograms::find().found();
         QCOMPARE(shown, empty);  // none of the load defaults are offered
         QCOMPARE(m_host->calls, (QStringList{QStringLiteral("SaveSettings [Old,Shop]"), QStringLiteral("RefreshTaskList")}));
         const BackupTask saved = m_host->store().LoadTask(QStringLiteral("Shop"));
         QCOMPARE(saved.host, QStringLiteral("www.example.org"));
         QCOMPARE(saved.backuptime, QStringLiteral("02:00"));
         QCOMPARE(saved.dbuser, QString());
+        QCOMPARE(saved.testrestore, empty.testrestore);
         // Stamped as saved, which keeps the schedule from making up an earlier slot.
         QVERIFY(qAbs(QDateTime::fromString(saved.saved, Qt::ISODate).secsTo(QDateTime::currentDateTime())) < 60);
         QCOMPARE(m_host->current, saved);  // handed back

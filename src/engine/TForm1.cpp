@@ -24,6 +24,7 @@
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
 #include "resources/MenuBitmaps.h"
+#include "shell/StoredBackupsWindow.h"
 #include "shell/TAboutForm.h"
 #include "shell/TFlatMenuRenderer.h"
 #include "shell/TForm2.h"
@@ -64,6 +65,7 @@ TForm1::TForm1(TForm1Options options, QWidget *parent)
     engine.retrieval = m_options.retrieval;
     engine.ssh = m_options.ssh;
     engine.lockDirectory = m_options.lockDirectory;
+    engine.restore = m_options.restore;
     m_service = std::make_unique<BackupService>(engine, m_store, m_texts, this);
 
     buildWindow();
@@ -355,6 +357,23 @@ void TForm1::RunBackupmanually1Click()
     const QString name = selectedTaskName();
     if (!name.isEmpty())
         m_service->runTask(name, false);
+}
+
+void TForm1::StoredBackups1Click()
+{
+    const QString name = selectedTaskName();
+    if (name.isEmpty())
+        return;
+    BackupTask task;
+    try {
+        task = m_store.LoadTask(name);
+    } catch (const std::exception &) {
+        return;  // the list says it cannot be read
+    }
+    auto *window = new StoredBackupsWindow(task, AppSettings(m_store).ReadRestoreOptions(m_options.restore),
+                                           m_texts.german(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "restore/RestoreOptions.h"
 #include "engine/BackupService.h"
 #include "engine/ProtocolLog.h"
 #include "retrieval/RetrievalOptions.h"
@@ -51,6 +52,7 @@ struct TForm1Options {
     int schedulerIntervalMs = 55000;
     int logSaveIntervalMs = 120000;
     QString lockDirectory;           // empty: the user's, shared with the command line
+    RestoreOptions restore;          // the test restore's server program, folder and limits
     // Answers the close question; null asks the user.
     std::function<bool(const QString &question)> confirmClose;
 };
@@ -90,6 +92,8 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void RunBackupmanually1Click();
+    // "Stored backups...": the selected task's stored files, in a window of their own.
+    void StoredBackups1Click();
     void DownloadFileperFTPmanually1Click();
     void CancelTelnetsession1Click();
     void Close1Click();

@@ -32,6 +32,8 @@ void TForm1::buildMenus()
             &QAction::triggered, this, &TForm1::RunBackupmanually1Click);
     connect(addAction(asks1, "DownloadFileperFTPmanually1", QStringLiteral("&Download File per FTP manually")),
             &QAction::triggered, this, &TForm1::DownloadFileperFTPmanually1Click);
+    connect(addAction(asks1, "StoredBackups1", QStringLiteral("&Stored backups...")), &QAction::triggered, this,
+            &TForm1::StoredBackups1Click);
     asks1->addSeparator()->setObjectName(QStringLiteral("N1"));
     connect(addAction(asks1, "CancelTelnetsession1", QStringLiteral("&Cancel Telnet-Session")),
             &QAction::triggered, this, &TForm1::CancelTelnetsession1Click);
@@ -89,6 +91,8 @@ void TForm1::buildMenus()
     connect(addAction(PopupMenu2, "Bearbeiten1", QStringLiteral("&Edit")), &QAction::triggered, this, &TForm1::Bearbeiten1Click);
     connect(addAction(PopupMenu2, "Duplizieren1", QStringLiteral("&Duplicate")), &QAction::triggered, this, &TForm1::Duplizieren1Click);
     connect(addAction(PopupMenu2, "Lschen1", QStringLiteral("&Delete")), &QAction::triggered, this, &TForm1::Lschen1Click);
+    connect(addAction(PopupMenu2, "StoredBackups2", QStringLiteral("&Stored backups...")), &QAction::triggered, this,
+            &TForm1::StoredBackups1Click);
     PopupMenu2->addSeparator();
     Ansicht1 = PopupMenu2->addMenu(QStringLiteral("&Ansicht"));
     Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
@@ -171,6 +175,9 @@ void TForm1::TranslateMainWindow(int language)
                                 : QStringLiteral("Manueller &Download der Sicherungsdatei");
     caption("DownloadFileperFTPmanually1", download);
     caption("DownloadFileperFTPmanually2", download);
+    const QString stored = en ? QStringLiteral("&Stored backups...") : QStringLiteral("&Gespeicherte Backups...");
+    caption("StoredBackups1", stored);
+    caption("StoredBackups2", stored);
     caption("CancelTelnetsession1", en ? QStringLiteral("&Cancel Telnet-Session") : QStringLiteral("&Abbruch der Telnet-Session"));
     caption("Close1", en ? QStringLiteral("C&lose") : QStringLiteral("&Beenden"));
     Options1->setTitle(en ? QStringLiteral("&Options") : QStringLiteral("&Optionen"));

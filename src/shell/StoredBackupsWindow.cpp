@@ -1,0 +1,224 @@
+#include "shell/StoredBackupsWindow.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "restore/BackupCheck.h"
+#include "retrieval/ByteCount.h"
+#include "storage/DumpExport.h"
+
+namespace {
+enum Column { When, File, Size, Checksum, TestRestoreColumn };
+}
+
+StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent)
+    : QDialog(parent), m_task(task), m_restore(std::move(restore)), m_german(german)
+{
+    setObjectName(QStringLiteral("StoredBackupsWindow"));
+    setWindowTitle(pick("Stored backups of %1", "Gespeicherte Backups von %1").arg(task.name));
+    auto *layout = new QVBoxLayout(this);
+    m_heading = new QLabel(this);
+    m_heading->setObjectName(QStringLiteral("heading"));
+    m_heading->setText(pick("In %1", "In %1").arg(task.localdir));
+    layout->addWidget(m_heading);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("backups"));
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderLabels({pick("Date and time", "Datum und Zeit"), pick("File", "Datei"), pick("Size", "Größe"),
+                             pick("Checksum", "Prüfsumme"), pick("Test restore", "Testwiederherstellung")});
+    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(m_list, 1);
+
+    auto *buttons = new QHBoxLayout;
+    m_check = new QPushButton(pick("Check", "Prüfen"), this);
+    m_check->setObjectName(QStringLiteral("check"));
+    m_check->setToolTip(pick("Checksum and a test restore into a throwaway local server",
+                             "Prüfsumme und eine Testwiederherstellung in einen lokalen Wegwerf-Server"));
+    m_save = new QPushButton(pick("Save as SQL...", "Als SQL speichern..."), this);
+    m_save->setObjectName(QStringLiteral("saveAsSql"));
+    m_folder = new QPushButton(pick("Open folder", "Ordner öffnen"), this);
+    m_folder->setObjectName(QStringLiteral("openFolder"));
+    auto *close = new QPushButton(pick("Close", "Schließen"), this);
+    close->setObjectName(QStringLiteral("close"));
+    for (QPushButton *b : {m_check, m_save, m_folder})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setRange(0, 1000);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    layout->addWidget(m_progress);
+    m_lines = new QPlainTextEdit(this);
+    m_lines->setObjectName(QStringLiteral("lines"));
+    m_lines->setReadOnly(true);
+    m_lines->setMaximumBlockCount(500);
+    m_lines->setFixedHeight(fontMetrics().lineSpacing() * 6);
+    layout->addWidget(m_lines);
+
+    connect(m_check, &QPushButton::clicked, this, &StoredBackupsWindow::checkSelected);
+    connect(m_save, &QPushButton::clicked, this, &StoredBackupsWindow::askAndSave);
+    connect(m_folder, &QPushButton::clicked, this, &StoredBackupsWindow::openFolder);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { setBusy(bool(m_running) || m_export.joinable()); });
+    resize(760, 420);
+    reload();
+}
+
+StoredBackupsWindow::~StoredBackupsWindow()
+{
+    // A check ends with its server; an export is short and writes atomically.
+    m_running.reset();
+    if (m_export.joinable())
+        m_export.join();
+}
+
+QString StoredBackupsWindow::pick(const char *english, const char *german) const
+{
+    return QString::fromUtf8(m_german ? german : english);
+}
+
+void StoredBackupsWindow::reload()
+{
+    m_backups = StoredBackupsOf(m_task);
+    m_list->clear();
+    // As the task list's Message writes times, with the whole year.
+    const QString timeFormat = m_german ? QStringLiteral("dd.MM.yyyy HH:mm") : QStringLiteral("MM/dd/yyyy HH:mm");
+    for (qsizetype i = 0; i < m_backups.size(); ++i) {
+        const StoredBackup &b = m_backups[i];
+        auto *item = new QTreeWidgetItem(m_list);
+        item->setText(When, b.modified.toString(timeFormat));
+        item->setText(File, QDir(m_task.localdir).relativeFilePath(b.path));
+        item->setToolTip(File, b.path);
+        item->setText(Size, FormatByteCount(b.size));
+        item->setTextAlignment(Size, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(Checksum, QFileInfo::exists(b.path + QStringLiteral(".sha256")) ? pick("not checked", "nicht geprüft")
+                                                                                     : pick("none", "keine"));
+        // The run record speaks of the newest: the last run stored it.
+        if (i == 0 && !m_task.lastrestoretest.isEmpty())
+            item->setText(TestRestoreColumn, m_task.lastrestoretest.startsWith(QLatin1String("passed"))
+                                           ? pick("passed", "bestanden")
+                                           : pick("failed", "gescheitert"));
+    }
+    if (m_list->topLevelItemCount() > 0)
+        m_list->setCurrentItem(m_list->topLevelItem(0));
+    else
+        say(pick("No stored backup of this task was found.", "Keine gespeicherte Sicherung dieser Aufgabe gefunden."));
+    setBusy(false);
+}
+
+QString StoredBackupsWindow::selectedFile() const
+{
+    const int row = m_list->currentItem() ? m_list->indexOfTopLevelItem(m_list->currentItem()) : -1;
+    return row >= 0 && row < m_backups.size() ? m_backups[row].path : QString();
+}
+
+void StoredBackupsWindow::setBusy(bool busy)
+{
+    const bool chosen = !selectedFile().isEmpty();
+    m_check->setEnabled(!busy && chosen);
+    m_save->setEnabled(!busy && chosen);
+    m_folder->setEnabled(chosen);
+    if (!busy)
+        m_progress->setRange(0, 1000);
+}
+
+void StoredBackupsWindow::say(const QString &line)
+{
+    m_lines->appendPlainText(line);
+}
+
+void StoredBackupsWindow::checkSelected()
+{
+    const QString file = selectedFile();
+    if (file.isEmpty() || m_running)
+        return;
+    QTreeWidgetItem *item = m_list->currentItem();
+    m_running = std::make_unique<BackupCheck>(m_restore, m_german);
+    connect(m_running.get(), &BackupCheck::protocolLine, this, &StoredBackupsWindow::say);
+    connect(m_running.get(), &BackupCheck::finished, this, [this, item](bool passed) {
+        const ChecksumState sum = m_running->checksum();
+        if (m_list->indexOfTopLevelItem(item) >= 0) {
+            item->setText(Checksum, sum == ChecksumState::Matches    ? pick("matches", "stimmt")
+                                    : sum == ChecksumState::Mismatch ? pick("MISMATCH", "stimmt NICHT")
+                                    : sum == ChecksumState::Missing  ? pick("none", "keine")
+                                                                     : pick("unreadable", "nicht lesbar"));
+            const TestRestoreResult &r = m_running->restore();
+            if (r.passed())
+                item->setText(TestRestoreColumn, pick("passed", "bestanden"));
+            else if (r.status == TestRestoreResult::Status::Failed)
+                item->setText(TestRestoreColumn, pick("failed", "gescheitert"));
+        }
+        // Still on the stack of its signal.
+        m_running.release()->deleteLater();
+        setBusy(false);
+        emit checkFinished(passed);
+    });
+    setBusy(true);
+    m_progress->setRange(0, 0);  // busy: a test restore's length is unknown
+    m_running->start(file);
+}
+
+void StoredBackupsWindow::askAndSave()
+{
+    const QString file = selectedFile();
+    if (file.isEmpty())
+        return;
+    QString suggested = QFileInfo(file).fileName();
+    for (const QString &suffix : {QStringLiteral(".gz"), QStringLiteral(".zst")})
+        suggested.replace(suffix, QString());
+    const QString target = QFileDialog::getSaveFileName(this, pick("Save as SQL", "Als SQL speichern"),
+                                                        QDir::home().filePath(suggested),
+                                                        pick("SQL files (*.sql);;All files (*)",
+                                                             "SQL-Dateien (*.sql);;Alle Dateien (*)"));
+    if (!target.isEmpty())
+        saveSelectedAs(target);
+}
+
+void StoredBackupsWindow::saveSelectedAs(const QString &target)
+{
+    const QString file = selectedFile();
+    if (file.isEmpty() || m_export.joinable())
+        return;
+    setBusy(true);
+    m_progress->setRange(0, 0);
+    QPointer<StoredBackupsWindow> self(this);
+    m_export = std::thread([self, file, target] {
+        QString error;
+        const bool saved = ExportDump(file, target, &error);
+        QMetaObject::invokeMethod(
+            self.data(), [self, target, saved, error] {
+                if (!self)
+                    return;
+                self->m_export.join();
+                self->say(saved ? self->pick("Saved as %1", "Gespeichert als %1").arg(target)
+                                : self->pick("Not saved as %1: %2", "Nicht gespeichert als %1: %2").arg(target, error));
+                self->setBusy(false);
+                emit self->saveFinished(saved);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void StoredBackupsWindow::openFolder()
+{
+    const QString file = selectedFile();
+    if (!file.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <thread>
+
+#include "restore/RestoreOptions.h"
+#include "storage/StoredBackups.h"
+#include "tasks/BackupTask.h"
+
+class BackupCheck;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+// A task's stored backups, as the program's own naming finds them: when,
+// which file, how large, what its checksum and test restore said. Checks
+// one (checksum and test restore), unpacks one into a plain SQL file, opens
+// its folder. Long work runs off the window thread; the window only shows.
+class StoredBackupsWindow : public QDialog {
+    Q_OBJECT
+public:
+    StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent = nullptr);
+    ~StoredBackupsWindow() override;
+
+    // Lists the task's backups afresh.
+    void reload();
+    QString selectedFile() const;
+    // "Check" on the selected backup.
+    void checkSelected();
+    // "Save as SQL..." into target, without asking where.
+    void saveSelectedAs(const QString &target);
+
+signals:
+    // A check or an export ended (for whoever waits on it).
+    void checkFinished(bool passed);
+    void saveFinished(bool saved);
+
+private:
+    void askAndSave();
+    void openFolder();
+    void setBusy(bool busy);
+    void say(const QString &line);
+    QString pick(const char *english, const char *german) const;
+
+    BackupTask m_task;
+    RestoreOptions m_restore;
+    bool m_german;
+    QList<StoredBackup> m_backups;
+    QLabel *m_heading = nullptr;
+    QTreeWidget *m_list = nullptr;
+    QPushButton *m_check = nullptr;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_folder = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPlainTextEdit *m_lines = nullptr;
+    std::unique_ptr<BackupCheck> m_running;
+    std::thread m_export;
+};

@@ -41,9 +41,17 @@ const OptionText kOptions[] = {
      "local server. Exit status 0 passed, 1 failed, 2 usage error or unknown task.",
      "Prüft die Prüfsumme der neuesten gespeicherten Sicherung der Aufgabe NAME und lädt sie in einen "
      "lokalen Wegwerf-Server. Rückgabewert 0 bestanden, 1 gescheitert, 2 Aufruffehler oder unbekannte Aufgabe."},
+    {{QStringLiteral("restore")}, "NAME",
+     "Loads the newest stored backup of the task NAME into the task's own database on the host, over "
+     "its SSH login; with --yes only, as it overwrites. Exit status 0 restored, 1 failed, 2 usage error.",
+     "Lädt die neueste gespeicherte Sicherung der Aufgabe NAME über deren SSH-Anmeldung in ihre eigene "
+     "Datenbank auf dem Host; nur mit --yes, da sie überschreibt. Rückgabewert 0 wiederhergestellt, 1 "
+     "gescheitert, 2 Aufruffehler."},
+    {{QStringLiteral("yes")}, nullptr,
+     "With --restore: yes, overwrite the database.", "Mit --restore: ja, die Datenbank überschreiben."},
     {{QStringLiteral("backup")}, "FILE",
-     "With --verify: this stored file instead of the newest.",
-     "Mit --verify: diese gespeicherte Datei statt der neuesten."},
+     "With --verify or --restore: this stored file instead of the newest.",
+     "Mit --verify oder --restore: diese gespeicherte Datei statt der neuesten."},
 };
 
 // Qt's own options of a window program, which the window program keeps.
@@ -149,14 +157,25 @@ CommandLineRequest parse(const QStringList &arguments, bool german)
         request.taskName = parser.value(QStringLiteral("verify"));
         actions += int(parser.values(QStringLiteral("verify")).size());
     }
+    if (parser.isSet(QStringLiteral("restore"))) {
+        request.mode = CommandLineRequest::Restore;
+        request.taskName = parser.value(QStringLiteral("restore"));
+        actions += int(parser.values(QStringLiteral("restore")).size());
+    }
     if (actions > 1)
-        return fail(pick(german, "Give only one of --list, --run, --run-due and --verify.",
-                         "Bitte nur eine von --list, --run, --run-due und --verify angeben."));
+        return fail(pick(german, "Give only one of --list, --run, --run-due, --verify and --restore.",
+                         "Bitte nur eine von --list, --run, --run-due, --verify und --restore angeben."));
+    const bool onFile = request.mode == CommandLineRequest::Verify || request.mode == CommandLineRequest::Restore;
     request.backupFile = parser.value(QStringLiteral("backup"));
-    if (parser.isSet(QStringLiteral("backup")) && (request.mode != CommandLineRequest::Verify || request.backupFile.isEmpty()))
-        return fail(pick(german, "--backup FILE goes with --verify.", "--backup DATEI gehört zu --verify."));
-    if (request.mode == CommandLineRequest::Verify && request.taskName.isEmpty())
-        return fail(pick(german, "--verify needs the name of a task.", "--verify braucht den Namen einer Aufgabe."));
+    if (parser.isSet(QStringLiteral("backup")) && (!onFile || request.backupFile.isEmpty()))
+        return fail(pick(german, "--backup FILE goes with --verify or --restore.",
+                         "--backup DATEI gehört zu --verify oder --restore."));
+    request.confirmed = parser.isSet(QStringLiteral("yes"));
+    if (request.confirmed && request.mode != CommandLineRequest::Restore)
+        return fail(pick(german, "--yes goes with --restore.", "--yes gehört zu --restore."));
+    if (onFile && request.taskName.isEmpty())
+        return fail(pick(german, "--verify and --restore need the name of a task.",
+                         "--verify und --restore brauchen den Namen einer Aufgabe."));
     request.json = parser.isSet(QStringLiteral("json"));
     if (request.json && request.mode != CommandLineRequest::List)
         return fail(pick(german, "--json goes with --list.", "--json gehört zu --list."));

@@ -7,11 +7,12 @@
 // own the program starts as the tray program; Qt's own window options
 // (-platform, -style, -session ...) still go to the window program.
 struct CommandLineRequest {
-    enum Mode { Window, Help, Version, List, Run, RunDue, Verify, UsageError };
+    enum Mode { Window, Help, Version, List, Run, RunDue, Verify, Restore, UsageError };
     Mode mode = Window;
     bool json = false;     // --list as a JSON array
-    QString taskName;      // --run, --verify
-    QString backupFile;    // --backup: the stored file to check; empty: the newest
+    QString taskName;      // --run, --verify, --restore
+    bool confirmed = false;  // --yes: --restore may overwrite
+    QString backupFile;    // --backup: the stored file to check or restore; empty: the newest
     QString error;         // UsageError: what was wrong, in the interface language
 };
 

@@ -3,6 +3,7 @@
 #include "cli/TaskListing.h"
 #include "engine/SessionEndWatcher.h"
 #include "restore/BackupCheck.h"
+#include "restore/HostRestore.h"
 #include "storage/StoredBackups.h"
 #include "tasks/AppSettings.h"
 #include "run/RunMessage.h"
@@ -88,6 +89,9 @@ int CommandLineProgram::start()
     case CommandLineRequest::Verify:
         watchSignals();
         return startVerify();
+    case CommandLineRequest::Restore:
+        watchSignals();
+        return startRestore();
     case CommandLineRequest::UsageError:
     case CommandLineRequest::Window:
         break;
@@ -129,29 +133,69 @@ QString CommandLineProgram::storedTaskName()
     return name;
 }
 
-int CommandLineProgram::startVerify()
+bool CommandLineProgram::chooseBackup(BackupTask &task, QString &file, int &status)
 {
     const QString name = storedTaskName();
-    if (name.isEmpty())
-        return ExitStatus::Usage;
-    BackupTask task;
+    if (name.isEmpty()) {
+        status = ExitStatus::Usage;
+        return false;
+    }
+    status = ExitStatus::Failed;
     try {
         task = m_store.LoadTask(name);
     } catch (const std::exception &) {
         say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
             QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
-        return ExitStatus::Failed;
+        return false;
     }
-    QString file = m_request.backupFile;
+    file = m_request.backupFile;
     if (file.isEmpty()) {
         const QList<StoredBackup> stored = StoredBackupsOf(task);
         if (stored.isEmpty()) {
             say(QStringLiteral("There is no stored backup of \"%1\" in %2.").arg(name, task.localdir),
                 QStringLiteral("Es gibt keine gespeicherte Sicherung von \"%1\" in %2.").arg(name, task.localdir));
-            return ExitStatus::Failed;
+            return false;
         }
         file = stored.constFirst().path;
     }
+    return true;
+}
+
+int CommandLineProgram::startRestore()
+{
+    BackupTask task;
+    QString file;
+    int status = ExitStatus::Failed;
+    if (!chooseBackup(task, file, status))
+        return status;
+    if (!m_request.confirmed) {
+        say(QStringLiteral("This would overwrite %1 with %2. Add --yes to do it.")
+                .arg(HostRestore::target(task, false), file),
+            QStringLiteral("Das würde %1 mit %2 überschreiben. Mit --yes geschieht es.")
+                .arg(HostRestore::target(task, true), file));
+        return ExitStatus::Usage;
+    }
+    m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german());
+    connect(m_restore.get(), &HostRestore::protocolLine, this, [this](const QString &line) {
+        if (!write(m_out, line + QLatin1Char('\n')))
+            m_status = ExitStatus::Failed;
+    });
+    connect(m_restore.get(), &HostRestore::finished, this, [this](bool restored) {
+        if (!restored)
+            m_status = ExitStatus::Failed;
+        QTimer::singleShot(0, this, &CommandLineProgram::finish);
+    });
+    m_restore->start(task, file);
+    return -1;
+}
+
+int CommandLineProgram::startVerify()
+{
+    BackupTask task;
+    QString file;
+    int status = ExitStatus::Failed;
+    if (!chooseBackup(task, file, status))
+        return status;
     m_check = std::make_unique<BackupCheck>(AppSettings(m_store).ReadRestoreOptions(m_options.engine.restore),
                                             m_texts.german());
     connect(m_check.get(), &BackupCheck::protocolLine, this, [this](const QString &line) {
@@ -227,6 +271,10 @@ void CommandLineProgram::interrupt()
     if (m_check) {
         // Its end (failed) finishes the program, once the server is gone.
         m_check->cancel();
+        return;
+    }
+    if (m_restore) {
+        m_restore->cancel();
         return;
     }
     if (m_running) {

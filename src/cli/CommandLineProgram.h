@@ -13,6 +13,7 @@
 #include "tasks/BackupTask.h"
 
 class BackupCheck;
+class HostRestore;
 class SessionEndWatcher;
 class TaskStore;
 struct RunOutcome;
@@ -59,6 +60,9 @@ private:
     int startRun();
     int startRunDue();
     int startVerify();
+    int startRestore();
+    // The task and the file a --verify or --restore works on; false (said) when there is none.
+    bool chooseBackup(BackupTask &task, QString &file, int &status);
     // The stored spelling of the task's name; empty (and said) when there is none.
     QString storedTaskName();
     void watchSignals();
@@ -92,6 +96,7 @@ private:
     QDeadlineTimer m_lockDeadline;
     std::unique_ptr<SessionEndWatcher> m_signals;
     std::unique_ptr<BackupCheck> m_check;
+    std::unique_ptr<HostRestore> m_restore;
     bool m_interrupted = false;
     bool m_finished = false;
     int m_status = ExitStatus::Stored;

@@ -6,12 +6,42 @@
 #include <QTemporaryDir>
 
 #ifdef Q_OS_UNIX
+#include <signal.h>
 #include <unistd.h>
+
+#include <QThread>
 #endif
+
+namespace {
+// Kills the process and everything it started (the installer runs a
+// bootstrap server of its own), and waits until they are gone, so that no
+// server outlives the test and its folder can go.
+void killAll(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+#ifdef Q_OS_UNIX
+    const pid_t group = pid_t(process.processId());
+    if (group > 0)
+        ::kill(-group, SIGKILL);
+#endif
+    process.kill();
+    process.waitForFinished(5000);
+#ifdef Q_OS_UNIX
+    for (int i = 0; group > 0 && i < 100 && ::kill(-group, 0) == 0; ++i)
+        QThread::msleep(20);
+#endif
+}
+} // namespace
 
 ThrowawayServer::ThrowawayServer(RestorePrograms programs, RestoreOptions options, bool german, QObject *parent)
     : QObject(parent), m_programs(std::move(programs)), m_options(std::move(options)), m_german(german)
 {
+#ifdef Q_OS_UNIX
+    // Each in a process group of its own, so killAll reaches its children.
+    for (QProcess *p : {&m_install, &m_server})
+        p->setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
     m_poll.setInterval(100);
     connect(&m_poll, &QTimer::timeout, this, &ThrowawayServer::poll);
     m_limit.setSingleShot(true);
@@ -37,10 +67,7 @@ ThrowawayServer::~ThrowawayServer()
     // The program is ending: no server of ours may outlive it.
     for (QProcess *p : {&m_install, &m_server}) {
         disconnect(p, nullptr, this, nullptr);
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
+        killAll(*p);
     }
     removeFolder();
 }
@@ -196,10 +223,7 @@ void ThrowawayServer::stop()
         return;
     m_poll.stop();
     m_stopping = true;
-    if (m_install.state() != QProcess::NotRunning) {
-        m_install.kill();
-        m_install.waitForFinished(5000);
-    }
+    killAll(m_install);
     if (m_server.state() == QProcess::NotRunning) {
         removeFolder();
         QTimer::singleShot(0, this, [this] {
@@ -209,7 +233,7 @@ void ThrowawayServer::stop()
         return;
     }
     m_limit.disconnect();
-    connect(&m_limit, &QTimer::timeout, this, [this] { m_server.kill(); });
+    connect(&m_limit, &QTimer::timeout, this, [this] { killAll(m_server); });
     m_limit.start(m_options.stopLimitMs);
     m_server.terminate();
 }

@@ -14,6 +14,20 @@ QString SshDumpCommand(const BackupTask &task)
     return cmd;
 }
 
+QString SshRestoreCommand(const BackupTask &task, qsizetype optionFileSize)
+{
+    QString mysql = QStringLiteral("mysql --defaults-extra-file=\"$f\" -h ") + ShellQuote(task.mysql);
+    if (!task.dbuser.isEmpty())
+        mysql += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
+    mysql += QLatin1Char(' ') + ShellQuote(task.database);
+    const QString script = QStringLiteral("umask 077; f=$(mktemp) || exit 125; trap 'rm -f \"$f\"' EXIT; "
+                                          "dd bs=1 count=%1 of=\"$f\" 2>/dev/null || exit 125; %2")
+                               .arg(optionFileSize)
+                               .arg(mysql);
+    // Whatever the login shell is, sh runs the script.
+    return QStringLiteral("sh -c ") + ShellQuote(script);
+}
+
 QByteArray SshDumpOptionFile(const BackupTask &task)
 {
     // Inside double quotes the option file reader knows these escapes; a "#"

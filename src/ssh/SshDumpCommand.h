@@ -19,6 +19,13 @@ QString SshDumpCommand(const BackupTask &task);
 // either end reach mysqldump unchanged.
 QByteArray SshDumpOptionFile(const BackupTask &task);
 
+// The remote command that loads a dump into the task's database: the host's
+// mysql client, its password in an option file that exists only for the
+// load, owner-only, read from the first optionFileSize bytes of the
+// command's standard input (exactly, a byte at a time, so none of the dump
+// after it is lost); the dump follows on the same input.
+QString SshRestoreCommand(const BackupTask &task, qsizetype optionFileSize);
+
 // The request of a task's SSH run: its host, SSH port, host user, host
 // password and key file, the dump command and its option file.
 SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings &settings);

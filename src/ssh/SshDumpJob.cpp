@@ -147,16 +147,6 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
     }
     report.commandStarted();
 
-    // The secrets go through the channel, never onto the host's command line.
-    const QByteArray &input = m_request.standardInput;
-    for (qsizetype sent = 0; sent < input.size();) {
-        const int n = ssh_channel_write(channel, input.constData() + sent, uint32_t(input.size() - sent));
-        if (n <= 0)
-            break;  // the read below finds out what became of the command
-        sent += n;
-    }
-    ssh_channel_send_eof(channel);
-
     QByteArray buffer(ReadChunk, Qt::Uninitialized);
     QByteArray errorBuffer(4096, Qt::Uninitialized);
     const auto drainStderr = [&] {
@@ -164,8 +154,47 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
         while ((n = ssh_channel_read_nonblocking(channel, errorBuffer.data(), uint32_t(errorBuffer.size()), 1)) > 0)
             keepTail(result.stderrTail, errorBuffer.constData(), n);
     };
-    DumpCompletionCheck completion;
     bool writeFailed = false;
+    // Whatever the command says while its input still streams goes to the sink as it comes.
+    const auto drainStdout = [&] {
+        int n;
+        while (!writeFailed && (n = ssh_channel_read_nonblocking(channel, buffer.data(), ReadChunk, 0)) > 0) {
+            writeFailed = !sink.write(buffer.constData(), n);
+            result.bytes += n;
+        }
+    };
+    // All of it or false: the command stopped reading (it ended, or the connection broke).
+    const auto send = [&](const char *data, qsizetype size) {
+        for (qsizetype at = 0; at < size;) {
+            const int n = ssh_channel_write(channel, data + at, uint32_t(qMin<qsizetype>(size - at, 32 * 1024)));
+            if (n <= 0)
+                return false;
+            at += n;
+        }
+        return true;
+    };
+
+    // The secrets go through the channel, never onto the host's command line.
+    // A broken write is not judged here: the read below finds out what became of the command.
+    if (send(m_request.standardInput.constData(), m_request.standardInput.size()) && m_request.inputStream) {
+        QByteArray chunk;
+        qint64 sent = 0;
+        while (!m_cancelled && !writeFailed) {
+            if (!m_request.inputStream(chunk)) {
+                result.failure = SshFailure::LocalRead;
+                return;
+            }
+            if (chunk.isEmpty() || !send(chunk.constData(), chunk.size()))
+                break;
+            sent += chunk.size();
+            report.sent(sent);
+            drainStderr();
+            drainStdout();
+        }
+    }
+    ssh_channel_send_eof(channel);
+
+    DumpCompletionCheck completion;
     bool overTime = false;
     bool tooLarge = false;
     QElapsedTimer clock;

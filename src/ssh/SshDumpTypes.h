@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 #include "net/TcpKeepAlive.h"
 #include "storage/StoredDumpWriter.h"
@@ -46,6 +47,9 @@ struct SshDumpRequest {
     QString agentSocket;     // empty: SSH_AUTH_SOCK of the environment
     QString command;
     QByteArray standardInput;  // written to the command, then end of file
+    // After standardInput and before the end of file: chunks from here, on
+    // the worker thread, until an empty one (false: it cannot be read).
+    std::function<bool(QByteArray &chunk)> inputStream;
     // A dump must end with mysqldump's completion line to be stored; other
     // commands (a version check) need not.
     bool expectDump = true;
@@ -64,6 +68,7 @@ enum class SshFailure {
     Authentication,   // every method was refused
     Channel,          // the command could not be started
     LocalWrite,       // the local target could not be written (disk full, rights)
+    LocalRead,        // the input stream (a stored backup) could not be read
     ExitStatus,       // the command failed or was ended by a signal
     StreamCut,        // the connection broke before the output ended
     Incomplete,       // the output lacks the dump's completion line
@@ -114,4 +119,5 @@ public:
     virtual void authenticated(SshAuthMethod, const QString & /*keyName*/) {}
     virtual void commandStarted() {}
     virtual void received(qint64 /*total*/) {}
+    virtual void sent(qint64 /*total*/) {}  // of the input stream
 };

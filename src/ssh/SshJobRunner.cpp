@@ -56,6 +56,13 @@ struct SshJobRunner::State : SshDumpObserver {
         sinceReport.start();
         post([total](SshJobRunner *r) { emit r->received(total); });
     }
+    void sent(qint64 total) override
+    {
+        if (sinceReport.isValid() && sinceReport.elapsed() < 100)
+            return;
+        sinceReport.start();
+        post([total](SshJobRunner *r) { emit r->sent(total); });
+    }
 };
 
 SshJobRunner::SshJobRunner(QObject *parent) : QObject(parent) {}

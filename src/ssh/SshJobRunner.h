@@ -32,6 +32,7 @@ signals:
     void authenticated(SshAuthMethod method, const QString &keyName);
     void commandStarted();
     void received(qint64 total);  // at most about ten a second
+    void sent(qint64 total);      // of the request's input stream, as often
     void finished(const SshDumpResult &result);
 
 private:

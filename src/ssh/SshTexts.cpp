@@ -140,6 +140,10 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
                               result.detail);
         return withDetail(QStringLiteral("SSH: ") + StoreTexts::notWritten(result.storeFailure, result.localFile, false, german),
                           result.detail);
+    case SshFailure::LocalRead:
+        return withDetail(pick(german, QStringLiteral("SSH: the stored backup cannot be read"),
+                               QStringLiteral("SSH: Die gespeicherte Sicherung kann nicht gelesen werden")),
+                          result.detail);
     case SshFailure::ExitStatus: {
         QString text = result.exitStatusKnown
             ? pick(german, QStringLiteral("SSH: mysqldump ended with exit status %1"),

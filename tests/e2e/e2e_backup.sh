@@ -296,7 +296,7 @@ mapfile -t settings < <(
         task "Shop SSH" host=localhost hostpw= mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW" \
             "backuptime=$BACKUP_TIME" "hostuser=$HOST_USER" ftpdir= database=shop backupfile=shop-ssh.sql \
             remotedir= "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0 transport=1 sshport=22 \
-            "sshkey=$T/ssh/client_key"
+            "sshkey=$T/ssh/client_key" testrestore=1
     fi
     task "Catch Up" host=127.0.0.2 "hostpw=$HOST_PW" "hostuser=$HOST_USER" database=shop \
         backupfile=catchup.sql remotedir=dumps/ "localdir=$T/local/archive" "backuptime=$CATCHUP_TIME" run=1 \
@@ -348,6 +348,13 @@ for _ in $(seq 300); do
     compgen -G "$H/htdocs/dumps/crm-http-*.sql" >/dev/null || break
     sleep 0.1
 done
+# The SSH backup's test restore follows its file; its record comes with its end.
+if [ "$SSH" = 1 ]; then
+    for _ in $(seq 120); do
+        grep -q 'lastrestoretest=' "$STORE" 2>/dev/null && break
+        sleep 0.5
+    done
+fi
 # Let the run write its report, then end the program as a session end does.
 sleep 1
 kill -TERM "$PROGRAM_PID"
@@ -510,6 +517,33 @@ check "its failure is remembered ($(stored "Catch Up" lastmessage))" \
     '[[ "$(stored "Catch Up" lastmessage)" == "!!! Not Successful on "* ]] && [ -z "$(stored "Catch Up" lastsuccess)" ]'
 check "the day's runs are recorded: attempts in the tasks' minute, the fetched one's success" \
     '[ "$(attempt_epoch "Shop FTP")" -ge $((TICK_EPOCH - 40)) ] && [[ "$(stored "Shop FTP" lastmessage)" == "Successful on "* ]] && [ -n "$(stored "Shop FTP" lastsuccess)" ]'
+
+if [ "$SSH" = 1 ]; then
+    echo "== proof and the way back (SSH)"
+    check "the SSH backup's test restore counted the host's table and rows ($(stored "Shop SSH" lastrestoretest), $(stored "Shop SSH" lastrestorecounts))" \
+        '[ "$(stored "Shop SSH" lastrestoretest)" = passed ] && [ "$(stored "Shop SSH" lastrestorecounts)" = "1 3000" ]'
+    check "no throwaway server or its folder is left" \
+        '! pgrep -f "vaultwick-restore-" >/dev/null && [ -z "$(find /tmp -maxdepth 1 -name "vaultwick-restore-*")" ]'
+    cli() {
+        env HOME="$T/home" XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data" XDG_RUNTIME_DIR="$T/runtime" \
+            QT_QPA_PLATFORM=offscreen "$VAULTWICK" "$@" >"$T/cli.out" 2>&1
+    }
+    cli --restore "Shop SSH"
+    RESTORE_RC=$?
+    check "--restore without --yes refuses with 2 and names what it would overwrite" \
+        '[ "$RESTORE_RC" = 2 ] && grep -q "database shop on localhost" "$T/cli.out"'
+    count_orders() { /usr/bin/mariadb --no-defaults --socket="$T/db/sock" -u root -N -e "SELECT COUNT(*) FROM shop.orders" 2>/dev/null; }
+    /usr/bin/mariadb --no-defaults --socket="$T/db/sock" -u root \
+        -e "GRANT ALL PRIVILEGES ON shop.* TO '$DB_USER'@'127.0.0.1'; DROP TABLE shop.orders;" \
+        || abort "cannot prepare the restore"
+    TMP_BEFORE=$(ls /tmp)
+    cli --restore "Shop SSH" --yes
+    RESTORE_RC=$?
+    check "after DROP TABLE, --restore --yes over SSH brings every row back (rc $RESTORE_RC, $(count_orders) rows)" \
+        '[ "$RESTORE_RC" = 0 ] && [ "$(count_orders)" = 3000 ]'
+    check "no password in the restore's output" 'no_secret "$T/cli.out"'
+    check "no option file is left on the host" '[ "$(ls /tmp)" = "$TMP_BEFORE" ]'
+fi
 
 echo "== SIGTERM in mid-transfer"
 # The same web host, its web server at a trickle on a port of its own; the

@@ -169,6 +169,19 @@ private slots:
         QCOMPARE(leftovers(m_tmp), QStringList());
     }
 
+    // The program ends in mid-test: the installer's own bootstrap server and
+    // the folder go with it, at once.
+    void endingTheProgramMidTestLeavesNothing()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("shop.sql"));
+        writeFile(file, m_dump, Compression::None);
+        auto test = std::make_unique<TestRestore>(m_options, false);
+        test->start(file);
+        QTRY_VERIFY_WITH_TIMEOUT(leftovers(m_tmp).size() >= 2, 20000);  // its folder and a process in it
+        test.reset();
+        QCOMPARE(leftovers(m_tmp), QStringList());
+    }
+
     void noServerProgramIsSaidAsSuch()
     {
         RestoreOptions options = m_options;

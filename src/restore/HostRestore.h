@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "ssh/SshDumpTypes.h"
+#include "tasks/BackupTask.h"
+
+class SshJobRunner;
+
+// Loads a stored backup back into the task's own database, through the
+// task's own SSH login: the host's mysql client reads the dump (unpacked on
+// the way) on the channel's standard input; its password travels in the
+// same input, never on a command line or in the protocol. Overwrites what
+// the dump's statements overwrite: the caller asks first. Telnet tasks
+// cannot: start() says so. finished() follows exactly once.
+class HostRestore : public QObject {
+    Q_OBJECT
+public:
+    HostRestore(SshClientSettings settings, bool german, QObject *parent = nullptr);
+    ~HostRestore() override;
+
+    void start(const BackupTask &task, const QString &storedFile);
+    void cancel();
+
+    // "database shop on www.example.org", for the question and the lines.
+    static QString target(const BackupTask &task, bool german);
+
+signals:
+    void protocolLine(const QString &text);
+    // Uncompressed bytes sent of the dump.
+    void progress(qint64 sent);
+    void finished(bool restored, const QString &reason);
+
+private:
+    void end(bool restored, const QString &reason);
+
+    SshClientSettings m_settings;
+    bool m_german;
+    BackupTask m_task;
+    std::unique_ptr<SshJobRunner> m_runner;
+    bool m_done = false;
+};

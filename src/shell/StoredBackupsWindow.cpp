@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -16,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include "restore/BackupCheck.h"
+#include "restore/HostRestore.h"
+#include "storage/StoredDumpReader.h"
 #include "retrieval/ByteCount.h"
 #include "storage/DumpExport.h"
 
@@ -23,8 +26,9 @@ namespace {
 enum Column { When, File, Size, Checksum, TestRestoreColumn };
 }
 
-StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent)
-    : QDialog(parent), m_task(task), m_restore(std::move(restore)), m_german(german)
+StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent,
+                                         SshClientSettings ssh)
+    : QDialog(parent), m_task(task), m_restore(std::move(restore)), m_german(german), m_ssh(std::move(ssh))
 {
     setObjectName(QStringLiteral("StoredBackupsWindow"));
     setWindowTitle(pick("Stored backups of %1", "Gespeicherte Backups von %1").arg(task.name));
@@ -51,9 +55,14 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     m_save->setObjectName(QStringLiteral("saveAsSql"));
     m_folder = new QPushButton(pick("Open folder", "Ordner öffnen"), this);
     m_folder->setObjectName(QStringLiteral("openFolder"));
+    m_restoreButton = new QPushButton(pick("Restore into database...", "In Datenbank wiederherstellen..."), this);
+    m_restoreButton->setObjectName(QStringLiteral("restore"));
+    m_restoreButton->setToolTip(task.usesSsh() ? HostRestore::target(task, german)
+                                               : pick("Needs an SSH task; save the backup as SQL instead",
+                                                      "Braucht eine SSH-Aufgabe; speichern Sie die Sicherung stattdessen als SQL"));
     auto *close = new QPushButton(pick("Close", "Schließen"), this);
     close->setObjectName(QStringLiteral("close"));
-    for (QPushButton *b : {m_check, m_save, m_folder})
+    for (QPushButton *b : {m_check, m_save, m_restoreButton, m_folder})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(close);
@@ -75,8 +84,10 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     connect(m_check, &QPushButton::clicked, this, &StoredBackupsWindow::checkSelected);
     connect(m_save, &QPushButton::clicked, this, &StoredBackupsWindow::askAndSave);
     connect(m_folder, &QPushButton::clicked, this, &StoredBackupsWindow::openFolder);
+    connect(m_restoreButton, &QPushButton::clicked, this, &StoredBackupsWindow::askAndRestore);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { setBusy(bool(m_running) || m_export.joinable()); });
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this,
+            [this] { setBusy(bool(m_running) || bool(m_restoring) || m_export.joinable()); });
     resize(760, 420);
     reload();
 }
@@ -85,6 +96,7 @@ StoredBackupsWindow::~StoredBackupsWindow()
 {
     // A check ends with its server; an export is short and writes atomically.
     m_running.reset();
+    m_restoring.reset();
     if (m_export.joinable())
         m_export.join();
 }
@@ -135,6 +147,8 @@ void StoredBackupsWindow::setBusy(bool busy)
     m_check->setEnabled(!busy && chosen);
     m_save->setEnabled(!busy && chosen);
     m_folder->setEnabled(chosen);
+    // Telnet tasks have no way into the host's database.
+    m_restoreButton->setEnabled(!busy && chosen && m_task.usesSsh());
     if (!busy)
         m_progress->setRange(0, 1000);
 }
@@ -214,6 +228,57 @@ void StoredBackupsWindow::saveSelectedAs(const QString &target)
             },
             Qt::QueuedConnection);
     });
+}
+
+QString StoredBackupsWindow::restoreQuestion() const
+{
+    return pick("Restoring overwrites the data of %1 with %2.\nType the database name \"%3\" to go on:",
+                "Das Wiederherstellen überschreibt die Daten von %1 mit %2.\nGeben Sie zum Fortfahren den "
+                "Datenbanknamen \"%3\" ein:")
+        .arg(HostRestore::target(m_task, m_german), QFileInfo(selectedFile()).fileName(), m_task.database);
+}
+
+void StoredBackupsWindow::askAndRestore()
+{
+    if (selectedFile().isEmpty())
+        return;
+    bool ok = false;
+    const QString typed = QInputDialog::getText(this, pick("Restore into database", "In Datenbank wiederherstellen"),
+                                                restoreQuestion(), QLineEdit::Normal, QString(), &ok);
+    if (ok)
+        restoreSelected(typed);
+}
+
+bool StoredBackupsWindow::restoreSelected(const QString &typedName)
+{
+    const QString file = selectedFile();
+    if (file.isEmpty() || m_restoring || m_running)
+        return false;
+    if (typedName != m_task.database || m_task.database.isEmpty()) {
+        say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
+        return false;
+    }
+    m_restoring = std::make_unique<HostRestore>(m_ssh, m_german);
+    connect(m_restoring.get(), &HostRestore::protocolLine, this, &StoredBackupsWindow::say);
+    QFileInfo stored(file);
+    const qint64 size = stored.size();
+    connect(m_restoring.get(), &HostRestore::progress, this, [this, size](qint64 sent) {
+        // Of the unpacked size, which only a plain file tells beforehand.
+        if (StoredDumpReader::compressionOf(selectedFile()) == Compression::None && size > 0) {
+            m_progress->setRange(0, 1000);
+            m_progress->setValue(int(qMin<qint64>(1000, 1000 * sent / size)));
+        }
+        m_progress->setToolTip(FormatByteCount(sent));
+    });
+    connect(m_restoring.get(), &HostRestore::finished, this, [this](bool restored) {
+        m_restoring.release()->deleteLater();
+        setBusy(false);
+        emit restoreFinished(restored);
+    });
+    setBusy(true);
+    m_progress->setRange(0, 0);
+    m_restoring->start(m_task, file);
+    return true;
 }
 
 void StoredBackupsWindow::openFolder()

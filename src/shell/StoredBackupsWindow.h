@@ -5,10 +5,12 @@
 #include <thread>
 
 #include "restore/RestoreOptions.h"
+#include "ssh/SshDumpTypes.h"
 #include "storage/StoredBackups.h"
 #include "tasks/BackupTask.h"
 
 class BackupCheck;
+class HostRestore;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -22,7 +24,8 @@ class QTreeWidget;
 class StoredBackupsWindow : public QDialog {
     Q_OBJECT
 public:
-    StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent = nullptr);
+    StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent = nullptr,
+                        SshClientSettings ssh = {});
     ~StoredBackupsWindow() override;
 
     // Lists the task's backups afresh.
@@ -32,14 +35,21 @@ public:
     void checkSelected();
     // "Save as SQL..." into target, without asking where.
     void saveSelectedAs(const QString &target);
+    // "Restore into database..." once the user typed typedName: only the
+    // task's database name itself lets it overwrite. false: not started.
+    bool restoreSelected(const QString &typedName);
+    // The question that asks for the name.
+    QString restoreQuestion() const;
 
 signals:
     // A check or an export ended (for whoever waits on it).
     void checkFinished(bool passed);
     void saveFinished(bool saved);
+    void restoreFinished(bool restored);
 
 private:
     void askAndSave();
+    void askAndRestore();
     void openFolder();
     void setBusy(bool busy);
     void say(const QString &line);
@@ -54,8 +64,11 @@ private:
     QPushButton *m_check = nullptr;
     QPushButton *m_save = nullptr;
     QPushButton *m_folder = nullptr;
+    QPushButton *m_restoreButton = nullptr;
     QProgressBar *m_progress = nullptr;
     QPlainTextEdit *m_lines = nullptr;
+    SshClientSettings m_ssh;
     std::unique_ptr<BackupCheck> m_running;
+    std::unique_ptr<HostRestore> m_restoring;
     std::thread m_export;
 };

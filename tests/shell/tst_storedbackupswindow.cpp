@@ -79,6 +79,26 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("shop.sql*")}), QStringList{QStringLiteral("shop.sql")});
     }
 
+    // Overwriting needs the database's own name typed, and SSH.
+    void restoreAsksForTheDatabaseName()
+    {
+        StoredBackupsWindow telnet(m_task, {}, false);
+        QVERIFY(!telnet.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
+
+        BackupTask ssh = m_task;
+        ssh.transport = 1;
+        ssh.host = QStringLiteral("www.shop.example");
+        ssh.database = QStringLiteral("shop_live");
+        StoredBackupsWindow window(ssh, {}, false);
+        QVERIFY(window.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
+        QCOMPARE(window.restoreQuestion(),
+                 QStringLiteral("Restoring overwrites the data of database shop_live on www.shop.example with "
+                                "backup.sql.gz.\nType the database name \"shop_live\" to go on:"));
+        for (const QString &typed : {QString(), QStringLiteral("shop"), QStringLiteral("SHOP_LIVE")})
+            QVERIFY(!window.restoreSelected(typed));
+        QVERIFY(window.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
+    }
+
     void checkShowsChecksumAndTestRestore()
     {
         if (!RestorePrograms::find().found())

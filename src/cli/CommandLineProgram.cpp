@@ -175,7 +175,9 @@ int CommandLineProgram::startRestore()
                 .arg(HostRestore::target(task, true), file));
         return ExitStatus::Usage;
     }
-    m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german());
+    m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german(),
+                                              m_options.lockDirectory.isEmpty() ? m_options.engine.lockDirectory
+                                                                                : m_options.lockDirectory);
     connect(m_restore.get(), &HostRestore::protocolLine, this, [this](const QString &line) {
         if (!write(m_out, line + QLatin1Char('\n')))
             m_status = ExitStatus::Failed;

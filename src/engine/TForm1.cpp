@@ -371,7 +371,7 @@ void TForm1::StoredBackups1Click()
         return;  // the list says it cannot be read
     }
     auto *window = new StoredBackupsWindow(task, AppSettings(m_store).ReadRestoreOptions(m_options.restore),
-                                           m_texts.german(), this, m_options.ssh);
+                                           m_texts.german(), this, m_options.ssh, m_options.lockDirectory);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "engine/TaskRunLock.h"
 #include "retrieval/ByteCount.h"
 #include "ssh/DumpSink.h"
 #include "ssh/SshDumpCommand.h"
@@ -17,8 +18,8 @@ QString pick(bool german, const QString &english, const QString &inGerman)
 }
 } // namespace
 
-HostRestore::HostRestore(SshClientSettings settings, bool german, QObject *parent)
-    : QObject(parent), m_settings(std::move(settings)), m_german(german)
+HostRestore::HostRestore(SshClientSettings settings, bool german, QString lockDirectory, QObject *parent)
+    : QObject(parent), m_settings(std::move(settings)), m_german(german), m_lockDirectory(std::move(lockDirectory))
 {
 }
 
@@ -42,6 +43,14 @@ void HostRestore::start(const BackupTask &task, const QString &storedFile)
                                                 "nutzt Telnet. Speichern Sie die Sicherung als SQL und laden Sie sie mit den "
                                                 "Werkzeugen des Hosts.")
                                      .arg(task.name));
+        QTimer::singleShot(0, this, [this, why] { end(false, why); });
+        return;
+    }
+    m_lock = std::make_unique<TaskRunLock>(task.name, m_lockDirectory);
+    if (!m_lock->tryLock()) {
+        const QString why = pick(m_german, QStringLiteral("the task %1 is running; restore after its run"),
+                                 QStringLiteral("die Aufgabe %1 läuft gerade; stellen Sie nach ihrem Lauf wieder her"))
+                                .arg(task.name);
         QTimer::singleShot(0, this, [this, why] { end(false, why); });
         return;
     }
@@ -97,6 +106,8 @@ void HostRestore::end(bool restored, const QString &reason)
     if (m_done)
         return;
     m_done = true;
+    if (m_lock)
+        m_lock->unlock();
     emit protocolLine(restored ? pick(m_german, QStringLiteral("Restored into %1"), QStringLiteral("Wiederhergestellt in %1"))
                                      .arg(target(m_task, m_german))
                                : pick(m_german, QStringLiteral("Restore failed: %1"),

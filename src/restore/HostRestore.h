@@ -8,6 +8,7 @@
 #include "tasks/BackupTask.h"
 
 class SshJobRunner;
+class TaskRunLock;
 
 // Loads a stored backup back into the task's own database, through the
 // task's own SSH login: the host's mysql client reads the dump (unpacked on
@@ -18,7 +19,10 @@ class SshJobRunner;
 class HostRestore : public QObject {
     Q_OBJECT
 public:
-    HostRestore(SshClientSettings settings, bool german, QObject *parent = nullptr);
+    // lockDirectory: where the tasks' run locks live (empty: the user's). A
+    // restore holds its task's lock: no backup of the task may dump the
+    // database while it is half restored, and replace a good backup with it.
+    HostRestore(SshClientSettings settings, bool german, QString lockDirectory = QString(), QObject *parent = nullptr);
     ~HostRestore() override;
 
     void start(const BackupTask &task, const QString &storedFile);
@@ -39,6 +43,8 @@ private:
     SshClientSettings m_settings;
     bool m_german;
     BackupTask m_task;
+    QString m_lockDirectory;
+    std::unique_ptr<TaskRunLock> m_lock;
     std::unique_ptr<SshJobRunner> m_runner;
     bool m_done = false;
 };

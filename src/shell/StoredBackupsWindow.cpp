@@ -27,8 +27,9 @@ enum Column { When, File, Size, Checksum, TestRestoreColumn };
 }
 
 StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent,
-                                         SshClientSettings ssh)
-    : QDialog(parent), m_task(task), m_restore(std::move(restore)), m_german(german), m_ssh(std::move(ssh))
+                                         SshClientSettings ssh, QString lockDirectory)
+    : QDialog(parent), m_task(task), m_restore(std::move(restore)), m_german(german), m_ssh(std::move(ssh)),
+      m_lockDirectory(std::move(lockDirectory))
 {
     setObjectName(QStringLiteral("StoredBackupsWindow"));
     setWindowTitle(pick("Stored backups of %1", "Gespeicherte Backups von %1").arg(task.name));
@@ -258,7 +259,7 @@ bool StoredBackupsWindow::restoreSelected(const QString &typedName)
         say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
         return false;
     }
-    m_restoring = std::make_unique<HostRestore>(m_ssh, m_german);
+    m_restoring = std::make_unique<HostRestore>(m_ssh, m_german, m_lockDirectory);
     connect(m_restoring.get(), &HostRestore::protocolLine, this, &StoredBackupsWindow::say);
     QFileInfo stored(file);
     const qint64 size = stored.size();

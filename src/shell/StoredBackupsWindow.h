@@ -25,7 +25,7 @@ class StoredBackupsWindow : public QDialog {
     Q_OBJECT
 public:
     StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent = nullptr,
-                        SshClientSettings ssh = {});
+                        SshClientSettings ssh = {}, QString lockDirectory = QString());
     ~StoredBackupsWindow() override;
 
     // Lists the task's backups afresh.
@@ -68,6 +68,7 @@ private:
     QProgressBar *m_progress = nullptr;
     QPlainTextEdit *m_lines = nullptr;
     SshClientSettings m_ssh;
+    QString m_lockDirectory;  // the tasks' run locks, which a restore holds
     std::unique_ptr<BackupCheck> m_running;
     std::unique_ptr<HostRestore> m_restoring;
     std::thread m_export;

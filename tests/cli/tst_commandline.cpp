@@ -10,6 +10,7 @@
 
 #include "RequirePeer.h"
 #include "cli/CommandLine.h"
+#include "engine/TaskRunLock.h"
 #include "restore/RestorePrograms.h"
 #include "tasks/TaskStore.h"
 
@@ -35,6 +36,7 @@ private:
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
         QDir().mkpath(m_home.filePath(QStringLiteral("tmp")));
         env.insert(QStringLiteral("TMPDIR"), m_home.filePath(QStringLiteral("tmp")));
         p.setProcessEnvironment(env);
@@ -196,6 +198,16 @@ private slots:
                  QStringList());
 
         QCOMPARE(run({QStringLiteral("--verify"), QStringLiteral("nobody")}).status, 2);
+
+        // A restore holds the task's run lock: not while a run of it dumps the database.
+        shop.transport = 1;
+        shop.host = QStringLiteral("www.shop.example");
+        QVERIFY(TaskStore(storeFile()).SaveTask(shop.name, shop));
+        TaskRunLock running(shop.name, m_home.filePath(QStringLiteral("data/Korvane/Vaultwick/locks")));
+        QVERIFY(running.tryLock());
+        const Result busy = run({QStringLiteral("--restore"), QStringLiteral("Shop"), QStringLiteral("--yes")});
+        QCOMPARE(busy.status, 1);
+        QVERIFY2(busy.out.contains(QStringLiteral("Restore failed: the task Shop is running")), qPrintable(busy.out + busy.err));
         QFile::remove(storeFile());
     }
 };

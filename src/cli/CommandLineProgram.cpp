@@ -178,17 +178,24 @@ int CommandLineProgram::startRestore()
     m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german(),
                                               m_options.lockDirectory.isEmpty() ? m_options.engine.lockDirectory
                                                                                 : m_options.lockDirectory);
-    connect(m_restore.get(), &HostRestore::protocolLine, this, [this](const QString &line) {
-        if (!write(m_out, line + QLatin1Char('\n')))
-            m_status = ExitStatus::Failed;
-    });
-    connect(m_restore.get(), &HostRestore::finished, this, [this](bool restored) {
-        if (!restored)
-            m_status = ExitStatus::Failed;
-        QTimer::singleShot(0, this, &CommandLineProgram::finish);
-    });
+    connect(m_restore.get(), &HostRestore::protocolLine, this, &CommandLineProgram::printLine);
+    connect(m_restore.get(), &HostRestore::finished, this, &CommandLineProgram::endAfter);
     m_restore->start(task, file);
     return -1;
+}
+
+void CommandLineProgram::printLine(const QString &line)
+{
+    if (!write(m_out, line + QLatin1Char('\n')))
+        m_status = ExitStatus::Failed;
+}
+
+void CommandLineProgram::endAfter(bool succeeded)
+{
+    if (!succeeded)
+        m_status = ExitStatus::Failed;
+    // The check or restore is still on the stack of its signal.
+    QTimer::singleShot(0, this, &CommandLineProgram::finish);
 }
 
 int CommandLineProgram::startVerify()
@@ -200,16 +207,8 @@ int CommandLineProgram::startVerify()
         return status;
     m_check = std::make_unique<BackupCheck>(AppSettings(m_store).ReadRestoreOptions(m_options.engine.restore),
                                             m_texts.german());
-    connect(m_check.get(), &BackupCheck::protocolLine, this, [this](const QString &line) {
-        if (!write(m_out, line + QLatin1Char('\n')))
-            m_status = ExitStatus::Failed;
-    });
-    connect(m_check.get(), &BackupCheck::finished, this, [this](bool passed) {
-        if (!passed)
-            m_status = ExitStatus::Failed;
-        // The check is still on the stack of its signal.
-        QTimer::singleShot(0, this, &CommandLineProgram::finish);
-    });
+    connect(m_check.get(), &BackupCheck::protocolLine, this, &CommandLineProgram::printLine);
+    connect(m_check.get(), &BackupCheck::finished, this, &CommandLineProgram::endAfter);
     m_check->start(file);
     return -1;
 }

@@ -66,6 +66,9 @@ private:
     // The stored spelling of the task's name; empty (and said) when there is none.
     QString storedTaskName();
     void watchSignals();
+    // A --verify's or --restore's protocol line, and its end.
+    void printLine(const QString &line);
+    void endAfter(bool succeeded);
     // Runs the next task of m_pending, waiting for its lock first.
     void runNext();
     void tryStart();

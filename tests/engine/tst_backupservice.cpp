@@ -56,6 +56,14 @@ private:
         return o;
     }
 
+    // The host's dump in the FTP directory, made in this run's minute.
+    bool serve(FtpServerFixture &ftp, const QByteArray &dump)
+    {
+        QFile served(ftp.rootPath() + QStringLiteral("/dumps/backup.sql"));
+        return ftp.putFile(QStringLiteral("dumps/backup.sql"), dump) && served.open(QIODevice::ReadWrite)
+               && served.setFileTime(m_clock.now(), QFileDevice::FileModificationTime);
+    }
+
     // Failure mail to the fixture's server.
     static bool mailTo(const SmtpServerFixture &smtp, Engine &e)
     {
@@ -90,10 +98,7 @@ private slots:
         if (!ftp.start())
             VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
         const QByteArray dump = QByteArray("CREATE TABLE t (x int);\n") + "-- Dump completed on 2027-03-05  3:00:01\n";
-        QVERIFY(ftp.putFile(QStringLiteral("dumps/backup.sql"), dump));
-        QFile served(ftp.rootPath() + QStringLiteral("/dumps/backup.sql"));
-        QVERIFY(served.open(QIODevice::ReadWrite) && served.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
-        served.close();
+        QVERIFY(serve(ftp, dump));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
         QTemporaryDir local;
@@ -190,10 +195,7 @@ private slots:
                                 + (broken ? "INSERT INTO `orders` VALUES (4;\n" : "")
                                 + "CREATE TABLE `notes` (a TEXT);\nINSERT INTO `notes` VALUES ('x'),('y');\n"
                                 + "-- Dump completed on 2027-03-05  3:00:01\n";
-        QVERIFY(ftp.putFile(QStringLiteral("dumps/backup.sql"), dump));
-        QFile served(ftp.rootPath() + QStringLiteral("/dumps/backup.sql"));
-        QVERIFY(served.open(QIODevice::ReadWrite) && served.setFileTime(m_clock.now(), QFileDevice::FileModificationTime));
-        served.close();
+        QVERIFY(serve(ftp, dump));
         ScriptedTelnetHost host;
         host.setHostName(QStringLiteral("127.0.0.1"));
         QTemporaryDir local;

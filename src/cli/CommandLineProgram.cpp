@@ -4,11 +4,11 @@
 #include "engine/SessionEndWatcher.h"
 #include "restore/BackupCheck.h"
 #include "restore/HostRestore.h"
-#include "storage/StoredBackups.h"
-#include "tasks/AppSettings.h"
 #include "run/RunMessage.h"
 #include "run/RunQueue.h"
 #include "schedule/BackupSchedule.h"
+#include "storage/StoredBackups.h"
+#include "tasks/AppSettings.h"
 #include "tasks/TaskStore.h"
 
 CommandLineProgram::CommandLineProgram(CommandLineRequest request, TaskStore &store, int language,
@@ -66,8 +66,7 @@ int CommandLineProgram::start()
         // The tray program's engine, its records kept here.
         BackupServiceOptions engine = m_options.engine;
         engine.schedule = false;
-        if (engine.lockDirectory.isEmpty())
-            engine.lockDirectory = m_options.lockDirectory;
+        engine.lockDirectory = lockDirectory();
         m_engine = std::make_unique<BackupService>(engine, m_store, m_texts);
         m_lines = std::make_unique<HeadlessRun>([this](const QString &line) {
             if (!write(m_out, line + QLatin1Char('\n')))
@@ -133,6 +132,23 @@ QString CommandLineProgram::storedTaskName()
     return name;
 }
 
+QString CommandLineProgram::lockDirectory() const
+{
+    return m_options.engine.lockDirectory.isEmpty() ? m_options.lockDirectory : m_options.engine.lockDirectory;
+}
+
+bool CommandLineProgram::loadTask(const QString &name, BackupTask &task)
+{
+    try {
+        task = m_store.LoadTask(name);
+        return true;
+    } catch (const std::exception &) {
+        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
+            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+        return false;
+    }
+}
+
 bool CommandLineProgram::chooseBackup(BackupTask &task, QString &file, int &status)
 {
     const QString name = storedTaskName();
@@ -141,13 +157,8 @@ bool CommandLineProgram::chooseBackup(BackupTask &task, QString &file, int &stat
         return false;
     }
     status = ExitStatus::Failed;
-    try {
-        task = m_store.LoadTask(name);
-    } catch (const std::exception &) {
-        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
-            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+    if (!loadTask(name, task))
         return false;
-    }
     file = m_request.backupFile;
     if (file.isEmpty()) {
         const QList<StoredBackup> stored = StoredBackupsOf(task);
@@ -175,9 +186,7 @@ int CommandLineProgram::startRestore()
                 .arg(HostRestore::target(task, true), file));
         return ExitStatus::Usage;
     }
-    m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german(),
-                                              m_options.lockDirectory.isEmpty() ? m_options.engine.lockDirectory
-                                                                                : m_options.lockDirectory);
+    m_restore = std::make_unique<HostRestore>(m_options.engine.ssh, m_texts.german(), lockDirectory());
     connect(m_restore.get(), &HostRestore::protocolLine, this, &CommandLineProgram::printLine);
     connect(m_restore.get(), &HostRestore::finished, this, &CommandLineProgram::endAfter);
     m_restore->start(task, file);
@@ -218,13 +227,10 @@ int CommandLineProgram::startRun()
     const QString name = storedTaskName();
     if (name.isEmpty())
         return ExitStatus::Usage;
-    try {
-        m_pending = {m_store.LoadTask(name)};
-    } catch (const std::exception &) {
-        say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
-            QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+    BackupTask task;
+    if (!loadTask(name, task))
         return ExitStatus::Failed;
-    }
+    m_pending = {task};
     m_waitForBusy = true;
     m_engine->records().reload(m_store.ReadTaskList());
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);

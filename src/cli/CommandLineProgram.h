@@ -63,6 +63,10 @@ private:
     int startRestore();
     // The task and the file a --verify or --restore works on; false (said) when there is none.
     bool chooseBackup(BackupTask &task, QString &file, int &status);
+    // Loads the named task; false (and said) when it cannot be read.
+    bool loadTask(const QString &name, BackupTask &task);
+    // Where the tasks' run locks live: the engine's, else the command line's own.
+    QString lockDirectory() const;
     // The stored spelling of the task's name; empty (and said) when there is none.
     QString storedTaskName();
     void watchSignals();

@@ -149,8 +149,7 @@ void BackupService::finished(const RunOutcome &outcome)
     m_board.setMessageForTask(outcome.taskName, outcome.message);
     // What the test restore found belongs to the record, for the window
     // and the command line alike.
-    if (!outcome.restoreTest.isEmpty())
-    {
+    if (!outcome.restoreTest.isEmpty()) {
         RunRecord record;
         record.lastrestoretest = outcome.restoreTest;
         record.lastrestorecounts = outcome.restoreCounts;

@@ -4,19 +4,12 @@
 #include <QTimer>
 
 #include "engine/TaskRunLock.h"
-#include "retrieval/ByteCount.h"
+#include "restore/RestoreTexts.h"
 #include "ssh/DumpSink.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshJobRunner.h"
 #include "ssh/SshTexts.h"
 #include "storage/StoredDumpReader.h"
-
-namespace {
-QString pick(bool german, const QString &english, const QString &inGerman)
-{
-    return german ? inGerman : english;
-}
-} // namespace
 
 HostRestore::HostRestore(SshClientSettings settings, bool german, QString lockDirectory, QObject *parent)
     : QObject(parent), m_settings(std::move(settings)), m_german(german), m_lockDirectory(std::move(lockDirectory))
@@ -27,37 +20,26 @@ HostRestore::~HostRestore() = default;
 
 QString HostRestore::target(const BackupTask &task, bool german)
 {
-    return pick(german, QStringLiteral("database %1 on %2"), QStringLiteral("Datenbank %1 auf %2"))
-        .arg(task.database, task.host);
+    return RestoreTexts::hostTarget(task.database, task.host, german);
 }
 
 void HostRestore::start(const BackupTask &task, const QString &storedFile)
 {
     m_task = task;
     if (!task.usesSsh()) {
-        const QString why = pick(m_german,
-                                 QStringLiteral("Restoring into the host's database needs SSH: the task %1 uses telnet. "
-                                                "Save the backup as SQL and load it with the host's own tools.")
-                                     .arg(task.name),
-                                 QStringLiteral("Das Wiederherstellen in die Datenbank des Hosts braucht SSH: die Aufgabe %1 "
-                                                "nutzt Telnet. Speichern Sie die Sicherung als SQL und laden Sie sie mit den "
-                                                "Werkzeugen des Hosts.")
-                                     .arg(task.name));
+        const QString why = RestoreTexts::restoreNeedsSsh(task.name, m_german);
         QTimer::singleShot(0, this, [this, why] { end(false, why); });
         return;
     }
     m_lock = std::make_unique<TaskRunLock>(task.name, m_lockDirectory);
     if (!m_lock->tryLock()) {
-        const QString why = pick(m_german, QStringLiteral("the task %1 is running; restore after its run"),
-                                 QStringLiteral("die Aufgabe %1 läuft gerade; stellen Sie nach ihrem Lauf wieder her"))
-                                .arg(task.name);
+        const QString why = RestoreTexts::taskRunning(task.name, m_german);
         QTimer::singleShot(0, this, [this, why] { end(false, why); });
         return;
     }
     auto reader = std::make_shared<StoredDumpReader>();
     if (!reader->open(storedFile)) {
-        const QString why = pick(m_german, QStringLiteral("%1 cannot be read: %2"), QStringLiteral("%1 kann nicht gelesen werden: %2"))
-                                .arg(storedFile, reader->errorString());
+        const QString why = RestoreTexts::cannotRead(storedFile, reader->errorString(), m_german);
         QTimer::singleShot(0, this, [this, why] { end(false, why); });
         return;
     }
@@ -69,8 +51,7 @@ void HostRestore::start(const BackupTask &task, const QString &storedFile)
         chunk = reader->read();
         return !reader->failed();
     };
-    emit protocolLine(pick(m_german, QStringLiteral("Restoring %1 into %2"), QStringLiteral("Stelle %1 in %2 wieder her"))
-                          .arg(QFileInfo(storedFile).fileName(), target(task, m_german)));
+    emit protocolLine(RestoreTexts::restoring(QFileInfo(storedFile).fileName(), target(task, m_german), m_german));
     m_runner = std::make_unique<SshJobRunner>();
     connect(m_runner.get(), &SshJobRunner::sent, this, &HostRestore::progress);
     const QString host = request.host;
@@ -108,10 +89,7 @@ void HostRestore::end(bool restored, const QString &reason)
     m_done = true;
     if (m_lock)
         m_lock->unlock();
-    emit protocolLine(restored ? pick(m_german, QStringLiteral("Restored into %1"), QStringLiteral("Wiederhergestellt in %1"))
-                                     .arg(target(m_task, m_german))
-                               : pick(m_german, QStringLiteral("Restore failed: %1"),
-                                      QStringLiteral("Wiederherstellung gescheitert: %1"))
-                                     .arg(reason));
+    emit protocolLine(restored ? RestoreTexts::restored(target(m_task, m_german), m_german)
+                               : RestoreTexts::restoreFailed(reason, m_german));
     emit finished(restored, reason);
 }

@@ -116,4 +116,42 @@ QString checking(const QString &file, bool german)
     return pick(german, QStringLiteral("Checking %1"), QStringLiteral("Prüfe %1")).arg(file);
 }
 
+QString hostTarget(const QString &database, const QString &host, bool german)
+{
+    return pick(german, QStringLiteral("database %1 on %2"), QStringLiteral("Datenbank %1 auf %2")).arg(database, host);
+}
+
+QString restoring(const QString &file, const QString &target, bool german)
+{
+    return pick(german, QStringLiteral("Restoring %1 into %2"), QStringLiteral("Stelle %1 in %2 wieder her")).arg(file, target);
+}
+
+QString restored(const QString &target, bool german)
+{
+    return pick(german, QStringLiteral("Restored into %1"), QStringLiteral("Wiederhergestellt in %1")).arg(target);
+}
+
+QString restoreFailed(const QString &why, bool german)
+{
+    return pick(german, QStringLiteral("Restore failed: %1"), QStringLiteral("Wiederherstellung gescheitert: %1")).arg(why);
+}
+
+QString restoreNeedsSsh(const QString &taskName, bool german)
+{
+    return pick(german,
+                QStringLiteral("Restoring into the host's database needs SSH: the task %1 uses telnet. "
+                               "Save the backup as SQL and load it with the host's own tools."),
+                QStringLiteral("Das Wiederherstellen in die Datenbank des Hosts braucht SSH: die Aufgabe %1 "
+                               "nutzt Telnet. Speichern Sie die Sicherung als SQL und laden Sie sie mit den "
+                               "Werkzeugen des Hosts."))
+        .arg(taskName);
+}
+
+QString taskRunning(const QString &taskName, bool german)
+{
+    return pick(german, QStringLiteral("the task %1 is running; restore after its run"),
+                QStringLiteral("die Aufgabe %1 läuft gerade; stellen Sie nach ihrem Lauf wieder her"))
+        .arg(taskName);
+}
+
 } // namespace RestoreTexts

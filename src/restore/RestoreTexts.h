@@ -25,6 +25,14 @@ QString checksumMismatch(const QString &file, bool german);
 QString checksumMissing(const QString &file, bool german);
 QString checking(const QString &file, bool german);
 
+// Restoring into the host's database.
+QString hostTarget(const QString &database, const QString &host, bool german);  // "database shop on www.example.org"
+QString restoring(const QString &file, const QString &target, bool german);
+QString restored(const QString &target, bool german);
+QString restoreFailed(const QString &why, bool german);
+QString restoreNeedsSsh(const QString &taskName, bool german);
+QString taskRunning(const QString &taskName, bool german);
+
 // 48213 -> "48 213".
 QString groupedNumber(qint64 n);
 

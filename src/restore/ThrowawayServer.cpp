@@ -139,13 +139,9 @@ void ThrowawayServer::installed(int exitCode, QProcess::ExitStatus status)
     if (m_failed || m_stopping)
         return;
     if (status != QProcess::NormalExit || exitCode != 0) {
-        QFile log(folder() + QStringLiteral("/install.log"));
-        QString last;
-        if (log.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : log.readAll().split('\n'))
-                if (!line.trimmed().isEmpty())
-                    last = QString::fromUtf8(line.trimmed());
-        fail(pick("the local server's data folder could not be initialised", "der Datenordner des lokalen Servers konnte nicht angelegt werden") + (last.isEmpty() ? QString() : QStringLiteral(": ") + last));
+        fail(withLastLine(pick("the local server's data folder could not be initialised",
+                               "der Datenordner des lokalen Servers konnte nicht angelegt werden"),
+                          QStringLiteral("install.log"), QByteArray()));
         return;
     }
     startServer();
@@ -191,20 +187,23 @@ void ThrowawayServer::serverEnded()
         emit stopped();
         return;
     }
-    const QString line = lastErrorLine();
-    fail(pick("the local server stopped", "der lokale Server wurde beendet") + (line.isEmpty() ? QString() : QStringLiteral(": ") + line));
+    fail(withLastLine(pick("the local server stopped", "der lokale Server wurde beendet"), QStringLiteral("error.log"),
+                      QByteArrayLiteral("[ERROR]")));
 }
 
-QString ThrowawayServer::lastErrorLine() const
+QString ThrowawayServer::withLastLine(const QString &text, const QString &logName, const QByteArray &marker) const
 {
-    QFile log(folder() + QStringLiteral("/error.log"));
-    if (!log.open(QIODevice::ReadOnly))
-        return QString();
+    QFile log(folder() + QLatin1Char('/') + logName);
     QString last;
-    for (const QByteArray &line : log.readAll().split('\n'))
-        if (line.contains("[ERROR]"))
-            last = QString::fromUtf8(line.mid(line.indexOf("[ERROR]") + 8).trimmed());
-    return last;
+    if (log.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : log.readAll().split('\n')) {
+            const qsizetype at = marker.isEmpty() ? 0 : line.indexOf(marker);
+            const QByteArray words = at < 0 ? QByteArray() : line.mid(at + marker.size()).trimmed();
+            if (!words.isEmpty())
+                last = QString::fromUtf8(words);
+        }
+    }
+    return last.isEmpty() ? text : text + QStringLiteral(": ") + last;
 }
 
 void ThrowawayServer::fail(const QString &reason)

@@ -46,8 +46,9 @@ private:
     void serverEnded();
     void fail(const QString &reason);
     void removeFolder();
-    // The server's own words for why it stopped: its last error line.
-    QString lastErrorLine() const;
+    // text, then the program's own words for why: the last line of its log
+    // in the folder that holds marker (empty: any), after the marker.
+    QString withLastLine(const QString &text, const QString &logName, const QByteArray &marker) const;
     static QStringList userArguments();
     QString pick(const char *english, const char *german) const;
 

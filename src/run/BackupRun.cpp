@@ -137,8 +137,9 @@ void BackupRun::prove(const QString &storedFile)
     }
     m_storedFile = storedFile;
     const bool german = m_texts.german();
-    m_log.AddStatus(RestoreTexts::started(QFileInfo(storedFile).fileName(), german));
-    emit m_events.statusCaption(RestoreTexts::started(QFileInfo(storedFile).fileName(), german));
+    const QString started = RestoreTexts::started(QFileInfo(storedFile).fileName(), german);
+    m_log.AddStatus(started);
+    emit m_events.statusCaption(started);
     m_test = std::make_unique<TestRestore>(*m_restoreOptions, german);
     connect(m_test.get(), &TestRestore::progress, this, [this](qint64 done, qint64 total) {
         // In permille: a file's size need not fit the bar's int.

@@ -104,16 +104,15 @@ void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QSt
     const bool unproven = success && !warning.isEmpty();
     if (!success || unproven) {
         const bool en = m_texts.englishChecked();
-        alert((unproven ? m_texts.pick(QStringLiteral("Backup of %1 stored, but its test restore failed").arg(task.name),
-                                       QStringLiteral("Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte")
-                                           .arg(task.name))
-                        : m_texts.pick(QStringLiteral("Backup of %1 failed").arg(task.name),
-                                       QStringLiteral("Backup von %1 gescheitert").arg(task.name)))
-              + QLatin1Char('\n') + (unproven ? warning : reason));
+        const QString what = unproven
+            ? m_texts.pick(QStringLiteral("Backup of %1 stored, but its test restore failed"),
+                           QStringLiteral("Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte"))
+            : m_texts.pick(QStringLiteral("Backup of %1 failed"), QStringLiteral("Backup von %1 gescheitert"));
+        const QString why = unproven ? warning : reason;
+        alert(what.arg(task.name) + QLatin1Char('\n') + why);
         if (m_mailSettings.isSet()) {
-            const FailedRunReport report{task.name, task.host, m_schedule.now(), unproven ? warning : reason,
-                                         m_log.recentLines(), {task.hostpw, task.dbpw, m_mailSettings.password},
-                                         unproven};
+            const FailedRunReport report{task.name, task.host, m_schedule.now(), why, m_log.recentLines(),
+                                         {task.hostpw, task.dbpw, m_mailSettings.password}, unproven};
             sendMail(FailureMail::failedRun(en, report));
         }
     }

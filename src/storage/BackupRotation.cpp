@@ -4,25 +4,20 @@
 #include <QFileInfo>
 
 #include "storage/DurableFile.h"
+#include "storage/PlainFile.h"
 
 namespace {
 
 const QString SumSuffix = QStringLiteral(".sha256");
 
-bool isPlainFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && !info.isSymLink();
-}
-
 // Moves one copy with its checksum file; the checksum names the new copy.
 bool moveCopy(const QString &from, const QString &to)
 {
-    if (!isPlainFile(from))
+    if (!IsPlainFile(QFileInfo(from)))
         return true;
     QByteArray hash;
     QFile sum(from + SumSuffix);
-    if (isPlainFile(sum.fileName()) && sum.open(QIODevice::ReadOnly))
+    if (IsPlainFile(QFileInfo(sum.fileName())) && sum.open(QIODevice::ReadOnly))
         hash = sum.readLine().split(' ').value(0).trimmed();
     sum.close();
     if (!DurableFile::RenameReplacing(from, to))
@@ -43,7 +38,7 @@ QString RotatedCopyPath(const QString &storedPath, int n)
 
 bool RotatePreviousCopies(const QString &storedPath, int copies)
 {
-    if (copies <= 0 || !isPlainFile(storedPath))
+    if (copies <= 0 || !IsPlainFile(QFileInfo(storedPath)))
         return true;
     for (int n = copies; n >= 1; --n) {
         const QString from = n == 1 ? storedPath : RotatedCopyPath(storedPath, n - 1);

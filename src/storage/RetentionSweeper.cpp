@@ -8,17 +8,9 @@
 
 #include "retrieval/LocalTarget.h"
 #include "storage/DurableFile.h"
+#include "storage/PlainFile.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BackupTask.h"
-
-namespace {
-
-bool isPlainFile(const QFileInfo &info)
-{
-    return info.isFile() && !info.isSymLink() && !info.isJunction();
-}
-
-} // namespace
 
 int SweepOldBackups(const QString &baseDir, const QString &storedName, const RetentionPolicy &policy,
                     const QDate &today, const QString &justStored)
@@ -33,7 +25,7 @@ int SweepOldBackups(const QString &baseDir, const QString &storedName, const Ret
             continue;
         const QDate date = DayOfSubdirectory(entry.fileName());
         const QFileInfo stored(QDir(entry.absoluteFilePath()).filePath(storedName));
-        if (date.isValid() && isPlainFile(stored))
+        if (date.isValid() && IsPlainFile(stored))
             days.insert(date, entry.absoluteFilePath());
     }
 
@@ -47,7 +39,7 @@ int SweepOldBackups(const QString &baseDir, const QString &storedName, const Ret
             continue;
         ++removed;
         const QFileInfo sum(file + QStringLiteral(".sha256"));
-        if (isPlainFile(sum))
+        if (IsPlainFile(sum))
             QFile::remove(sum.filePath());
         // Fails while anything else is in it, which is what should happen.
         if (QDir(baseDir).rmdir(day.dirName()))
@@ -86,7 +78,7 @@ int RemoveStaleTemporaryFiles(const BackupTask &task, const QDateTime &now)
     for (const QString &dir : std::as_const(dirs)) {
         const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QFileInfo &file : files) {
-            if (isPlainFile(file) && ours.match(file.fileName()).hasMatch() && file.lastModified() < before
+            if (IsPlainFile(file) && ours.match(file.fileName()).hasMatch() && file.lastModified() < before
                 && QFile::remove(file.absoluteFilePath()))
                 ++removed;
         }

@@ -7,18 +7,15 @@
 #include <algorithm>
 
 #include "retrieval/LocalTarget.h"
+#include "storage/PlainFile.h"
 #include "tasks/BackupTask.h"
 
 namespace {
-bool isPlainFile(const QFileInfo &info)
-{
-    return info.isFile() && !info.isSymLink() && !info.isJunction();
-}
 
 void addIfStored(QList<StoredBackup> &found, const QString &path)
 {
     const QFileInfo info(path);
-    if (isPlainFile(info))
+    if (IsPlainFile(info))
         found.append({info.absoluteFilePath(), info.lastModified(), info.size()});
 }
 

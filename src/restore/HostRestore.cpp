@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QTimer>
+#include <atomic>
 
 #include "engine/TaskRunLock.h"
 #include "restore/RestoreTexts.h"
@@ -12,7 +13,7 @@
 #include "storage/StoredDumpReader.h"
 
 HostRestore::HostRestore(SshClientSettings settings, bool german, QString lockDirectory, QObject *parent)
-    : QObject(parent), m_settings(std::move(settings)), m_german(german), m_lockDirectory(std::move(lockDirectory))
+    : RestoreJob(parent), m_settings(std::move(settings)), m_german(german), m_lockDirectory(std::move(lockDirectory))
 {
 }
 
@@ -47,13 +48,17 @@ void HostRestore::start(const BackupTask &task, const QString &storedFile)
     request.standardInput = SshDumpOptionFile(task);
     request.command = SshRestoreCommand(task, request.standardInput.size());
     request.expectDump = false;
-    request.inputStream = [reader](QByteArray &chunk) {
+    // The reader lives on the SSH thread; only how far it got comes back.
+    auto permille = std::make_shared<std::atomic<int>>(0);
+    request.inputStream = [reader, permille](QByteArray &chunk) {
         chunk = reader->read();
+        const qint64 size = reader->fileSize();
+        *permille = size > 0 ? int(1000 * reader->filePosition() / size) : 1000;
         return !reader->failed();
     };
     emit protocolLine(RestoreTexts::restoring(QFileInfo(storedFile).fileName(), target(task, m_german), m_german));
     m_runner = std::make_unique<SshJobRunner>();
-    connect(m_runner.get(), &SshJobRunner::sent, this, &HostRestore::progress);
+    connect(m_runner.get(), &SshJobRunner::sent, this, [this, permille](qint64 sent) { emit progress(sent, *permille); });
     const QString host = request.host;
     const quint16 port = request.port;
     connect(m_runner.get(), &SshJobRunner::finished, this, [this, reader, host, port](const SshDumpResult &result) {

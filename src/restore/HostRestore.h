@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <memory>
 
+#include "restore/RestoreJob.h"
 #include "ssh/SshDumpTypes.h"
 #include "tasks/BackupTask.h"
 
@@ -13,10 +13,9 @@ class TaskRunLock;
 // Loads a stored backup back into the task's own database, through the
 // task's own SSH login: the host's mysql client reads the dump (unpacked on
 // the way) on the channel's standard input; its password travels in the
-// same input, never on a command line or in the protocol. Overwrites what
-// the dump's statements overwrite: the caller asks first. Telnet tasks
-// cannot: start() says so. finished() follows exactly once.
-class HostRestore : public QObject {
+// same input, never on a command line or in the protocol. Telnet tasks
+// cannot: start() says so.
+class HostRestore : public RestoreJob {
     Q_OBJECT
 public:
     // lockDirectory: where the tasks' run locks live (empty: the user's). A
@@ -26,16 +25,10 @@ public:
     ~HostRestore() override;
 
     void start(const BackupTask &task, const QString &storedFile);
-    void cancel();
+    void cancel() override;
 
     // "database shop on www.example.org", for the question and the lines.
     static QString target(const BackupTask &task, bool german);
-
-signals:
-    void protocolLine(const QString &text);
-    // Uncompressed bytes sent of the dump.
-    void progress(qint64 sent);
-    void finished(bool restored, const QString &reason);
 
 private:
     void end(bool restored, const QString &reason);

@@ -55,3 +55,17 @@ RestorePrograms RestorePrograms::find(const QString &serverSetting)
     p.client = besideOrOnPath(p.server, {QStringLiteral("mariadb"), QStringLiteral("mysql")});
     return p;
 }
+
+QString RestorePrograms::findClient(const QString &serverSetting)
+{
+    const RestorePrograms p = find(serverSetting);
+    if (!p.client.isEmpty())
+        return p.client;
+    const QStringList bin{QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin")};
+    for (const QString &name : {QStringLiteral("mariadb"), QStringLiteral("mysql")}) {
+        const QString found = executable(name, bin);
+        if (!found.isEmpty())
+            return found;
+    }
+    return QString();
+}

@@ -16,4 +16,7 @@ struct RestorePrograms {
     // mysqld, on PATH and in /usr/sbin and /usr/local/sbin. The client and
     // the installer are looked for beside the server first, then on PATH.
     static RestorePrograms find(const QString &serverSetting = QString());
+    // The client alone, for loading into a server elsewhere: beside the
+    // server the settings name, else mariadb, then mysql, on PATH.
+    static QString findClient(const QString &serverSetting = QString());
 };

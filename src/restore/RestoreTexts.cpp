@@ -154,4 +154,22 @@ QString taskRunning(const QString &taskName, bool german)
         .arg(taskName);
 }
 
+QString noClient(bool german)
+{
+    return pick(german, QStringLiteral("no local MariaDB or MySQL client program (mariadb, mysql) was found"),
+                QStringLiteral("kein lokales MariaDB- oder MySQL-Clientprogramm (mariadb, mysql) gefunden"));
+}
+
+QString noDatabase(bool german)
+{
+    return pick(german, QStringLiteral("no database was named"), QStringLiteral("es wurde keine Datenbank genannt"));
+}
+
+QString optionFileUnwritable(const QString &folder, bool german)
+{
+    return pick(german, QStringLiteral("the client's login file cannot be written in %1"),
+                QStringLiteral("die Anmeldedatei des Clients kann in %1 nicht geschrieben werden"))
+        .arg(folder);
+}
+
 } // namespace RestoreTexts

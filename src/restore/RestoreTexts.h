@@ -32,6 +32,10 @@ QString restored(const QString &target, bool german);
 QString restoreFailed(const QString &why, bool german);
 QString restoreNeedsSsh(const QString &taskName, bool german);
 QString taskRunning(const QString &taskName, bool german);
+// Restoring into a server the user names.
+QString noClient(bool german);
+QString noDatabase(bool german);
+QString optionFileUnwritable(const QString &folder, bool german);
 
 // 48213 -> "48 213".
 QString groupedNumber(qint64 n);

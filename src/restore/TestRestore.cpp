@@ -6,8 +6,6 @@
 #include "restore/ThrowawayServer.h"
 
 namespace {
-// What the client may have waiting on its input before more is read.
-constexpr qint64 PipeAhead = 1024 * 1024;
 constexpr qsizetype StderrKept = 64 * 1024;
 } // namespace
 
@@ -28,17 +26,16 @@ QString TestRestoreLine(const TestRestoreResult &result, bool german)
 const QString TestRestore::Database = QStringLiteral("restore_test");
 
 TestRestore::TestRestore(RestoreOptions options, bool german, QObject *parent)
-    : QObject(parent), m_options(std::move(options)), m_german(german)
+    : QObject(parent), m_options(std::move(options)), m_german(german), m_feed(german)
 {
+    m_feed.setObserver([this](const QByteArray &chunk) { m_scan.feed(chunk); });
+    connect(&m_feed, &ClientFeed::progress, this, &TestRestore::progress);
+    connect(&m_feed, &ClientFeed::finished, this, &TestRestore::loaded);
     m_limit.setSingleShot(true);
     connect(&m_limit, &QTimer::timeout, this, [this] {
         end(TestRestoreResult::Status::Failed, RestoreTexts::timeLimit(m_options.limitMs, m_german));
     });
     connect(&m_client, &QProcess::finished, this, &TestRestore::clientFinished);
-    connect(&m_client, &QProcess::bytesWritten, this, [this] {
-        if (m_phase == Phase::Load)
-            feed();
-    });
     connect(&m_client, &QProcess::readyReadStandardError, this, [this] {
         const QByteArray more = m_client.readAllStandardError();
         if (m_stderr.size() < StderrKept)
@@ -76,9 +73,11 @@ void TestRestore::start(const QString &storedFile)
         });
         return;
     }
-    if (!m_reader.open(storedFile)) {
+    // Before a server is started for it.
+    StoredDumpReader probe;
+    if (!probe.open(storedFile)) {
         m_phase = Phase::Server;  // so end() winds down as from any phase
-        const QString reason = RestoreTexts::cannotRead(storedFile, m_reader.errorString(), m_german);
+        const QString reason = RestoreTexts::cannotRead(storedFile, probe.errorString(), m_german);
         QTimer::singleShot(0, this, [this, reason] { end(TestRestoreResult::Status::Failed, reason); });
         return;
     }
@@ -109,13 +108,9 @@ void TestRestore::serverReady()
 void TestRestore::runClient(const QStringList &arguments, const QByteArray &input)
 {
     m_stderr.clear();
-    m_inputClosed = false;
     m_client.start(m_server->programs().client, arguments);
-    if (!input.isEmpty()) {
-        m_client.write(input);
-        m_client.closeWriteChannel();
-        m_inputClosed = true;
-    }
+    m_client.write(input);
+    m_client.closeWriteChannel();
 }
 
 void TestRestore::clientFinished(int exitCode, QProcess::ExitStatus status)
@@ -125,23 +120,15 @@ void TestRestore::clientFinished(int exitCode, QProcess::ExitStatus status)
     switch (m_phase) {
     case Phase::Create:
         if (!ok) {
-            end(TestRestoreResult::Status::Failed, firstErrorLine());
+            end(TestRestoreResult::Status::Failed, ClientFeed::firstErrorLine(m_stderr, exitCode, m_german));
             return;
         }
         m_phase = Phase::Load;
-        runClient(m_server->clientArguments(Database), {});
-        feed();
-        return;
-    case Phase::Load:
-        if (!ok) {
-            end(TestRestoreResult::Status::Failed, firstErrorLine());
-            return;
-        }
-        count();
+        m_feed.start(m_server->programs().client, m_server->clientArguments(Database), m_file);
         return;
     case Phase::Count:
         if (!ok && m_stderr.isEmpty()) {
-            end(TestRestoreResult::Status::Failed, firstErrorLine());
+            end(TestRestoreResult::Status::Failed, ClientFeed::firstErrorLine(m_stderr, exitCode, m_german));
             return;
         }
         counted(m_client.readAllStandardOutput());
@@ -151,26 +138,16 @@ void TestRestore::clientFinished(int exitCode, QProcess::ExitStatus status)
     }
 }
 
-void TestRestore::feed()
+void TestRestore::loaded(bool ok, const QString &reason)
 {
-    while (!m_inputClosed && m_client.bytesToWrite() < PipeAhead) {
-        if (m_reader.atEnd()) {
-            m_scan.finish();
-            m_client.closeWriteChannel();
-            m_inputClosed = true;
-            break;
-        }
-        const QByteArray chunk = m_reader.read();
-        if (m_reader.failed()) {
-            end(TestRestoreResult::Status::Failed,
-                RestoreTexts::cannotRead(QFileInfo(m_file).fileName(), m_reader.errorString(), m_german));
-            return;
-        }
-        m_scan.feed(chunk);
-        if (!chunk.isEmpty())
-            m_client.write(chunk);
+    if (m_phase != Phase::Load)
+        return;
+    if (!ok) {
+        end(TestRestoreResult::Status::Failed, reason);
+        return;
     }
-    emit progress(m_reader.filePosition(), m_reader.fileSize());
+    m_scan.finish();
+    count();
 }
 
 void TestRestore::count()
@@ -224,24 +201,6 @@ void TestRestore::counted(const QByteArray &output)
     end(TestRestoreResult::Status::Passed);
 }
 
-QString TestRestore::firstErrorLine() const
-{
-    QString first;
-    for (const QByteArray &raw : m_stderr.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(QLatin1String("ERROR")))
-            return line;
-        if (first.isEmpty())
-            first = line;
-    }
-    if (!first.isEmpty())
-        return first;
-    return m_german ? QStringLiteral("der Client endete mit Status %1").arg(m_client.exitCode())
-                    : QStringLiteral("the client ended with status %1").arg(m_client.exitCode());
-}
-
 void TestRestore::end(TestRestoreResult::Status status, const QString &reason)
 {
     if (m_phase == Phase::Idle || m_phase == Phase::Stopping)
@@ -251,6 +210,7 @@ void TestRestore::end(TestRestoreResult::Status status, const QString &reason)
     m_result.status = status;
     m_result.reason = status == TestRestoreResult::Status::Passed ? QString() : reason;
     m_result.ms = m_clock.elapsed();
+    m_feed.cancel();
     if (m_client.state() != QProcess::NotRunning) {
         m_client.kill();
         m_client.waitForFinished(5000);

@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <memory>
 
+#include "restore/ClientFeed.h"
 #include "restore/DumpTableScan.h"
 #include "restore/RestoreOptions.h"
-#include "storage/StoredDumpReader.h"
 
 class ThrowawayServer;
 
@@ -45,8 +45,8 @@ public:
     static const QString Database;
 
 signals:
-    // Of the stored file's bytes.
-    void progress(qint64 done, qint64 total);
+    // Unpacked bytes loaded, and how far into the stored file (of 1000).
+    void progress(qint64 sent, int permille);
     void finished(const TestRestoreResult &result);
 
 private:
@@ -54,11 +54,10 @@ private:
     void serverReady();
     void runClient(const QStringList &arguments, const QByteArray &input);
     void clientFinished(int exitCode, QProcess::ExitStatus status);
-    void feed();
+    void loaded(bool ok, const QString &reason);
     void count();
     void counted(const QByteArray &output);
     void end(TestRestoreResult::Status status, const QString &reason = QString());
-    QString firstErrorLine() const;
 
     RestoreOptions m_options;
     bool m_german;
@@ -67,9 +66,8 @@ private:
     std::unique_ptr<ThrowawayServer> m_server;
     QProcess m_client;
     QByteArray m_stderr;
-    StoredDumpReader m_reader;
+    ClientFeed m_feed;
     DumpTableScan m_scan;
-    bool m_inputClosed = false;
     QTimer m_limit;
     QElapsedTimer m_clock;
     TestRestoreResult m_result;

@@ -39,6 +39,10 @@ signals:
     void failed(const QString &reason);
     void stopped();
 
+public:
+    // What a server started by root must be told to run as root.
+    static QStringList userArguments();
+
 private:
     void installed(int exitCode, QProcess::ExitStatus status);
     void startServer();
@@ -49,7 +53,6 @@ private:
     // text, then the program's own words for why: the last line of its log
     // in the folder that holds marker (empty: any), after the marker.
     QString withLastLine(const QString &text, const QString &logName, const QByteArray &marker) const;
-    static QStringList userArguments();
     QString pick(const char *english, const char *german) const;
 
     RestorePrograms m_programs;

@@ -141,10 +141,8 @@ void BackupRun::prove(const QString &storedFile)
     m_log.AddStatus(started);
     emit m_events.statusCaption(started);
     m_test = std::make_unique<TestRestore>(*m_restoreOptions, german);
-    connect(m_test.get(), &TestRestore::progress, this, [this](qint64 done, qint64 total) {
-        // In permille: a file's size need not fit the bar's int.
-        emit m_events.downloadProgress(total > 0 ? int(1000 * done / total) : 0, 1000);
-    });
+    connect(m_test.get(), &TestRestore::progress, this,
+            [this](qint64, int permille) { emit m_events.downloadProgress(permille, 1000); });
     connect(m_test.get(), &TestRestore::finished, this, &BackupRun::proven);
     m_test->start(storedFile);
 }

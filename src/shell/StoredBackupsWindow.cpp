@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -18,8 +17,8 @@
 
 #include "restore/BackupCheck.h"
 #include "restore/HostRestore.h"
-#include "storage/StoredDumpReader.h"
 #include "retrieval/ByteCount.h"
+#include "shell/RestoreTargetDialog.h"
 #include "storage/DumpExport.h"
 
 namespace {
@@ -58,9 +57,8 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     m_folder->setObjectName(QStringLiteral("openFolder"));
     m_restoreButton = new QPushButton(pick("Restore into database...", "In Datenbank wiederherstellen..."), this);
     m_restoreButton->setObjectName(QStringLiteral("restore"));
-    m_restoreButton->setToolTip(task.usesSsh() ? HostRestore::target(task, german)
-                                               : pick("Needs an SSH task; save the backup as SQL instead",
-                                                      "Braucht eine SSH-Aufgabe; speichern Sie die Sicherung stattdessen als SQL"));
+    m_restoreButton->setToolTip(pick("Into the task's own database (SSH tasks) or a server you name",
+                                     "In die Datenbank der Aufgabe (SSH-Aufgaben) oder einen Server, den Sie nennen"));
     auto *close = new QPushButton(pick("Close", "Schließen"), this);
     close->setObjectName(QStringLiteral("close"));
     for (QPushButton *b : {m_check, m_save, m_restoreButton, m_folder})
@@ -148,10 +146,11 @@ void StoredBackupsWindow::setBusy(bool busy)
     m_check->setEnabled(!busy && chosen);
     m_save->setEnabled(!busy && chosen);
     m_folder->setEnabled(chosen);
-    // Telnet tasks have no way into the host's database.
-    m_restoreButton->setEnabled(!busy && chosen && m_task.usesSsh());
-    if (!busy)
+    m_restoreButton->setEnabled(!busy && chosen);
+    if (!busy) {
         m_progress->setRange(0, 1000);
+        m_progress->setTextVisible(false);
+    }
 }
 
 void StoredBackupsWindow::say(const QString &line)
@@ -233,52 +232,66 @@ void StoredBackupsWindow::saveSelectedAs(const QString &target)
 
 QString StoredBackupsWindow::restoreQuestion() const
 {
-    return pick("Restoring overwrites the data of %1 with %2.\nType the database name \"%3\" to go on:",
-                "Das Wiederherstellen überschreibt die Daten von %1 mit %2.\nGeben Sie zum Fortfahren den "
-                "Datenbanknamen \"%3\" ein:")
-        .arg(HostRestore::target(m_task, m_german), QFileInfo(selectedFile()).fileName(), m_task.database);
+    return RestoreTargetDialog::question(HostRestore::target(m_task, m_german), QFileInfo(selectedFile()).fileName(),
+                                         m_task.database, m_german);
 }
 
 void StoredBackupsWindow::askAndRestore()
 {
     if (selectedFile().isEmpty())
         return;
-    bool ok = false;
-    const QString typed = QInputDialog::getText(this, pick("Restore into database", "In Datenbank wiederherstellen"),
-                                                restoreQuestion(), QLineEdit::Normal, QString(), &ok);
-    if (ok)
-        restoreSelected(typed);
+    RestoreTargetDialog dialog(m_task, QFileInfo(selectedFile()).fileName(), m_german, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (dialog.intoHost())
+        restoreSelected(dialog.typedName());
+    else
+        restoreSelectedInto(dialog.server(), dialog.typedName());
 }
 
 bool StoredBackupsWindow::restoreSelected(const QString &typedName)
 {
-    const QString file = selectedFile();
-    if (file.isEmpty() || m_restoring || m_running)
-        return false;
     if (typedName != m_task.database || m_task.database.isEmpty()) {
         say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
         return false;
     }
-    m_restoring = std::make_unique<HostRestore>(m_ssh, m_german, m_lockDirectory);
-    connect(m_restoring.get(), &HostRestore::protocolLine, this, &StoredBackupsWindow::say);
-    QFileInfo stored(file);
-    const qint64 size = stored.size();
-    connect(m_restoring.get(), &HostRestore::progress, this, [this, size](qint64 sent) {
-        // Of the unpacked size, which only a plain file tells beforehand.
-        if (StoredDumpReader::compressionOf(selectedFile()) == Compression::None && size > 0) {
-            m_progress->setRange(0, 1000);
-            m_progress->setValue(int(qMin<qint64>(1000, 1000 * sent / size)));
-        }
-        m_progress->setToolTip(FormatByteCount(sent));
+    auto job = std::make_unique<HostRestore>(m_ssh, m_german, m_lockDirectory);
+    HostRestore *host = job.get();
+    return startRestore(std::move(job), [this, host] { host->start(m_task, selectedFile()); });
+}
+
+bool StoredBackupsWindow::restoreSelectedInto(const ServerTarget &server, const QString &typedName)
+{
+    if (typedName != server.database || server.database.isEmpty()) {
+        say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
+        return false;
+    }
+    auto job = std::make_unique<ServerRestore>(m_restore, m_german);
+    ServerRestore *named = job.get();
+    return startRestore(std::move(job), [this, named, server] { named->start(server, selectedFile()); });
+}
+
+bool StoredBackupsWindow::startRestore(std::unique_ptr<RestoreJob> job, const std::function<void()> &start)
+{
+    if (selectedFile().isEmpty() || m_restoring || m_running)
+        return false;
+    m_restoring = std::move(job);
+    connect(m_restoring.get(), &RestoreJob::protocolLine, this, &StoredBackupsWindow::say);
+    connect(m_restoring.get(), &RestoreJob::progress, this, [this](qint64 sent, int permille) {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(qBound(0, permille, 1000));
+        m_progress->setFormat(pick("%1 sent (%p%)", "%1 gesendet (%p %)").arg(FormatByteCount(sent)));
+        m_progress->setTextVisible(true);
     });
-    connect(m_restoring.get(), &HostRestore::finished, this, [this](bool restored) {
+    connect(m_restoring.get(), &RestoreJob::finished, this, [this](bool restored) {
+        // Still on the stack of its signal.
         m_restoring.release()->deleteLater();
         setBusy(false);
         emit restoreFinished(restored);
     });
     setBusy(true);
     m_progress->setRange(0, 0);
-    m_restoring->start(m_task, file);
+    start();
     return true;
 }
 

@@ -1,16 +1,18 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include "restore/RestoreOptions.h"
+#include "restore/ServerRestore.h"
 #include "ssh/SshDumpTypes.h"
 #include "storage/StoredBackups.h"
 #include "tasks/BackupTask.h"
 
 class BackupCheck;
-class HostRestore;
+class RestoreJob;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -19,8 +21,9 @@ class QTreeWidget;
 
 // A task's stored backups, as the program's own naming finds them: when,
 // which file, how large, what its checksum and test restore said. Checks
-// one (checksum and test restore), unpacks one into a plain SQL file, opens
-// its folder. Long work runs off the window thread; the window only shows.
+// one (checksum and test restore), unpacks one into a plain SQL file,
+// restores one into a database, opens its folder. Long work runs off the
+// window thread; the window only shows.
 class StoredBackupsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -36,9 +39,12 @@ public:
     // "Save as SQL..." into target, without asking where.
     void saveSelectedAs(const QString &target);
     // "Restore into database..." once the user typed typedName: only the
-    // task's database name itself lets it overwrite. false: not started.
+    // target database's own name lets it overwrite. false: not started.
+    // Into the task's own database, over its SSH login:
     bool restoreSelected(const QString &typedName);
-    // The question that asks for the name.
+    // Into a server the user names:
+    bool restoreSelectedInto(const ServerTarget &server, const QString &typedName);
+    // The question that asks for the task's database name.
     QString restoreQuestion() const;
 
 signals:
@@ -51,6 +57,7 @@ private:
     void askAndSave();
     void askAndRestore();
     void openFolder();
+    bool startRestore(std::unique_ptr<RestoreJob> job, const std::function<void()> &start);
     void setBusy(bool busy);
     void say(const QString &line);
     QString pick(const char *english, const char *german) const;
@@ -70,6 +77,6 @@ private:
     SshClientSettings m_ssh;
     QString m_lockDirectory;  // the tasks' run locks, which a restore holds
     std::unique_ptr<BackupCheck> m_running;
-    std::unique_ptr<HostRestore> m_restoring;
+    std::unique_ptr<RestoreJob> m_restoring;
     std::thread m_export;
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "engine/ClientOptionValue.h"
 #include "engine/ShellQuote.h"
 #include "tasks/BackupTask.h"
 
@@ -30,20 +31,7 @@ QString SshRestoreCommand(const BackupTask &task, qsizetype optionFileSize)
 
 QByteArray SshDumpOptionFile(const BackupTask &task)
 {
-    // Inside double quotes the option file reader knows these escapes; a "#"
-    // there is no comment, and the blanks at either end are kept.
-    QByteArray value;
-    for (char c : task.dbpw.toUtf8()) {
-        switch (c) {
-        case '\\': value += "\\\\"; break;
-        case '"': value += "\\\""; break;
-        case '\n': value += "\\n"; break;
-        case '\r': value += "\\r"; break;
-        case '\t': value += "\\t"; break;
-        default: value += c; break;
-        }
-    }
-    return "[client]\npassword=\"" + value + "\"\n";
+    return "[client]\npassword=" + ClientOptionValue(task.dbpw) + "\n";
 }
 
 SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClientSettings &settings)

@@ -1,7 +1,11 @@
 // The stored backups window on files the real storage writer made.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -9,6 +13,7 @@
 
 #include "RequirePeer.h"
 #include "restore/RestorePrograms.h"
+#include "shell/RestoreTargetDialog.h"
 #include "shell/StoredBackupsWindow.h"
 #include "storage/StoredDumpWriter.h"
 
@@ -79,18 +84,34 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("shop.sql*")}), QStringList{QStringLiteral("shop.sql")});
     }
 
-    // Overwriting needs the database's own name typed, and SSH.
+    // Overwriting needs the chosen database's own name typed; the task's
+    // own database needs SSH, a server the user names does not.
     void restoreAsksForTheDatabaseName()
     {
-        StoredBackupsWindow telnet(m_task, {}, false);
-        QVERIFY(!telnet.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
+        RestoreTargetDialog telnet(m_task, QStringLiteral("backup.sql.gz"), false);
+        QVERIFY(!telnet.findChild<QRadioButton *>(QStringLiteral("intoHost"))->isEnabled());
+        QVERIFY(!telnet.intoHost());
+        auto *ok = telnet.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        telnet.findChild<QLineEdit *>(QStringLiteral("serverDatabase"))->setText(QStringLiteral("shop_dev"));
+        QVERIFY(telnet.findChild<QLabel *>(QStringLiteral("question"))->text().startsWith(
+            QStringLiteral("Restoring overwrites the data of database shop_dev on localhost:3306 with backup.sql.gz.")));
+        QVERIFY(!ok->isEnabled());
+        telnet.findChild<QLineEdit *>(QStringLiteral("typedName"))->setText(QStringLiteral("shop_dev"));
+        QVERIFY(ok->isEnabled());
+        StoredBackupsWindow telnetWindow(m_task, {}, false);
+        QVERIFY(telnetWindow.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
+        ServerTarget named;
+        named.database = QStringLiteral("shop_dev");
+        QVERIFY(!telnetWindow.restoreSelectedInto(named, QStringLiteral("shop")));
 
         BackupTask ssh = m_task;
         ssh.transport = 1;
         ssh.host = QStringLiteral("www.shop.example");
         ssh.database = QStringLiteral("shop_live");
+        RestoreTargetDialog dialog(ssh, QStringLiteral("backup.sql.gz"), false);
+        QVERIFY(dialog.intoHost());
+        QVERIFY(!dialog.findChild<QLineEdit *>(QStringLiteral("serverHost"))->isEnabled());
         StoredBackupsWindow window(ssh, {}, false);
-        QVERIFY(window.findChild<QPushButton *>(QStringLiteral("restore"))->isEnabled());
         QCOMPARE(window.restoreQuestion(),
                  QStringLiteral("Restoring overwrites the data of database shop_live on www.shop.example with "
                                 "backup.sql.gz.\nType the database name \"shop_live\" to go on:"));

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Loading a stored backup into a live database, which overwrites what the
+// dump's statements overwrite: the caller asks first. One job restores once;
+// finished() follows exactly once.
+class RestoreJob : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual void cancel() = 0;
+
+signals:
+    void protocolLine(const QString &text);
+    // Unpacked bytes sent of the dump, and how far into the stored file
+    // (of 1000): only a plain file tells its unpacked size beforehand.
+    void progress(qint64 sent, int permille);
+    void finished(bool restored, const QString &reason);
+};

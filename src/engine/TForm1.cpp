@@ -24,6 +24,7 @@
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
 #include "resources/MenuBitmaps.h"
+#include "shell/RestoreSettingsDialog.h"
 #include "shell/StoredBackupsWindow.h"
 #include "shell/TAboutForm.h"
 #include "shell/TFlatMenuRenderer.h"
@@ -374,6 +375,16 @@ void TForm1::StoredBackups1Click()
                                            m_texts.german(), this, m_options.ssh, m_options.lockDirectory);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+}
+
+void TForm1::TestRestore1Click()
+{
+    if (!RestoreDialog)
+        RestoreDialog = new RestoreSettingsDialog(m_store, m_texts, this);
+    if (!RestoreDialog->isVisible())
+        RestoreDialog->openWithStoredValues();
+    RestoreDialog->raise();
+    RestoreDialog->activateWindow();
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()

@@ -30,6 +30,7 @@ class QStatusBar;
 class QTimer;
 class QMessageBox;
 class MailSettingsDialog;
+class RestoreSettingsDialog;
 class ScheduleDriver;
 struct ScheduleState;
 class TaskListView;
@@ -110,6 +111,7 @@ public:
     void Internet1Click();
     void HowTo1Click();
     void Notifications1Click();
+    void TestRestore1Click();
     // "Start with the desktop": writes or removes the autostart entry.
     void Autostart1Click(bool checked);
 
@@ -125,6 +127,7 @@ public:
 
     ScheduleDriver &scheduleDriver() { return m_service->schedule(); }
     MailSettingsDialog *notificationsDialog() const { return MailDialog; }
+    RestoreSettingsDialog *testRestoreDialog() const { return RestoreDialog; }
 
     // The tray hint as the scheduler last set it.
     QString trayHint() const { return m_trayHint; }
@@ -191,6 +194,7 @@ private:
     TAboutForm *AboutForm = nullptr;
     TForm2 *Form2 = nullptr;
     MailSettingsDialog *MailDialog = nullptr;
+    RestoreSettingsDialog *RestoreDialog = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QString m_trayHint;

@@ -44,6 +44,8 @@ void TForm1::buildMenus()
     Options1->setObjectName(QStringLiteral("Options1"));
     connect(addAction(Options1, "Notifications1", QStringLiteral("&Notifications ...")), &QAction::triggered, this,
             &TForm1::Notifications1Click);
+    connect(addAction(Options1, "TestRestore1", QStringLiteral("&Test restore ...")), &QAction::triggered, this,
+            &TForm1::TestRestore1Click);
 
     Info1 = bar->addMenu(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
@@ -182,6 +184,7 @@ void TForm1::TranslateMainWindow(int language)
     caption("Close1", en ? QStringLiteral("C&lose") : QStringLiteral("&Beenden"));
     Options1->setTitle(en ? QStringLiteral("&Options") : QStringLiteral("&Optionen"));
     caption("Notifications1", en ? QStringLiteral("&Notifications ...") : QStringLiteral("&Benachrichtigungen ..."));
+    caption("TestRestore1", en ? QStringLiteral("&Test restore ...") : QStringLiteral("&Testwiederherstellung ..."));
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
     caption("Internet1", QStringLiteral("I&nternet"));

@@ -197,12 +197,13 @@ void StoredBackupsWindow::askAndSave()
     QString suggested = QFileInfo(file).fileName();
     for (const QString &suffix : {QStringLiteral(".gz"), QStringLiteral(".zst")})
         suggested.replace(suffix, QString());
-    const QString target = QFileDialog::getSaveFileName(this, pick("Save as SQL", "Als SQL speichern"),
-                                                        QDir::home().filePath(suggested),
-                                                        pick("SQL files (*.sql);;All files (*)",
-                                                             "SQL-Dateien (*.sql);;Alle Dateien (*)"));
-    if (!target.isEmpty())
-        saveSelectedAs(target);
+    // Window-modal, without a loop of its own: runs go on while it is open.
+    auto *files = new QFileDialog(this, pick("Save as SQL", "Als SQL speichern"), QDir::home().filePath(suggested),
+                                  pick("SQL files (*.sql);;All files (*)", "SQL-Dateien (*.sql);;Alle Dateien (*)"));
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    files->setAcceptMode(QFileDialog::AcceptSave);
+    connect(files, &QFileDialog::fileSelected, this, &StoredBackupsWindow::saveSelectedAs);
+    files->open();
 }
 
 void StoredBackupsWindow::saveSelectedAs(const QString &target)
@@ -240,13 +241,15 @@ void StoredBackupsWindow::askAndRestore()
 {
     if (selectedFile().isEmpty())
         return;
-    RestoreTargetDialog dialog(m_task, QFileInfo(selectedFile()).fileName(), m_german, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (dialog.intoHost())
-        restoreSelected(dialog.typedName());
-    else
-        restoreSelectedInto(dialog.server(), dialog.typedName());
+    auto *dialog = new RestoreTargetDialog(m_task, QFileInfo(selectedFile()).fileName(), m_german, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (dialog->intoHost())
+            restoreSelected(dialog->typedName());
+        else
+            restoreSelectedInto(dialog->server(), dialog->typedName());
+    });
+    dialog->open();
 }
 
 bool StoredBackupsWindow::restoreSelected(const QString &typedName)

@@ -52,6 +52,12 @@ RestoreOptions AppSettings::ReadRestoreOptions(RestoreOptions base) const
     return base;
 }
 
+bool AppSettings::SaveRestoreOptions(const QString &serverProgram, int limitMinutes) const
+{
+    return m_store.writeValues({{RestoreServerKey, serverProgram.trimmed()},
+                                {RestoreLimitKey, QString::number(qBound(1, limitMinutes, 24 * 60))}});
+}
+
 bool AppSettings::saveTo(QSettings &settings, int totalTasks, bool englishChecked, int displayMode)
 {
     const std::pair<const QString &, int> values[] = {

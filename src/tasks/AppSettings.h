@@ -28,11 +28,12 @@ public:
     static int readInteger(QSettings &settings, const QString &key);
     static bool saveTo(QSettings &settings, int totalTasks, bool englishChecked, int displayMode);
 
-    // The test restore's own settings, set by hand in the store: a server
-    // program to use instead of the one looked for, and the time limit in
-    // minutes (absent, not a number or below 1: base's). Unreadable values
-    // leave base as it is.
+    // The test restore's own settings: a server program to use instead of
+    // the one looked for, and the time limit in minutes (absent, not a
+    // number or below 1: base's). Unreadable values leave base as it is.
     RestoreOptions ReadRestoreOptions(RestoreOptions base) const;
+    // serverProgram empty: looked for. false: the store is as it was.
+    bool SaveRestoreOptions(const QString &serverProgram, int limitMinutes) const;
 
     static const QString DisplayKey;     // "Options/Display"
     static const QString LanguageKey;    // "Options/language"

@@ -15,7 +15,9 @@
 #include "engine/TForm1.h"
 #include "notify/MailSettings.h"
 #include "notify/MailSettingsDialog.h"
+#include "shell/RestoreSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
+#include "tasks/AppSettings.h"
 #include "tasks/TaskListView.h"
 
 namespace {
@@ -185,6 +187,36 @@ private slots:
         QVERIFY(!dialog->isVisible());
         QCOMPARE(MailSettings::read(w.store()).port, int(smtp.port()));
         QVERIFY(MailSettings::read(w.store()).plainPassword);
+    }
+
+    // What the typed server program finds is shown before it is saved; the
+    // saved values are what the next run's test restore reads.
+    void testRestoreSettingsShowTheProgramAndAreSaved()
+    {
+        const QString bin = m_dir.filePath(QStringLiteral("sbin"));
+        QVERIFY(QDir().mkpath(bin));
+        for (const QString &name : {QStringLiteral("mariadbd"), QStringLiteral("mariadb")}) {
+            QFile f(bin + QLatin1Char('/') + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+        }
+        TForm1 w(options());
+        show(w);
+        w.menuAction(QStringLiteral("TestRestore1"))->trigger();
+        RestoreSettingsDialog *dialog = w.testRestoreDialog();
+        QTRY_VERIFY(dialog->isVisible());
+        QCOMPARE(dialog->findChild<QSpinBox *>(QStringLiteral("limitMinutes"))->value(), 30);
+        auto *program = dialog->findChild<QLineEdit *>(QStringLiteral("serverProgram"));
+        program->setText(bin + QStringLiteral("/mysqld"));  // not there
+        QVERIFY(dialog->foundText().startsWith(QStringLiteral("Not a server program")));
+        program->setText(bin + QStringLiteral("/mariadbd"));
+        QCOMPARE(dialog->foundText(), QStringLiteral("Uses %1/mariadbd with %1/mariadb").arg(bin));
+        dialog->findChild<QSpinBox *>(QStringLiteral("limitMinutes"))->setValue(5);
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        const RestoreOptions saved = AppSettings(w.store()).ReadRestoreOptions({});
+        QCOMPARE(saved.serverProgram, bin + QStringLiteral("/mariadbd"));
+        QCOMPARE(saved.limitMs, 5 * 60 * 1000);
     }
 };
 

@@ -19,7 +19,6 @@ RestoreSettingsDialog::RestoreSettingsDialog(const TaskStore &store, const Langu
     setWindowModality(Qt::WindowModal);
     auto *grid = new QGridLayout(this);
     m_serverLabel = new QLabel(this);
-    m_serverLabel->setWordWrap(true);
     m_server = new QLineEdit(this);
     m_server->setObjectName(QStringLiteral("serverProgram"));
     m_server->setPlaceholderText(QStringLiteral("/usr/sbin/mariadbd"));
@@ -55,8 +54,8 @@ void RestoreSettingsDialog::translate()
 {
     setWindowTitle(m_texts.pick(QStringLiteral("Test restore"), QStringLiteral("Testwiederherstellung")));
     m_serverLabel->setText(m_texts.pick(
-        QStringLiteral("Server program that test restores start (empty: mariadbd, then mysqld, as found):"),
-        QStringLiteral("Serverprogramm, das Testwiederherstellungen starten (leer: mariadbd, dann mysqld, wie gefunden):")));
+        QStringLiteral("Server program for test restores (empty: mariadbd or mysqld, as found):"),
+        QStringLiteral("Serverprogramm für Testwiederherstellungen (leer: mariadbd oder mysqld, wie gefunden):")));
     m_browse->setText(m_texts.pick(QStringLiteral("Browse..."), QStringLiteral("Durchsuchen...")));
     m_limitLabel->setText(m_texts.pick(QStringLiteral("Time limit of one test restore (minutes):"),
                                        QStringLiteral("Zeitlimit einer Testwiederherstellung (Minuten):")));
@@ -71,6 +70,7 @@ void RestoreSettingsDialog::openWithStoredValues()
     m_limit->setValue(options.limitMs / 60000);
     m_status->clear();
     showFound();
+    resize(qMax(width(), sizeHint().width()), sizeHint().height());
     open();
 }
 

@@ -69,6 +69,7 @@ void BackupCheck::checksummed(ChecksumState state, const QString &detail)
     }
     m_test = std::make_unique<TestRestore>(m_options, m_german);
     connect(m_test.get(), &TestRestore::finished, this, &BackupCheck::restored);
+    connect(m_test.get(), &TestRestore::progress, this, [this](qint64, int permille) { emit progress(permille); });
     emit protocolLine(RestoreTexts::started(name, m_german));
     m_test->start(m_file);
 }

@@ -27,6 +27,8 @@ public:
 
 signals:
     void protocolLine(const QString &text);
+    // Of the test restore's load: how far into the stored file (of 1000).
+    void progress(int permille);
     void finished(bool passed);
 
 private:

@@ -184,8 +184,13 @@ void StoredBackupsWindow::checkSelected()
         setBusy(false);
         emit checkFinished(passed);
     });
+    // Busy while the server starts; then how far the load is.
+    connect(m_running.get(), &BackupCheck::progress, this, [this](int permille) {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(qBound(0, permille, 1000));
+    });
     setBusy(true);
-    m_progress->setRange(0, 0);  // busy: a test restore's length is unknown
+    m_progress->setRange(0, 0);
     m_running->start(file);
 }
 

@@ -14,15 +14,7 @@ constexpr qsizetype StderrKept = 64 * 1024;
 ClientFeed::ClientFeed(bool german, QObject *parent) : QObject(parent), m_german(german)
 {
     connect(&m_client, &QProcess::bytesWritten, this, &ClientFeed::feed);
-    connect(&m_client, &QProcess::readyReadStandardError, this, [this] {
-        const QByteArray more = m_client.readAllStandardError();
-        if (m_stderr.size() < StderrKept)
-            m_stderr += more.left(StderrKept - m_stderr.size());
-    });
-    connect(&m_client, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
-            end(false, m_client.program() + QStringLiteral(": ") + m_client.errorString());
-    });
+    watch(m_client, this, m_stderr, [this](const QString &why) { end(false, why); });
     connect(&m_client, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
         m_stderr += m_client.readAllStandardError().left(StderrKept);
         // A client that ends before the dump's end took less than all of it.
@@ -97,6 +89,20 @@ void ClientFeed::end(bool ok, const QString &reason)
         return;
     m_done = true;
     emit finished(ok, reason);
+}
+
+void ClientFeed::watch(QProcess &client, QObject *context, QByteArray &standardError,
+                       const std::function<void(const QString &)> &failedToStart)
+{
+    QObject::connect(&client, &QProcess::readyReadStandardError, context, [&client, &standardError] {
+        const QByteArray more = client.readAllStandardError();
+        if (standardError.size() < StderrKept)
+            standardError += more.left(StderrKept - standardError.size());
+    });
+    QObject::connect(&client, &QProcess::errorOccurred, context, [&client, failedToStart](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            failedToStart(client.program() + QStringLiteral(": ") + client.errorString());
+    });
 }
 
 QString ClientFeed::firstErrorLine(const QByteArray &standardError, int exitCode, bool german)

@@ -26,6 +26,10 @@ public:
     // The client's first error line ("ERROR 1064 ... at line 57"), or what
     // else it said, or its status.
     static QString firstErrorLine(const QByteArray &standardError, int exitCode, bool german);
+    // Keeps the first 64 KiB of what client says on its error output in
+    // standardError, and calls failedToStart with the reason it did not start.
+    static void watch(QProcess &client, QObject *context, QByteArray &standardError,
+                      const std::function<void(const QString &)> &failedToStart);
 
 signals:
     // Unpacked bytes sent, and how far into the stored file (of 1000).

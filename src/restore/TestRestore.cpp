@@ -5,10 +5,6 @@
 #include "restore/RestoreTexts.h"
 #include "restore/ThrowawayServer.h"
 
-namespace {
-constexpr qsizetype StderrKept = 64 * 1024;
-} // namespace
-
 QString TestRestoreLine(const TestRestoreResult &result, bool german)
 {
     switch (result.status) {
@@ -36,15 +32,8 @@ TestRestore::TestRestore(RestoreOptions options, bool german, QObject *parent)
         end(TestRestoreResult::Status::Failed, RestoreTexts::timeLimit(m_options.limitMs, m_german));
     });
     connect(&m_client, &QProcess::finished, this, &TestRestore::clientFinished);
-    connect(&m_client, &QProcess::readyReadStandardError, this, [this] {
-        const QByteArray more = m_client.readAllStandardError();
-        if (m_stderr.size() < StderrKept)
-            m_stderr += more.left(StderrKept - m_stderr.size());
-    });
-    connect(&m_client, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
-            end(TestRestoreResult::Status::Failed, m_client.program() + QStringLiteral(": ") + m_client.errorString());
-    });
+    ClientFeed::watch(m_client, this, m_stderr,
+                      [this](const QString &why) { end(TestRestoreResult::Status::Failed, why); });
 }
 
 TestRestore::~TestRestore()

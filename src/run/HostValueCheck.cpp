@@ -5,6 +5,7 @@
 
 #include "engine/ServerText.h"
 #include "tasks/BackupTask.h"
+#include "tasks/DumpOptions.h"
 
 namespace {
 // C1 as well: a UTF-8 terminal acts on those too.
@@ -33,7 +34,18 @@ QString TelnetValueRefusal(const BackupTask &task, bool german)
                                        "(such as a tab or a line break) - nothing sent to the host")
                             .arg(name);
     }
-    return DatabaseNameRefusal(task.database, german);
+    return DumpValueRefusal(task, german);
+}
+
+QString DumpValueRefusal(const BackupTask &task, bool german)
+{
+    const QString name = DatabaseNameRefusal(task.database, german);
+    if (!name.isEmpty())
+        return name;
+    const DumpOptions::Parsed options = DumpOptions::parse(task.dumpoptions, german);
+    if (options.ok())
+        return QString();
+    return options.error + (german ? QStringLiteral(" - kein Dump") : QStringLiteral(" - no dump"));
 }
 
 QString DatabaseNameRefusal(const QString &database, bool german)

@@ -15,3 +15,7 @@ QString TelnetValueRefusal(const BackupTask &task, bool german);
 
 // mysqldump would read a database name beginning with "-" as an option.
 QString DatabaseNameRefusal(const QString &database, bool german);
+
+// The database name as above, and dump options that are no known option
+// of mysqldump or hold what a shell acts on (a store edited by hand).
+QString DumpValueRefusal(const BackupTask &task, bool german);

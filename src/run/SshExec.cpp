@@ -39,7 +39,7 @@ void SshExec::start(const BackupTask &task)
         end({false, false, QString(), text, QString(), QString()});
         return;
     }
-    const QString refusal = DatabaseNameRefusal(task.database, m_texts.german());
+    const QString refusal = DumpValueRefusal(task, m_texts.german());
     if (!refusal.isEmpty()) {
         emit protocolLine(refusal);
         end({false, false, QString(), refusal, refusal, QString()});

@@ -5,6 +5,7 @@
 #include "engine/ShellQuote.h"
 #include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
+#include "tasks/DumpOptions.h"
 #include "telnet/TelnetClient.h"
 
 namespace {
@@ -82,6 +83,8 @@ QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, bool masked, co
     if (!task.dbuser.isEmpty())
         cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
     cmd += QStringLiteral(" --password=") + (masked ? kMask : ShellQuote(task.dbpw));
+    // A run refuses options that do not parse before it gets here.
+    cmd += DumpOptions::commandPart(DumpOptions::parse(task.dumpoptions, false).words);
     cmd += QLatin1Char(' ') + ShellQuote(task.database);
     cmd += QStringLiteral(" > ") + ShellQuotePath(task.remotedir + (remoteFile.isEmpty() ? task.backupfile : remoteFile));
     return cmd;

@@ -5,12 +5,15 @@
 #include "engine/ClientOptionValue.h"
 #include "engine/ShellQuote.h"
 #include "tasks/BackupTask.h"
+#include "tasks/DumpOptions.h"
 
 QString SshDumpCommand(const BackupTask &task)
 {
     QString cmd = QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
     if (!task.dbuser.isEmpty())
         cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
+    // A run refuses options that do not parse before it gets here.
+    cmd += DumpOptions::commandPart(DumpOptions::parse(task.dumpoptions, false).words);
     cmd += QLatin1Char(' ') + ShellQuote(task.database);
     return cmd;
 }

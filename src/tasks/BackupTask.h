@@ -42,6 +42,7 @@ struct BackupTask {
     int keepmonthly = 0;
     bool ftptls = false;      // FTP with explicit TLS (FTPS); off: plain FTP as before
     bool testrestore = false; // load each stored backup into a throwaway local server
+    QString dumpoptions;      // added to mysqldump's command line (DumpOptions); empty: none
 
     // Not stored: set by a run whose dump went to the host under this name in
     // remotedir. Retrieval fetches it instead of backupfile and removes it

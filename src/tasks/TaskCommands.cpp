@@ -6,6 +6,7 @@
 
 #include "restore/RestorePrograms.h"
 #include "tasks/AppSettings.h"
+#include "tasks/DumpOptions.h"
 #include "tasks/RecordTime.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
@@ -56,6 +57,8 @@ void TaskCommands::Neu1Click()
     empty.backuptime = TaskTimeEdit::BlankTime;
     // Proven backups by default where there is a server to prove them with.
     empty.testrestore = RestorePrograms::find(AppSettings(m_host.store()).ReadRestoreOptions({}).serverProgram).found();
+    // Stored tasks keep the command they had; new ones get what today's hosts want.
+    empty.dumpoptions = DumpOptions::recommended();
     if (!edit(empty))
         return;
     try {

@@ -6,9 +6,9 @@
 // Geometry of the task editor's design, shared by the form and its sections.
 namespace TaskFormGeometry {
 constexpr int kClientWidth = 659;
-// The design's 551 pixels, grown by the stored-backup and SSH sections and
-// the FTP security and test restore rows.
-constexpr int kClientHeight = 762;
+// The design's 551 pixels, grown by the stored-backup, SSH and mysqldump
+// sections and the FTP security and test restore rows.
+constexpr int kClientHeight = 833;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;
 constexpr int kFieldX = 168;

@@ -216,6 +216,7 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.keepmonthly = BoundedKeepCount(parseInt(readText(settings, group, QStringLiteral("keepmonthly"), QString()), 0));
     task.ftptls = parseInt(readText(settings, group, QStringLiteral("ftptls"), QString()), 0) != 0;
     task.testrestore = parseInt(readText(settings, group, QStringLiteral("testrestore"), QString()), 0) != 0;
+    task.dumpoptions = readText(settings, group, QStringLiteral("dumpoptions"), QString());
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -262,6 +263,7 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"keepmonthly", QString::number(task.keepmonthly)},
         {"ftptls", task.ftptls ? QStringLiteral("1") : QStringLiteral("0")},
         {"testrestore", task.testrestore ? QStringLiteral("1") : QStringLiteral("0")},
+        {"dumpoptions", task.dumpoptions},
     };
     QList<std::pair<QString, QString>> values;
     for (const auto &[key, value] : fields)

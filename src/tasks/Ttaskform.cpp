@@ -19,6 +19,7 @@
 #include "storage/RetentionPolicy.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
+#include "tasks/DumpOptionFields.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TargetPath.h"
 #include "tasks/TaskFormGeometry.h"
@@ -295,6 +296,7 @@ void Ttaskform::buildWindow()
     tTestRestore->setGeometry(kFieldX, r + 2, 420, 17);
 
     m_ssh = new SshTaskFields(*this, m_language, y);
+    m_dump = new DumpOptionFields(*this, y);
 
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 
@@ -412,6 +414,7 @@ void Ttaskform::TranslateTaskForm(int language)
                                QStringLiteral("Beweist, dass sich das Backup wiederherstellen lässt: braucht hier MariaDB "
                                               "oder MySQL\r(mariadbd oder mysqld). Von außen ist der Testserver nicht erreichbar.")));
     m_ssh->translate(de);
+    m_dump->translate(de);
     m_captionLanguage = language;
     updateKeepingSummary();
 
@@ -449,6 +452,7 @@ void Ttaskform::setTask(const BackupTask &task)
     tkeepweekly->setValue(task.keepweekly);
     tkeepmonthly->setValue(task.keepmonthly);
     m_ssh->setTask(task);
+    m_dump->setTask(task);
     m_loaded = task;
     updateKeepingSummary();
 }
@@ -509,8 +513,10 @@ void Ttaskform::SpeedButton2Click()
         ttname->setFocus(Qt::OtherFocusReason);
         return;
     }
-    for (const auto &[field, problem] : {std::pair {tbkfile, BackupFileNameProblem(tbkfile->text(), m_language.german())},
-                                         std::pair {tdir, LocalDirectoryProblem(tdir->text(), m_language.german())}}) {
+    for (const auto &[field, problem] :
+         {std::pair<QWidget *, QString>{tbkfile, BackupFileNameProblem(tbkfile->text(), m_language.german())},
+          std::pair<QWidget *, QString>{tdir, LocalDirectoryProblem(tdir->text(), m_language.german())},
+          std::pair<QWidget *, QString>{m_dump->lastField(), m_dump->problem(m_language.german())}}) {
         if (!problem.isEmpty()) {
             showError(problem);
             field->setFocus(Qt::OtherFocusReason);

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class DumpOptionFields;
 class SshTaskFields;
 class TaskTimeEdit;
 struct SshClientSettings;
@@ -62,7 +63,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class SshTaskFields;  // builds its rows with the helpers below
+    friend class SshTaskFields;  // build their rows with the helpers below
+    friend class DumpOptionFields;
     void buildWindow();
     QLabel *addHeading(int index, const QString &text, int &y);
     QLabel *addCaption(const QString &control, const QString &text, int y);
@@ -104,6 +106,7 @@ private:
     QPushButton *SpeedButton1 = nullptr;
     QPushButton *SpeedButton2 = nullptr;
     SshTaskFields *m_ssh = nullptr;
+    DumpOptionFields *m_dump = nullptr;
     // The task last set: values the editor does not show pass through unchanged.
     BackupTask m_loaded;
 

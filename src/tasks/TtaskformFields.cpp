@@ -7,6 +7,7 @@
 #include <QSpinBox>
 
 #include "shell/LanguageTexts.h"
+#include "tasks/DumpOptionFields.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
@@ -38,6 +39,7 @@ BackupTask Ttaskform::task() const
     t.keepweekly = tkeepweekly->value();
     t.keepmonthly = tkeepmonthly->value();
     m_ssh->applyTo(t, m_loaded);
+    t.dumpoptions = m_dump->options();
     return t;
 }
 

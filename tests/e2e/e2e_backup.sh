@@ -279,6 +279,8 @@ task() {  # task NAME KEY=VALUE...
 }
 common=(host=localhost "hostpw=$HOST_PW" mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW"
         "backuptime=$BACKUP_TIME")
+# What a new task starts with; the FTP task keeps the command of a stored task.
+RECOMMENDED=(--single-transaction --routines --triggers --events --default-character-set=utf8mb4 --quick --hex-blob)
 mapfile -t settings < <(
     printf '%s\n' Options/Display=1 Options/language=0
     task "Blog" "${common[@]}" "hostuser=$WRONG_USER" ftpdir=dumps database=blog backupfile=blog.sql \
@@ -290,13 +292,13 @@ mapfile -t settings < <(
         remotedir=dumps/ "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0
     task "Shop HTTP" "${common[@]}" "hostuser=$HOST_USER" ftpdir= database=crm backupfile=crm-http.sql \
         remotedir=htdocs/dumps/ "localdir=$T/local/shop" httpath=http://localhost/dumps/ run=1 \
-        subdirectory=1 method=1
+        subdirectory=1 method=1 "dumpoptions=${RECOMMENDED[*]}"
     if [ "$SSH" = 1 ]; then
         # No host password: the key logs in. FTP and HTTP values play no part.
         task "Shop SSH" host=localhost hostpw= mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW" \
             "backuptime=$BACKUP_TIME" "hostuser=$HOST_USER" ftpdir= database=shop backupfile=shop-ssh.sql \
             remotedir= "localdir=$T/local/shop" httpath= run=1 subdirectory=1 method=0 transport=1 sshport=22 \
-            "sshkey=$T/ssh/client_key" testrestore=1
+            "sshkey=$T/ssh/client_key" testrestore=1 "dumpoptions=${RECOMMENDED[*]}"
     fi
     task "Catch Up" host=127.0.0.2 "hostpw=$HOST_PW" "hostuser=$HOST_USER" database=shop \
         backupfile=catchup.sql remotedir=dumps/ "localdir=$T/local/archive" "backuptime=$CATCHUP_TIME" run=1 \
@@ -431,11 +433,11 @@ expect_args() {  # expect_args CALL ARG...: that call's argv, element by element
 }
 check "Shop FTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> shop" \
     'expect_args 0 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" shop'
-check "Shop HTTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> crm" \
-    'expect_args 1 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" crm'
+check "Shop HTTP: -h 127.0.0.1 --user=$DB_USER --password=<its password> <the recommended options> crm" \
+    'expect_args 1 -h 127.0.0.1 "--user=$DB_USER" "--password=$DB_PW" "${RECOMMENDED[@]}" crm'
 if [ "$SSH" = 1 ]; then
     check "Shop SSH: the option file first, no password on the command line" \
-        'expect_args 2 --defaults-extra-file=/dev/stdin -h 127.0.0.1 "--user=$DB_USER" shop'
+        'expect_args 2 --defaults-extra-file=/dev/stdin -h 127.0.0.1 "--user=$DB_USER" "${RECOMMENDED[@]}" shop'
 fi
 
 echo "== the servers' side"
@@ -468,10 +470,10 @@ check "the first line was sent in the tasks' minute ($TICK_DATE_EN $BACKUP_TIME)
 expected_log=(
     "$WRONG_USER" "********"
     "$HOST_USER" "********" "umask 077; mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** shop > dumps/shop-ftp.sql" exit
-    "$HOST_USER" "********" "umask 077; rm -f htdocs/dumps/crm-http-$(printf '[0-9a-f]%.0s' $(seq 10)).sql; mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** crm > htdocs/dumps/$HTTP_NAME; chmod 644 htdocs/dumps/$HTTP_NAME" exit
+    "$HOST_USER" "********" "umask 077; rm -f htdocs/dumps/crm-http-$(printf '[0-9a-f]%.0s' $(seq 10)).sql; mysqldump -h 127.0.0.1 --user=$DB_USER --password=******** ${RECOMMENDED[*]} crm > htdocs/dumps/$HTTP_NAME; chmod 644 htdocs/dumps/$HTTP_NAME" exit
     "$HOST_USER" "********" "rm -f htdocs/dumps/$HTTP_NAME && echo removed-\$?" exit
 )
-[ "$SSH" = 1 ] && expected_log+=("mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER shop")
+[ "$SSH" = 1 ] && expected_log+=("mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER ${RECOMMENDED[*]} shop")
 log_matches() {
     local i
     for i in "${!expected_log[@]}"; do

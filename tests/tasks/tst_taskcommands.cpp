@@ -9,6 +9,7 @@
 #include "TaskBuilder.h"
 #include "shell/LanguageTexts.h"
 #include "restore/RestorePrograms.h"
+#include "tasks/DumpOptions.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskEditorHost.h"
 #include "tasks/TaskStore.h"
@@ -138,6 +139,8 @@ private slots:
         empty.backuptime = QStringLiteral("  :  ");
         // Test restores on where a server program is there to make them.
         empty.testrestore = RestorePrograms::find().found();
+        // And the dump options that today's hosts want.
+        empty.dumpoptions = DumpOptions::recommended();
         QCOMPARE(shown, empty);  // none of the load defaults are offered
         QCOMPARE(m_host->calls, (QStringList{QStringLiteral("SaveSettings [Old,Shop]"), QStringLiteral("RefreshTaskList")}));
         const BackupTask saved = m_host->store().LoadTask(QStringLiteral("Shop"));

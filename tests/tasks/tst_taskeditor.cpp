@@ -103,7 +103,7 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 762));
+        QCOMPARE(m_form->size(), QSize(659, 833));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
@@ -142,10 +142,14 @@ private slots:
         QCOMPARE(field<QWidget>("tsshkey")->x(), 168);
         QCOMPARE(field<QLabel>("tsshkeyLabel")->x(), 13);
         QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
-        // The weekly and monthly counts, where they apply.
-        while (m_form->focusWidget() != field<QWidget>("ttname") && m_form->focusWidget()->objectName().startsWith("tkeep"))
+        // The weekly and monthly counts, where they apply, and the dump options.
+        QStringList walked;
+        while (m_form->focusWidget() != field<QWidget>("ttname") && walked.size() < 20) {
+            if (!m_form->focusWidget()->objectName().startsWith(QLatin1String("tkeep")))
+                walked << m_form->focusWidget()->objectName();
             QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
-        QCOMPARE(m_form->focusWidget(), field<QWidget>("ttname"));
+        }
+        QCOMPARE(walked, (QStringList{"tsnapshot", "troutines", "tnotablespaces", "tutf8", "tdumpmore"}));
         const std::pair<const char *, int> helps[] = {
             {"ttnameHelp", 304}, {"tHostHelp", 304}, {"tbkfileHelp", 304}, {"tinetpathHelp", 520},
             {"ttimeHelp", 256},  {"ComboBox1Help", 256}, {"ComboBox2Help", 256},

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The options a task adds to mysqldump's command line. Each word is checked
+// against the long options of mysqldump (and mariadb-dump) this program
+// passes on, and a value may hold no character a shell acts on: the field
+// can never run anything else on the host, nor redirect the dump, nor
+// replace the login the program gives.
+namespace DumpOptions {
+
+// What new tasks start with: one consistent snapshot without locking the
+// live site's tables, rows streamed, the stored code, binary columns and
+// text that survive the restore.
+QString recommended();
+
+struct Parsed {
+    QStringList words;
+    QString error;  // why the text is refused, in the interface language; empty: taken
+    bool ok() const { return error.isEmpty(); }
+};
+Parsed parse(const QString &text, bool german);
+
+// The words for a command line: each after a blank, shell-quoted; empty for none.
+QString commandPart(const QStringList &words);
+
+} // namespace DumpOptions

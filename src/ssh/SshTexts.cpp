@@ -5,6 +5,7 @@
 
 #include "retrieval/ByteCount.h"
 #include "storage/StoreTexts.h"
+#include "tasks/DumpOptions.h"
 
 namespace SshTexts {
 
@@ -155,7 +156,9 @@ QString failure(const SshDumpResult &result, const QString &host, quint16 port, 
             : pick(german, QStringLiteral("SSH: mysqldump was ended by signal %1"),
                    QStringLiteral("SSH: mysqldump wurde durch Signal %1 beendet"))
                   .arg(result.exitSignal);
-        return withDetail(text, result.lastStderrLine());
+        const QString line = result.lastStderrLine();
+        const QString fix = DumpOptions::fixFor(line, german);
+        return withDetail(text, line) + (fix.isEmpty() ? QString() : QStringLiteral(" - ") + fix);
     }
     case SshFailure::StreamCut:
         return withDetail(pick(german, QStringLiteral("SSH: the connection broke during the dump"),

@@ -87,4 +87,20 @@ QString commandPart(const QStringList &words)
     return part;
 }
 
+QString fixFor(const QString &errorLine, bool german)
+{
+    // MySQL 8.0.21 and later, for a user without PROCESS, as on shared hosts.
+    if (errorLine.contains(QLatin1String("PROCESS privilege")) && errorLine.contains(QLatin1String("tablespaces")))
+        return german ? QStringLiteral("fügen Sie den Dump-Optionen --no-tablespaces hinzu")
+                      : QStringLiteral("add --no-tablespaces to the dump options");
+    // MySQL 8's mysqldump against a MariaDB or older MySQL server.
+    if (errorLine.contains(QLatin1String("COLUMN_STATISTICS"), Qt::CaseInsensitive))
+        return german ? QStringLiteral("fügen Sie den Dump-Optionen --column-statistics=0 hinzu")
+                      : QStringLiteral("add --column-statistics=0 to the dump options");
+    if (errorLine.contains(QLatin1String("show events"), Qt::CaseInsensitive))
+        return german ? QStringLiteral("der Benutzer darf keine Events lesen: nehmen Sie \"Routinen\" aus den Dump-Optionen")
+                      : QStringLiteral("the user may not read events: clear \"Routines\" in the dump options");
+    return QString();
+}
+
 } // namespace DumpOptions

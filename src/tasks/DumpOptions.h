@@ -25,4 +25,8 @@ Parsed parse(const QString &text, bool german);
 // The words for a command line: each after a blank, shell-quoted; empty for none.
 QString commandPart(const QStringList &words);
 
+// For an error line of mysqldump that today's hosts are known to give, what
+// to change in the dump options ("add --no-tablespaces ..."); empty otherwise.
+QString fixFor(const QString &errorLine, bool german);
+
 } // namespace DumpOptions

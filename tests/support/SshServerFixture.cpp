@@ -31,6 +31,10 @@ broken)
     printf -- '-- MySQL dump 10.19\n'
     echo "mysqldump: Got error: 1045: \"Access denied for user 'shop'@'localhost' (using password: YES)\" when trying to connect" >&2
     exit 2 ;;
+tablespaces)
+    printf -- '-- MySQL dump 10.13\nINSERT INTO t VALUES (1);\n-- Dump completed on 2027-03-05  3:00:00\n'
+    echo "mysqldump: Error: 'Access denied; you need (at least one of) the PROCESS privilege(s) for this operation' when trying to dump tablespaces" >&2
+    exit 2 ;;
 escapes)
     printf 'mysqldump: \033[1;31mGot error\033[0m\033]0;owned\007: 1045\033[2J\033P+q\033\\\r\tAccess\177 denied\302\233K\n' >&2
     exit 2 ;;

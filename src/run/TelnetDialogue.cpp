@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 
+#include "engine/ClientOptionValue.h"
 #include "engine/ShellQuote.h"
 #include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
@@ -77,12 +78,11 @@ TelnetDialogue::~TelnetDialogue()
         m_client.setConnected(false);
 }
 
-QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, bool masked, const QString &remoteFile)
+QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, const QString &remoteFile)
 {
-    QString cmd = QStringLiteral("mysqldump -h ") + ShellQuote(task.mysql);
+    QString cmd = QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
     if (!task.dbuser.isEmpty())
         cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
-    cmd += QStringLiteral(" --password=") + (masked ? kMask : ShellQuote(task.dbpw));
     // A run refuses options that do not parse before it gets here.
     cmd += DumpOptions::commandPart(DumpOptions::parse(task.dumpoptions, false).words);
     cmd += QLatin1Char(' ') + ShellQuote(task.database);
@@ -109,19 +109,27 @@ QString TelnetDialogue::RandomRemoteName(const QString &backupfile)
     return stem + QLatin1Char('-') + QString::fromLatin1(random.toHex()) + extension;
 }
 
-QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile, bool masked)
+QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile)
 {
-    QString cmd = QStringLiteral("umask 077; ");
+    // The leading blank keeps bash from recording the line; without HISTFILE
+    // it writes no history file at the end. The terminal's own state comes
+    // back after the password, and a line break ends the unechoed answer.
+    // The mark is typed as "mysql-%s:" so no echo of this line can pass for it.
+    const QString dump = QStringLiteral("VW_TTY=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
+                                        "printf 'mysql-%s:' password; IFS= read -r VW_PW; "
+                                        "stty \"$VW_TTY\" 2>/dev/null; echo; "
+                                        "printf '[client]\\npassword=%s\\n' \"$VW_PW\" | ")
+        + BuildDumpCommand(task, remoteFile) + QStringLiteral("; unset VW_PW VW_TTY");
+    QString cmd = QStringLiteral(" unset HISTFILE; umask 077; ");
     if (!task.usesHttp())
-        return cmd + BuildDumpCommand(task, masked, remoteFile);
+        return cmd + dump;
     const auto [stem, extension] = stemAndExtension(task.backupfile);
     QString leftovers = ShellQuotePath(task.remotedir + stem + QLatin1Char('-'));
     for (int i = 0; i < 10; ++i)
         leftovers += QStringLiteral("[0-9a-f]");
     leftovers += ShellQuote(extension);
     const QString file = ShellQuotePath(task.remotedir + remoteFile);
-    return cmd + QStringLiteral("rm -f ") + leftovers + QStringLiteral("; ") + BuildDumpCommand(task, masked, remoteFile)
-        + QStringLiteral("; chmod 644 ") + file;
+    return cmd + QStringLiteral("rm -f ") + leftovers + QStringLiteral("; ") + dump + QStringLiteral("; chmod 644 ") + file;
 }
 
 QString TelnetDialogue::RemovalCommand(const BackupTask &task, const QString &file)
@@ -184,6 +192,7 @@ void TelnetDialogue::open(const BackupTask &task)
     m_task = task;
     m_state = State::Connecting;
     m_dumpSent = false;
+    m_dbPasswordSent = false;
     m_exitSent = false;
     m_loginPhase = true;
     m_sending = false;
@@ -277,6 +286,8 @@ TelnetDialogue::Prompt TelnetDialogue::classify(const QString &line) const
 {
     if (line == QLatin1String("password:"))
         return Prompt::Password;
+    if (line == DbPasswordMark())
+        return Prompt::DbPassword;
     QString prompt = m_task.host;
     for (QChar &c : prompt) {
         if (c.unicode() >= 'A' && c.unicode() <= 'Z')
@@ -316,6 +327,16 @@ void TelnetDialogue::onDataIn(const QByteArray &text)
 
 void TelnetDialogue::answer(Prompt prompt)
 {
+    if (prompt == Prompt::DbPassword) {
+        // Asked once, by the dump command itself, never before it.
+        if (!m_dumpSent || m_removal || m_dbPasswordSent)
+            return;
+        m_dbPasswordSent = true;
+        emit protocolLine(m_texts.pick(QStringLiteral("Sending the database password"),
+                                       QStringLiteral("Sende das Datenbank-Passwort")));
+        beginLine(QString::fromUtf8(ClientOptionValue(m_task.dbpw)), kMask);
+        return;
+    }
     if (prompt == Prompt::Password) {
         emit progress(35);
         emit protocolLine(m_texts.SendPassword);
@@ -344,7 +365,7 @@ void TelnetDialogue::answer(Prompt prompt)
     m_loginPhase = false;
     m_watchdog.start(m_pacing.dumpLimitMs);
     emit protocolLine(m_texts.SendDumpCommand);
-    beginLine(m_dumpCommand, SessionCommand(m_task, m_remoteFile, true));
+    beginLine(m_dumpCommand, m_dumpCommand);
 }
 
 void TelnetDialogue::beginLine(const QString &text, const QString &logText)

@@ -41,14 +41,19 @@ public:
     bool startRemoval(const BackupTask &task, const QString &file) override;
 
     // The dump command for a task, into remoteFile in remotedir (empty:
-    // backupfile); masked puts "********" for the password.
-    static QString BuildDumpCommand(const BackupTask &task, bool masked = false,
-                                    const QString &remoteFile = QString());
+    // backupfile). It holds no password: mysqldump reads its option file
+    // from standard input, which the session command fills.
+    static QString BuildDumpCommand(const BackupTask &task, const QString &remoteFile = QString());
     // The line the shell gets for a run: the dump command under umask 077, so
-    // no other user of the host can read the dump. For the HTTP method the
-    // leftovers of earlier runs (RandomRemoteName's pattern) go first, and the
-    // new file is made readable for the web server's fetch at the end.
-    static QString SessionCommand(const BackupTask &task, const QString &remoteFile, bool masked = false);
+    // no other user of the host can read the dump, with the shell's history
+    // file off. The database password is asked for by the host with
+    // DbPasswordMark(), read without echo and piped to mysqldump as its
+    // option file: never on a command line, in the process list or history.
+    // For the HTTP method the leftovers of earlier runs (RandomRemoteName's
+    // pattern) go first, and the new file is made readable for the web
+    // server's fetch at the end.
+    static QString SessionCommand(const BackupTask &task, const QString &remoteFile);
+    static QString DbPasswordMark() { return QStringLiteral("mysql-password:"); }
     // The dump's name in web space for one run, not to be guessed from the
     // task: backupfile's stem, "-", ten random hex digits, its extension.
     static QString RandomRemoteName(const QString &backupfile);
@@ -63,7 +68,7 @@ public:
 
 private:
     enum class State { Idle, Connecting, Session, Done };
-    enum class Prompt { None, Password, Shell };
+    enum class Prompt { None, Password, Shell, DbPassword };
     struct Line {
         QString text;
         QString logText;
@@ -97,6 +102,7 @@ private:
     QString m_hostPassword;
     QString m_dumpCommand;
     bool m_dumpSent = false;
+    bool m_dbPasswordSent = false;
     bool m_exitSent = false;
     bool m_loginPhase = true;
     QString m_remoteFile;  // the run's dump file, or the file to remove

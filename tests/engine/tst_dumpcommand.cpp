@@ -1,9 +1,12 @@
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "TaskBuilder.h"
 #include "run/HostValueCheck.h"
 #include "run/TelnetDialogue.h"
+#include "engine/ClientOptionValue.h"
 #include "engine/ShellQuote.h"
 
 namespace {
@@ -41,23 +44,49 @@ private slots:
     {
         BackupTask t = task();
         QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
-                 QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=S3cr3t shop > /home/web/dumps/backup.sql"));
+                 QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h db.example.org --user=web_7 shop > /home/web/dumps/backup.sql"));
         t.dbuser.clear();
-        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
-                 QStringLiteral("mysqldump -h db.example.org --password=S3cr3t shop > /home/web/dumps/backup.sql"));
-        t.dbpw.clear();
-        QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
-                 QStringLiteral("mysqldump -h db.example.org --password= shop > /home/web/dumps/backup.sql"));
         t.remotedir = QStringLiteral("~/dumps/");
-        t.dbpw = QStringLiteral("a@b%c+d=e:f,g.h/i~j-k_l");
         QCOMPARE(TelnetDialogue::BuildDumpCommand(t),
-                 QStringLiteral("mysqldump -h db.example.org --password=a@b%c+d=e:f,g.h/i~j-k_l shop > ~/dumps/backup.sql"));
+                 QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h db.example.org shop > ~/dumps/backup.sql"));
     }
 
-    void maskedCommandHidesOnlyThePassword()
+    // The session line as dash, bash and busybox run it: the host asks for
+    // the password, reads it as one line, and mysqldump gets it only in its
+    // option file on standard input.
+    void sessionCommandGivesThePasswordOnlyOnStandardInput()
     {
-        QCOMPARE(TelnetDialogue::BuildDumpCommand(task(), true),
-                 QStringLiteral("mysqldump -h db.example.org --user=web_7 --password=******** shop > /home/web/dumps/backup.sql"));
+        BackupTask t = task();
+        t.dbpw = QStringLiteral("pa ss;\"$(id)'\\ ");
+        const QStringList shells[] = {{QStringLiteral("/bin/sh")}, {QStringLiteral("/bin/bash")},
+                                      {QStringLiteral("/bin/busybox"), QStringLiteral("sh")}};
+        for (const QStringList &shell : shells) {
+            if (!QFile::exists(shell.first()))
+                continue;
+            QTemporaryDir dir;
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+            QFile fake(dir.filePath(QStringLiteral("bin/mysqldump")));
+            QVERIFY(fake.open(QIODevice::WriteOnly));
+            fake.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"; cat > \"$0.input\"; echo '-- Dump completed'\n");
+            fake.close();
+            QVERIFY(fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner));
+            t.remotedir = dir.path() + QLatin1Char('/');
+            QProcess sh;
+            sh.setEnvironment({QStringLiteral("PATH=") + dir.filePath(QStringLiteral("bin")) + QStringLiteral(":/usr/bin:/bin")});
+            sh.start(shell.first(), shell.mid(1) + QStringList{QStringLiteral("-c"), TelnetDialogue::SessionCommand(t, QStringLiteral("backup.sql"))});
+            sh.write(ClientOptionValue(t.dbpw) + '\n');
+            sh.closeWriteChannel();
+            QVERIFY(sh.waitForFinished(10000));
+            QCOMPARE(sh.readAllStandardOutput(), QByteArray("mysql-password:\n"));
+            QFile input(fake.fileName() + QStringLiteral(".input")), args(fake.fileName() + QStringLiteral(".args"));
+            QVERIFY(input.open(QIODevice::ReadOnly) && args.open(QIODevice::ReadOnly));
+            QCOMPARE(input.readAll(), "[client]\npassword=" + ClientOptionValue(t.dbpw) + "\n");
+            QCOMPARE(args.readAll(), QByteArray("--defaults-extra-file=/dev/stdin\n-h\ndb.example.org\n--user=web_7\nshop\n"));
+            QFile dump(dir.filePath(QStringLiteral("backup.sql")));
+            QVERIFY(dump.open(QIODevice::ReadOnly));
+            QCOMPARE(dump.readAll(), QByteArray("-- Dump completed\n"));
+        }
+        QVERIFY(!TelnetDialogue::SessionCommand(t, QStringLiteral("backup.sql")).contains(QStringLiteral("pa ss")));
     }
 
     void quoting_data()
@@ -89,9 +118,8 @@ private slots:
         t.backupfile = QStringLiteral("b;ls.sql");
         const QStringList words = shellWords(TelnetDialogue::BuildDumpCommand(t));
         QCOMPARE(words, (QStringList{
-            QStringLiteral("-h"), QStringLiteral("db.example.org"),
+            QStringLiteral("--defaults-extra-file=/dev/stdin"), QStringLiteral("-h"), QStringLiteral("db.example.org"),
             QStringLiteral("--user=o'neil `id`"),
-            QStringLiteral("--password=pa ss;rm -rf ~"),
             QStringLiteral("$(touch /tmp/vw-pwned) shop"),
             QStringLiteral("TARGET /home/web/my dumps/b;ls.sql")}));
         QVERIFY(!QFile::exists(QStringLiteral("/tmp/vw-pwned")));

@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(run.retrieved.first().remotefile, QStringLiteral("backup.sql"));
         QCOMPARE(run.modeAtRetrieval & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QVERIFY(run.sent.at(2).startsWith(QStringLiteral("umask 077; mysqldump ")));
+        QVERIFY(run.sent.at(2).startsWith(QStringLiteral(" unset HISTFILE; umask 077; ")));
 
         const QString leftover = host.path() + QStringLiteral("/backup-0123456789.sql");
         const QString other = host.path() + QStringLiteral("/backup-notmine.sql");
@@ -130,14 +130,16 @@ private slots:
         QVERIFY(run.messages.contains(QStringLiteral("Finishing Telnet-session")));
         QCOMPARE(run.retrieved.size(), 1);
         QCOMPARE(host.dumpCallCount(), 1);
-        QCOMPARE(host.lastDumpArguments(), (QStringList{QStringLiteral("-h"), QStringLiteral("db1"),
-                                                        QStringLiteral("--user=shop_user"),
-                                                        QStringLiteral("--password=pa ss;rm -rf ~ 'q' $(id)"),
-                                                        QStringLiteral("shop")}));
+        // The password only in the option file on mysqldump's standard input.
+        QCOMPARE(host.lastDumpArguments(), (QStringList{QStringLiteral("--defaults-extra-file=/dev/stdin"),
+                                                        QStringLiteral("-h"), QStringLiteral("db1"),
+                                                        QStringLiteral("--user=shop_user"), QStringLiteral("shop")}));
+        QCOMPARE(host.lastDumpInput(), QByteArray("[client]\npassword=\"pa ss;rm -rf ~ 'q' $(id)\"\n"));
         // The dump was complete on the host when retrieval began.
         QVERIFY(run.fileAtRetrieval.trimmed().endsWith(BusyboxTelnetHost::completionLine()));
-        QCOMPARE(run.sent.size(), 4);
+        QCOMPARE(run.sent.size(), 5);
         QCOMPARE(run.sent.at(1), QStringLiteral("********"));
+        QCOMPARE(run.sent.at(3), QStringLiteral("********"));
         QVERIFY(!run.sent.join(QString()).contains(QStringLiteral("pa ss")));
     }
 
@@ -155,6 +157,10 @@ private slots:
         QCOMPARE(host.dumpCallCount(), 1);
         QCOMPARE(run.retrieved.size(), 1);
         QVERIFY(run.fileAtRetrieval.trimmed().endsWith(BusyboxTelnetHost::completionLine()));
+        // bash, with line editing and echo, got the password all the same,
+        // and kept no history of the session.
+        QVERIFY(host.lastDumpInput().startsWith("[client]\npassword=\"pa ss"));
+        QVERIFY(!QFile::exists(host.path() + QStringLiteral("/.bash_history")));
     }
 
     void aWrongPasswordEndsWithoutDownload()

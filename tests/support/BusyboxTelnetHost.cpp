@@ -53,6 +53,9 @@ for a in "$@"; do
     printf '%s\0' "$a" >> "$dir/mysqldump.args"
 done
 echo call >> "$dir/mysqldump.calls"
+if [ "$1" = --defaults-extra-file=/dev/stdin ]; then
+    cat > "$dir/mysqldump.input"
+fi
 printf -- '-- MySQL dump 10.13  Distrib 8.0.36, for Linux (x86_64)\n--\n'
 printf -- '-- Arguments: %s\n' "$*"
 if [ -s "$dir/dump_delay" ]; then
@@ -347,6 +350,11 @@ QStringList BusyboxTelnetHost::lastDumpArguments() const
     for (const QByteArray &a : parts)
         args.append(QString::fromUtf8(a));
     return args;
+}
+
+QByteArray BusyboxTelnetHost::lastDumpInput() const
+{
+    return readFile(QStringLiteral("mysqldump.input"));
 }
 
 int BusyboxTelnetHost::dumpCallCount() const

@@ -67,6 +67,8 @@ public:
     QByteArray readFile(const QString &name) const;  // a file in path()
 
     // Each argument of the last mysqldump call, exactly as the shell passed it.
+    // What the last call read on its standard input (its option file).
+    QByteArray lastDumpInput() const;
     QStringList lastDumpArguments() const;
     int dumpCallCount() const;
     // Take effect for the next mysqldump call, also while a session runs.

@@ -381,6 +381,12 @@ void CommandLineProgram::finish()
 {
     if (m_finished)
         return;
+    // The health-check service hears of the run before the process ends;
+    // each ping has its own time limit.
+    if (m_engine && m_engine->pingsPending() > 0) {
+        connect(m_engine.get(), &BackupService::pingsSettled, this, &CommandLineProgram::finish, Qt::SingleShotConnection);
+        return;
+    }
     m_finished = true;
     emit finished(m_status);
 }

@@ -50,6 +50,7 @@ BackupService::BackupService(BackupServiceOptions options, TaskStore &store, con
         m_log, m_texts, m_events, *m_retriever);
     m_queue->setTestRestore([this] { return AppSettings(m_store).ReadRestoreOptions(m_options.restore); });
     connect(m_queue.get(), &RunQueue::runStarted, this, &BackupService::runStarted);
+    connect(m_queue.get(), &RunQueue::runStarted, this, [this](const QString &name) { ping(name, HealthPing::Kind::Start); });
     connect(m_queue.get(), &RunQueue::runFinished, this, &BackupService::finished);
 
     if (m_options.schedule)
@@ -164,7 +165,46 @@ void BackupService::finished(const RunOutcome &outcome)
         }
         m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning);
     }
+    // A backup that did not restore is no success to report either.
+    ping(outcome.taskName, outcome.success && outcome.warning.isEmpty() ? HealthPing::Kind::Success : HealthPing::Kind::Fail);
     emit runFinished(outcome);
     // Whoever runs the task next sees its record.
     m_runLocks.release(outcome.taskName);
+}
+
+HealthPing &BackupService::pings()
+{
+    if (!m_pings) {
+        m_pings = std::make_unique<HealthPing>();
+        connect(m_pings.get(), &HealthPing::settled, this, &BackupService::pingsSettled);
+        connect(m_pings.get(), &HealthPing::finished, this, [this](const QString &task, bool ok, const QString &error) {
+            // Said, and nothing more: the run's outcome stands.
+            if (!ok)
+                m_log.AddStatus(m_texts.pick(QStringLiteral("Health check ping for %1 failed: %2"),
+                                             QStringLiteral("Ping an die Überwachung für %1 gescheitert: %2"))
+                                    .arg(task, error));
+        });
+    }
+    return *m_pings;
+}
+
+int BackupService::pingsPending() const
+{
+    return m_pings ? m_pings->pending() : 0;
+}
+
+void BackupService::ping(const QString &taskName, HealthPing::Kind kind)
+{
+    QString url;
+    try {
+        url = m_store.LoadTask(taskName).pingurl.trimmed();
+    } catch (const std::exception &) {
+        return;
+    }
+    if (url.isEmpty())
+        return;
+    // The run's own protocol, whose passwords are masked.
+    const QByteArray body = kind == HealthPing::Kind::Start ? QByteArray()
+                                                            : m_log.recentLines().join(QLatin1Char('\n')).toUtf8();
+    pings().ping(url, kind, body, taskName);
 }

@@ -7,6 +7,7 @@
 #include "engine/ProtocolLog.h"
 #include "engine/RunEvents.h"
 #include "engine/TaskRunLock.h"
+#include "notify/HealthPing.h"
 #include "restore/RestoreOptions.h"
 #include "retrieval/RetrievalOptions.h"
 #include "run/RunOutcome.h"
@@ -92,6 +93,10 @@ public:
     TaskStore &store() { return m_store; }
     const Clock &clock() const { return m_clock; }
     QString lockFileName(const QString &taskName) const;
+    // Health-check pings still under way; settled() follows the last.
+    int pingsPending() const;
+    // Only tests: where pings may go and how long they may take.
+    HealthPing &pings();
 
 signals:
     // A task was loaded to be started: it is the window's current task now.
@@ -99,9 +104,11 @@ signals:
     void runStarted(const QString &taskName);
     // After the board and the record have it, before the task's lock goes.
     void runFinished(const RunOutcome &outcome);
+    void pingsSettled();
 
 private:
     void finished(const RunOutcome &outcome);
+    void ping(const QString &taskName, HealthPing::Kind kind);
 
     BackupServiceOptions m_options;
     TaskStore &m_store;
@@ -116,4 +123,5 @@ private:
     std::unique_ptr<Retriever> m_retriever;
     std::unique_ptr<RunQueue> m_queue;
     std::unique_ptr<ScheduleDriver> m_schedule;
+    std::unique_ptr<HealthPing> m_pings;
 };

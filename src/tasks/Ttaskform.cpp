@@ -294,6 +294,9 @@ void Ttaskform::buildWindow()
     tTestRestore = new QCheckBox(this);
     tTestRestore->setObjectName(QStringLiteral("tTestRestore"));
     tTestRestore->setGeometry(kFieldX, r + 2, 420, 17);
+    r = row();
+    tpingurlLabel = addCaption(QStringLiteral("tpingurl"), QString(), r);
+    tpingurl = addText(QStringLiteral("tpingurl"), kDirectoryWidth, r);
 
     m_ssh = new SshTaskFields(*this, m_language, y);
     m_dump = new DumpOptionFields(*this, y);
@@ -302,10 +305,10 @@ void Ttaskform::buildWindow()
 
     QWidget *order[] = {ttname, tHost, tuser, tpassword, tftpdir, CheckBox2, tsql, tdatabase, tdbuser, tdbpasswd,
                         tbkfile, trdir, tdir, tinetpath, ttime, ComboBox1, CheckBox1, ComboBox2,
-                        ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly, tTestRestore};
+                        ComboBox3, tkeepdaily, tkeepweekly, tkeepmonthly, tTestRestore, tpingurl};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
-    setTabOrder(tTestRestore, m_ssh->firstField());
+    setTabOrder(tpingurl, m_ssh->firstField());
 
     trdir->installEventFilter(this);
     tinetpath->installEventFilter(this);
@@ -407,6 +410,13 @@ void Ttaskform::TranslateTaskForm(int language)
         setHint(box, keepHint);
     setHint(tkeepdailyLabel, keepHint);
     tTestRestoreLabel->setText(pick(QStringLiteral("Test Restore"), QStringLiteral("Testwiederherstellung")));
+    tpingurlLabel->setText(pick(QStringLiteral("Health Check URL"), QStringLiteral("Überwachungs-URL")));
+    setHint(tpingurl, pick(QStringLiteral("Optional: a check service's address (such as https://hc-ping.com/...).\r"
+                                          "It hears of each run's start, success or failure, and raises\r"
+                                          "the alarm when no backup comes, also when this computer is off."),
+                           QStringLiteral("Optional: die Adresse eines Überwachungsdienstes (etwa https://hc-ping.com/...).\r"
+                                          "Er erfährt Start, Erfolg oder Fehlschlag jedes Laufs und schlägt\r"
+                                          "Alarm, wenn kein Backup kommt, auch wenn dieser Computer aus ist.")));
     tTestRestore->setText(pick(QStringLiteral("Load each backup into a throwaway local server"),
                                QStringLiteral("Jedes Backup in einen lokalen Wegwerf-Server laden")));
     setHint(tTestRestore, pick(QStringLiteral("Proves that the backup restores: needs MariaDB or MySQL installed here\r"
@@ -448,6 +458,7 @@ void Ttaskform::setTask(const BackupTask &task)
     ComboBox3->setCurrentIndex(int(CompressionFromSetting(task.compress)));
     CheckBox2->setChecked(task.ftptls);
     tTestRestore->setChecked(task.testrestore);
+    tpingurl->setText(task.pingurl);
     tkeepdaily->setValue(task.keepdaily);
     tkeepweekly->setValue(task.keepweekly);
     tkeepmonthly->setValue(task.keepmonthly);

@@ -98,6 +98,8 @@ private:
     QCheckBox *CheckBox2 = nullptr;  // FTP with TLS
     QCheckBox *tTestRestore = nullptr;
     QLabel *tTestRestoreLabel = nullptr;
+    QLineEdit *tpingurl = nullptr;
+    QLabel *tpingurlLabel = nullptr;
     QComboBox *ComboBox2 = nullptr;
     QComboBox *ComboBox3 = nullptr;  // compression
     QSpinBox *tkeepdaily = nullptr;

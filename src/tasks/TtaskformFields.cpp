@@ -34,6 +34,7 @@ BackupTask Ttaskform::task() const
     t.method = ComboBox2->currentIndex();
     t.compress = ComboBox3->currentIndex();
     t.testrestore = tTestRestore->isChecked();
+    t.pingurl = tpingurl->text().trimmed();
     t.ftptls = CheckBox2->isChecked();
     t.keepdaily = tkeepdaily->value();
     t.keepweekly = tkeepweekly->value();

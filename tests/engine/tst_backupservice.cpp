@@ -6,6 +6,7 @@
 
 #include "FakeClock.h"
 #include "FtpServerFixture.h"
+#include "HttpServerFixture.h"
 #include "RecordingProtocolView.h"
 #include "RequirePeer.h"
 #include "ScriptedTelnetHost.h"
@@ -130,6 +131,50 @@ private slots:
         // The slot is used: the next tick in the same minute starts nothing.
         e.service->schedule().tick();
         QCOMPARE(loaded.size(), 1);
+    }
+
+    // A check service hears of the start and the end of each run, with the
+    // run's protocol and no password; one that cannot be reached changes
+    // nothing about the run.
+    void aCheckServiceHearsOfEachRun()
+    {
+        FtpServerFixture ftp;
+        HttpServerFixture checks;
+        if (!ftp.start() || !checks.start())
+            VW_SKIP(qPrintable(QStringLiteral("FTP or HTTP server: ") + ftp.errorString() + checks.errorString()));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        QTemporaryDir local;
+        Engine e(storeFile(), options(host.port(), ftp.port()));
+        BackupTask task = shopTask(local.path());
+        task.hostpw = ftp.settings().password;
+        task.pingurl = checks.url(QStringLiteral("ping/abc/"));
+        QSignalSpy finished(e.service.get(), &BackupService::runFinished);
+        auto run = [&](const QByteArray &dump) {
+            QVERIFY(serve(ftp, dump));
+            QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+            const qsizetype before = finished.size();
+            e.service->runTask(QStringLiteral("shop"));
+            QVERIFY(SpinUntil([&] { return finished.size() == before + 1 && e.service->pingsPending() == 0; }, 20000));
+        };
+        run("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:01\n");
+        run("CREATE TABLE t (x int);\n");  // no completion line: not stored
+        QStringList posts = checks.requests().filter(QStringLiteral("POST"));
+        for (QString &p : posts)
+            p = p.section(QLatin1Char('"'), 1, 1);
+        QCOMPARE(posts, (QStringList{"POST /ping/abc/start HTTP/1.1", "POST /ping/abc HTTP/1.1",
+                                     "POST /ping/abc/start HTTP/1.1", "POST /ping/abc/fail HTTP/1.1"}));
+        const QList<QByteArray> bodies = checks.postBodies();
+        QCOMPARE(bodies.size(), 4);
+        QVERIFY2(bodies[1].contains("backup.sql saved successfully"), bodies[1].constData());
+        QVERIFY2(bodies[3].contains("Dump incomplete"), bodies[3].constData());
+        for (const QByteArray &body : bodies)
+            QVERIFY(!body.contains(task.hostpw.toUtf8()));
+
+        task.pingurl = QStringLiteral("http://127.0.0.1:%1/ping").arg(LoopbackServerProcess::unusedPort());
+        run("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:01\n");
+        QVERIFY(finished.last().at(0).value<RunOutcome>().success);
+        QVERIFY(e.view.messages().join(QLatin1Char('\n')).contains(QStringLiteral("Health check ping for shop failed: ")));
     }
 
     // Scheduled or manual, a start that fails (here: the lock folder is a

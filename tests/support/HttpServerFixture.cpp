@@ -71,6 +71,25 @@ QString HttpServerFixture::url(const QString &path) const
         .arg(path);
 }
 
+QList<QByteArray> HttpServerFixture::postBodies() const
+{
+    QFile f(QDir(m_dir.path()).filePath(QStringLiteral("requests.log.bodies")));
+    QList<QByteArray> bodies;
+    if (!f.open(QIODevice::ReadOnly))
+        return bodies;
+    const QByteArray all = f.readAll();
+    // Each body after a line with its length.
+    for (qsizetype at = 0; at < all.size();) {
+        const qsizetype end = all.indexOf('\n', at);
+        if (end < 0)
+            break;
+        const qsizetype length = all.mid(at, end - at).toLongLong();
+        bodies << all.mid(end + 1, length);
+        at = end + 1 + length;
+    }
+    return bodies;
+}
+
 QStringList HttpServerFixture::requests() const
 {
     QFile f(QDir(m_dir.path()).filePath(QStringLiteral("requests.log")));

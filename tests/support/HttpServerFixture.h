@@ -28,6 +28,8 @@ public:
     QString certificatePath() const;
     // The request lines the server logged.
     QStringList requests() const;
+    // The bodies of the POST requests, in order.
+    QList<QByteArray> postBodies() const;
 
 private:
     bool makeCertificate();

@@ -71,6 +71,17 @@ def main():
                 return
             super().do_GET()
 
+        def do_POST(self):
+            # A health-check service: takes any POST and keeps its body.
+            length = int(self.headers.get("Content-Length") or 0)
+            body = self.rfile.read(length)
+            with open(args.log + ".bodies", "ab") as f:
+                f.write(b"%d\n" % len(body) + body)
+            self.send_response(200)
+            self.send_header("Content-Length", "2")
+            self.end_headers()
+            self.wfile.write(b"OK")
+
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     if args.cert:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

@@ -7,6 +7,7 @@
 #include "retrieval/DownloadDispatcher.h"
 #include "run/RunQueue.h"
 #include "run/SshExec.h"
+#include "schedule/MetricsFile.h"
 #include "schedule/ScheduleDriver.h"
 #include "shell/LanguageTexts.h"
 #include "ssh/SshTexts.h"
@@ -165,6 +166,11 @@ void BackupService::finished(const RunOutcome &outcome)
         }
         m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning);
     }
+    const QString metrics = AppSettings(m_store).ReadMetricsFile();
+    if (!metrics.isEmpty() && !MetricsFile::write(metrics, MetricsFile::collect(m_store, &outcome, m_clock.now())))
+        m_log.AddStatus(m_texts.pick(QStringLiteral("The metrics file %1 could not be written"),
+                                     QStringLiteral("Die Metrikdatei %1 konnte nicht geschrieben werden"))
+                            .arg(metrics));
     // A backup that did not restore is no success to report either.
     ping(outcome.taskName, outcome.success && outcome.warning.isEmpty() ? HealthPing::Kind::Success : HealthPing::Kind::Fail);
     emit runFinished(outcome);

@@ -9,6 +9,14 @@ const QString AppSettings::LanguageKey = QStringLiteral("Options/language");
 const QString AppSettings::TotalTasksKey = QStringLiteral("Options/totaltasks");
 const QString AppSettings::RestoreServerKey = QStringLiteral("Options/restoreserver");
 const QString AppSettings::RestoreLimitKey = QStringLiteral("Options/restorelimit");
+const QString AppSettings::MetricsFileKey = QStringLiteral("Options/metricsfile");
+
+QString AppSettings::ReadMetricsFile() const
+{
+    auto settings = m_store.open();
+    const QVariant path = settings->value(MetricsFileKey);
+    return path.typeId() == QMetaType::QString ? path.toString().trimmed() : QString();
+}
 
 AppSettings::AppSettings(const TaskStore &store) : m_store(store) {}
 

@@ -40,6 +40,9 @@ public:
     static const QString TotalTasksKey;  // "Options/totaltasks"
     static const QString RestoreServerKey;  // "Options/restoreserver"
     static const QString RestoreLimitKey;   // "Options/restorelimit"
+    // Where each run's metrics go for a monitoring system; empty: nowhere.
+    static const QString MetricsFileKey;    // "Options/metricsfile"
+    QString ReadMetricsFile() const;
 
 private:
     const TaskStore &m_store;

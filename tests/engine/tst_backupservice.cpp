@@ -19,6 +19,7 @@
 #include "run/RunQueue.h"
 #include "schedule/ScheduleDriver.h"
 #include "shell/LanguageTexts.h"
+#include "tasks/AppSettings.h"
 #include "tasks/TaskStore.h"
 
 // The engine on its own, as the tray program drives it, with no window: the
@@ -158,7 +159,13 @@ private slots:
             QVERIFY(SpinUntil([&] { return finished.size() == before + 1 && e.service->pingsPending() == 0; }, 20000));
         };
         run("CREATE TABLE t (x int);\n-- Dump completed on 2027-03-05  3:00:01\n");
+        // Each run also rewrites the metrics file, when one is set.
+        const QString metrics = local.filePath(QStringLiteral("vaultwick.prom"));
+        QVERIFY(e.store.writeValues({{AppSettings::MetricsFileKey, metrics}}));
         run("CREATE TABLE t (x int);\n");  // no completion line: not stored
+        QFile scraped(metrics);
+        QVERIFY(scraped.open(QIODevice::ReadOnly));
+        QVERIFY(scraped.readAll().contains("vaultwick_last_run_success{task=\"shop\"} 0\n"));
         QStringList posts = checks.requests().filter(QStringLiteral("POST"));
         for (QString &p : posts)
             p = p.section(QLatin1Char('"'), 1, 1);

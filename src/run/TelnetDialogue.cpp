@@ -112,14 +112,16 @@ QString TelnetDialogue::RandomRemoteName(const QString &backupfile)
 QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile)
 {
     // The leading blank keeps bash from recording the line; without HISTFILE
-    // it writes no history file at the end. The terminal's own state comes
-    // back after the password, and a line break ends the unechoed answer.
-    // The mark is typed as "mysql-%s:" so no echo of this line can pass for it.
-    const QString dump = QStringLiteral("VW_TTY=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
-                                        "printf 'mysql-%s:' password; IFS= read -r VW_PW; "
-                                        "stty \"$VW_TTY\" 2>/dev/null; echo; "
-                                        "printf '[client]\\npassword=%s\\n' \"$VW_PW\" | ")
-        + BuildDumpCommand(task, remoteFile) + QStringLiteral("; unset VW_PW VW_TTY");
+    // it writes no history file at the end. Whatever the login shell is
+    // (csh too), sh runs the part that asks for the password: the terminal's
+    // own state comes back after it, and a line break ends the unechoed
+    // answer. The mark is typed as "mysql-%s:" so no echo can pass for it.
+    const QString dump = QStringLiteral("sh -c ")
+        + ShellQuote(QStringLiteral("t=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
+                                    "printf 'mysql-%s:' password; IFS= read -r p; "
+                                    "stty \"$t\" 2>/dev/null; echo; "
+                                    "printf '[client]\\npassword=%s\\n' \"$p\" | ")
+                     + BuildDumpCommand(task, remoteFile));
     QString cmd = QStringLiteral(" unset HISTFILE; umask 077; ");
     if (!task.usesHttp())
         return cmd + dump;

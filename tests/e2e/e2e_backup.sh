@@ -471,13 +471,15 @@ check "the first line was sent in the tasks' minute ($TICK_DATE_EN $BACKUP_TIME)
     '[[ "${log_lines[0]:-}" == "$TICK_DATE_EN $BACKUP_TIME:"* ]]'
 # The host asks for the database password and reads it without echo; it
 # reaches mysqldump as its option file, and the second "********" is it.
+# sh runs that part, whatever the login shell is.
 IFS= read -r INTAKE <<'EOF'
-VW_TTY=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; printf 'mysql-%s:' password; IFS= read -r VW_PW; stty "$VW_TTY" 2>/dev/null; echo; printf '[client]\npassword=%s\n' "$VW_PW" | 
+t=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; printf 'mysql-%s:' password; IFS= read -r p; stty "$t" 2>/dev/null; echo; printf '[client]\npassword=%s\n' "$p" | 
 EOF
+sh_c() { local q="'\\''"; printf "sh -c '%s'" "${1//\'/$q}"; }
 expected_log=(
     "$WRONG_USER" "********"
-    "$HOST_USER" "********" " unset HISTFILE; umask 077; ${INTAKE}mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER shop > dumps/shop-ftp.sql; unset VW_PW VW_TTY" "********" exit
-    "$HOST_USER" "********" " unset HISTFILE; umask 077; rm -f htdocs/dumps/crm-http-$(printf '[0-9a-f]%.0s' $(seq 10)).sql; ${INTAKE}mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER ${RECOMMENDED[*]} crm > htdocs/dumps/$HTTP_NAME; unset VW_PW VW_TTY; chmod 644 htdocs/dumps/$HTTP_NAME" "********" exit
+    "$HOST_USER" "********" " unset HISTFILE; umask 077; $(sh_c "${INTAKE}mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER shop > dumps/shop-ftp.sql")" "********" exit
+    "$HOST_USER" "********" " unset HISTFILE; umask 077; rm -f htdocs/dumps/crm-http-$(printf '[0-9a-f]%.0s' $(seq 10)).sql; $(sh_c "${INTAKE}mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER ${RECOMMENDED[*]} crm > htdocs/dumps/$HTTP_NAME"); chmod 644 htdocs/dumps/$HTTP_NAME" "********" exit
     "$HOST_USER" "********" "rm -f htdocs/dumps/$HTTP_NAME && echo removed-\$?" exit
 )
 [ "$SSH" = 1 ] && expected_log+=("mysqldump --defaults-extra-file=/dev/stdin -h 127.0.0.1 --user=$DB_USER ${RECOMMENDED[*]} shop")
@@ -602,7 +604,7 @@ SLOW_AT=$(STORE=$SLOW_STORE; date -d "$(stored "Slow HTTP" lastattempt)" +%s 2>/
 check "the settings are saved and intact (task kept, its attempt in this start recorded)" \
     'grep -qx "totaltasks=1" "$SLOW_STORE" && [ "$(STORE=$SLOW_STORE; stored "Slow HTTP" httpath)" = http://localhost:8080/dumps/ ] && [ "$SLOW_AT" -ge $((SLOW_START - 2)) ]'
 check "the log is saved with the run's lines" \
-    'tr -d "\r" <"$T/bin2/vaultwck.log" | grep -qE "shop > htdocs/dumps/slow-[0-9a-f]{10}\.sql; unset VW_PW VW_TTY; chmod 644 "'
+    'tr -d "\r" <"$T/bin2/vaultwck.log" | grep -qE "shop > htdocs/dumps/slow-[0-9a-f]{10}\.sql'"'"'; chmod 644 "'
 
 echo "== $FAILURES failed"
 if [ "$FAILURES" -gt 0 ]; then

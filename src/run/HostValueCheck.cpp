@@ -42,6 +42,9 @@ QString DumpValueRefusal(const BackupTask &task, bool german)
     const QString name = DatabaseNameRefusal(task.database, german);
     if (!name.isEmpty())
         return name;
+    const QString program = DumpOptions::programRefusal(task.dumpprogram, german);
+    if (!program.isEmpty())
+        return program;
     const DumpOptions::Parsed options = DumpOptions::parse(task.dumpoptions, german);
     if (options.ok())
         return QString();

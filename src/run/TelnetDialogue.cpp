@@ -80,12 +80,7 @@ TelnetDialogue::~TelnetDialogue()
 
 QString TelnetDialogue::BuildDumpCommand(const BackupTask &task, const QString &remoteFile)
 {
-    QString cmd = QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
-    if (!task.dbuser.isEmpty())
-        cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
-    // A run refuses options that do not parse before it gets here.
-    cmd += DumpOptions::commandPart(DumpOptions::parse(task.dumpoptions, false).words);
-    cmd += QLatin1Char(' ') + ShellQuote(task.database);
+    QString cmd = DumpOptions::invocation(task);
     cmd += QStringLiteral(" > ") + ShellQuotePath(task.remotedir + (remoteFile.isEmpty() ? task.backupfile : remoteFile));
     return cmd;
 }

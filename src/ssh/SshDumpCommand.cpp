@@ -9,13 +9,9 @@
 
 QString SshDumpCommand(const BackupTask &task)
 {
-    QString cmd = QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
-    if (!task.dbuser.isEmpty())
-        cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
-    // A run refuses options that do not parse before it gets here.
-    cmd += DumpOptions::commandPart(DumpOptions::parse(task.dumpoptions, false).words);
-    cmd += QLatin1Char(' ') + ShellQuote(task.database);
-    return cmd;
+    const QString cmd = DumpOptions::invocation(task);
+    // Whatever the login shell is, sh picks the program.
+    return task.dumpprogram == QLatin1String("auto") ? QStringLiteral("sh -c ") + ShellQuote(cmd) : cmd;
 }
 
 QString SshRestoreCommand(const BackupTask &task, qsizetype optionFileSize)

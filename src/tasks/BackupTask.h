@@ -43,6 +43,7 @@ struct BackupTask {
     bool ftptls = false;      // FTP with explicit TLS (FTPS); off: plain FTP as before
     bool testrestore = false; // load each stored backup into a throwaway local server
     QString dumpoptions;      // added to mysqldump's command line (DumpOptions); empty: none
+    QString dumpprogram = QStringLiteral("mysqldump");  // or "mariadb-dump", "auto" (DumpOptions::programs)
     QString pingurl;          // a health-check service's address (HealthPing); empty: none
 
     // Not stored: set by a run whose dump went to the host under this name in

@@ -1,6 +1,7 @@
 #include "tasks/DumpOptionFields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -37,11 +38,20 @@ DumpOptionFields::DumpOptionFields(Ttaskform &form, int &y) : QObject(&form)
     r = y;
     y += kRowStep;
     tdumpmoreLabel = form.addCaption(QStringLiteral("tdumpmore"), QString(), r);
-    tdumpmore = form.addText(QStringLiteral("tdumpmore"), kDirectoryWidth, r);
+    tdumpmore = form.addText(QStringLiteral("tdumpmore"), 262, r);
+    // Ends short of the "OK" link at the bottom right.
+    tdumpprogramLabel = new QLabel(&form);
+    tdumpprogramLabel->setObjectName(QStringLiteral("tdumpprogramLabel"));
+    tdumpprogramLabel->setGeometry(kFieldX + 270, r + 3, 60, 15);
+    tdumpprogram = new QComboBox(&form);
+    tdumpprogram->setObjectName(QStringLiteral("tdumpprogram"));
+    tdumpprogram->addItems(DumpOptions::programs());
+    tdumpprogram->setGeometry(kFieldX + 332, r, 105, kFieldHeight);
     QWidget::setTabOrder(tsnapshot, troutines);
     QWidget::setTabOrder(troutines, tnotablespaces);
     QWidget::setTabOrder(tnotablespaces, tutf8);
     QWidget::setTabOrder(tutf8, tdumpmore);
+    QWidget::setTabOrder(tdumpmore, tdumpprogram);
 }
 
 void DumpOptionFields::translate(bool german)
@@ -59,6 +69,9 @@ void DumpOptionFields::translate(bool german)
     tutf8->setText(QStringLiteral("utf8mb4"));
     setHint(tutf8, QStringLiteral("--default-character-set=utf8mb4"));
     tdumpmoreLabel->setText(pick("Further Options", "Weitere Optionen"));
+    tdumpprogramLabel->setText(pick("Program", "Programm"));
+    setHint(tdumpprogram, pick("auto: mariadb-dump where the host has it (MariaDB 11), else mysqldump",
+                               "auto: mariadb-dump, wo der Host es hat (MariaDB 11), sonst mysqldump"));
     setHint(tdumpmore, pick("Options of mysqldump, such as --quick --hex-blob",
                             "Optionen von mysqldump, etwa --quick --hex-blob"));
 }
@@ -83,6 +96,15 @@ void DumpOptionFields::setTask(const BackupTask &task)
     take(tnotablespaces, TablespaceWords);
     take(tutf8, Utf8Words);
     tdumpmore->setText(rest.join(QLatin1Char(' ')));
+    // A value from a hand-edited store stays visible, to be refused on OK.
+    if (tdumpprogram->findText(task.dumpprogram) < 0)
+        tdumpprogram->addItem(task.dumpprogram);
+    tdumpprogram->setCurrentText(task.dumpprogram);
+}
+
+QString DumpOptionFields::program() const
+{
+    return tdumpprogram->currentText();
 }
 
 QString DumpOptionFields::options() const
@@ -101,7 +123,8 @@ QString DumpOptionFields::options() const
 
 QString DumpOptionFields::problem(bool german) const
 {
-    return DumpOptions::parse(tdumpmore->text(), german).error;
+    const QString options = DumpOptions::parse(tdumpmore->text(), german).error;
+    return options.isEmpty() ? DumpOptions::programRefusal(program(), german) : options;
 }
 
 QWidget *DumpOptionFields::firstField() const

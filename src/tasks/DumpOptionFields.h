@@ -4,6 +4,7 @@
 #include <QString>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -23,13 +24,17 @@ public:
     void translate(bool german);
     void setTask(const BackupTask &task);
     QString options() const;
+    QString program() const;
     // Why the further options cannot be taken; empty when they can.
     QString problem(bool german) const;
     QWidget *firstField() const;
+    // The further options, where a refusal puts the focus.
     QWidget *lastField() const;
 
 private:
     QLabel *Heading9 = nullptr, *tdumpLabel = nullptr, *tdumpmoreLabel = nullptr;
     QCheckBox *tsnapshot = nullptr, *troutines = nullptr, *tnotablespaces = nullptr, *tutf8 = nullptr;
     QLineEdit *tdumpmore = nullptr;
+    QLabel *tdumpprogramLabel = nullptr;
+    QComboBox *tdumpprogram = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include "engine/ShellQuote.h"
+#include "tasks/BackupTask.h"
 
 namespace {
 // Long options that change what is dumped or how, nothing else. Left out on
@@ -77,6 +78,34 @@ Parsed parse(const QString &text, bool german)
         parsed.words << w;
     }
     return parsed;
+}
+
+QStringList programs()
+{
+    return {QStringLiteral("mysqldump"), QStringLiteral("mariadb-dump"), QStringLiteral("auto")};
+}
+
+QString programRefusal(const QString &program, bool german)
+{
+    if (programs().contains(program))
+        return QString();
+    return german ? QStringLiteral("Abgewiesen: das Dump-Programm \"%1\" ist weder mysqldump noch mariadb-dump noch auto - kein Dump")
+                        .arg(program)
+                  : QStringLiteral("Refused: the dump program \"%1\" is none of mysqldump, mariadb-dump and auto - no dump")
+                        .arg(program);
+}
+
+QString invocation(const BackupTask &task)
+{
+    const QString program = task.dumpprogram == QLatin1String("auto")
+        ? QStringLiteral("\"$(command -v mariadb-dump || echo mysqldump)\"")
+        : task.dumpprogram == QLatin1String("mariadb-dump") ? task.dumpprogram : QStringLiteral("mysqldump");
+    QString cmd = program + QStringLiteral(" --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
+    if (!task.dbuser.isEmpty())
+        cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
+    // A run refuses options that do not parse before it gets here.
+    cmd += commandPart(parse(task.dumpoptions, false).words);
+    return cmd + QLatin1Char(' ') + ShellQuote(task.database);
 }
 
 QString commandPart(const QStringList &words)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+struct BackupTask;
+
 // The options a task adds to mysqldump's command line. Each word is checked
 // against the long options of mysqldump (and mariadb-dump) this program
 // passes on, and a value may hold no character a shell acts on: the field
@@ -24,6 +26,16 @@ Parsed parse(const QString &text, bool german);
 
 // The words for a command line: each after a blank, shell-quoted; empty for none.
 QString commandPart(const QStringList &words);
+
+// The programs a task may dump with: "mysqldump", "mariadb-dump" (MariaDB
+// 11 warns about the old name), and "auto", mariadb-dump where the host has it.
+QStringList programs();
+// Why the task's program cannot be used (a store edited by hand); empty: it can.
+QString programRefusal(const QString &program, bool german);
+// The dump command without its redirection: the program, its option file on
+// standard input, the server, the user, the options, the database. "auto"
+// is POSIX sh: where the login shell may be another, sh runs it.
+QString invocation(const BackupTask &task);
 
 // For an error line of mysqldump that today's hosts are known to give, what
 // to change in the dump options ("add --no-tablespaces ..."); empty otherwise.

@@ -217,6 +217,7 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.ftptls = parseInt(readText(settings, group, QStringLiteral("ftptls"), QString()), 0) != 0;
     task.testrestore = parseInt(readText(settings, group, QStringLiteral("testrestore"), QString()), 0) != 0;
     task.dumpoptions = readText(settings, group, QStringLiteral("dumpoptions"), QString());
+    task.dumpprogram = readText(settings, group, QStringLiteral("dumpprogram"), QStringLiteral("mysqldump"));
     task.pingurl = readText(settings, group, QStringLiteral("pingurl"), QString());
 }
 
@@ -265,6 +266,7 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"ftptls", task.ftptls ? QStringLiteral("1") : QStringLiteral("0")},
         {"testrestore", task.testrestore ? QStringLiteral("1") : QStringLiteral("0")},
         {"dumpoptions", task.dumpoptions},
+        {"dumpprogram", task.dumpprogram},
         {"pingurl", task.pingurl},
     };
     QList<std::pair<QString, QString>> values;

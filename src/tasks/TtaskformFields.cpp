@@ -41,6 +41,7 @@ BackupTask Ttaskform::task() const
     t.keepmonthly = tkeepmonthly->value();
     m_ssh->applyTo(t, m_loaded);
     t.dumpoptions = m_dump->options();
+    t.dumpprogram = m_dump->program();
     return t;
 }
 

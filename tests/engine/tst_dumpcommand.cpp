@@ -87,6 +87,32 @@ private slots:
             QCOMPARE(dump.readAll(), QByteArray("-- Dump completed\n"));
         }
         QVERIFY(!TelnetDialogue::SessionCommand(t, QStringLiteral("backup.sql")).contains(QStringLiteral("pa ss")));
+
+        // "auto" runs mariadb-dump where the host has it, mysqldump where not.
+        t.dumpprogram = QStringLiteral("auto");
+        for (const bool mariadb : {false, true}) {
+            QTemporaryDir dir;
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+            for (const QString &name : mariadb ? QStringList{"mysqldump", "mariadb-dump"} : QStringList{"mysqldump"}) {
+                QFile fake(dir.filePath(QStringLiteral("bin/") + name));
+                QVERIFY(fake.open(QIODevice::WriteOnly));
+                // Builtins only: the PATH holds nothing but these two.
+                fake.write("#!/bin/sh\nwhile read -r l; do :; done; echo " + name.toUtf8() + "\n");
+                fake.close();
+                QVERIFY(fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner));
+            }
+            QVERIFY(QFile::link(QStringLiteral("/bin/sh"), dir.filePath(QStringLiteral("bin/sh"))));
+            t.remotedir = dir.path() + QLatin1Char('/');
+            QProcess sh;
+            sh.setEnvironment({QStringLiteral("PATH=") + dir.filePath(QStringLiteral("bin"))});
+            sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), TelnetDialogue::SessionCommand(t, QStringLiteral("backup.sql"))});
+            sh.write("x\n");
+            sh.closeWriteChannel();
+            QVERIFY(sh.waitForFinished(10000));
+            QFile dump(dir.filePath(QStringLiteral("backup.sql")));
+            QVERIFY(dump.open(QIODevice::ReadOnly));
+            QCOMPARE(dump.readAll(), mariadb ? QByteArray("mariadb-dump\n") : QByteArray("mysqldump\n"));
+        }
     }
 
     void quoting_data()

@@ -52,6 +52,17 @@ private slots:
         QCOMPARE(DumpValueRefusal(t, false), QString());
         QCOMPARE(SshDumpCommand(t), QStringLiteral("mysqldump --defaults-extra-file=/dev/stdin -h localhost --user=web1 ")
                                         + DumpOptions::recommended() + QStringLiteral(" --ignore-table=shop.cache shop"));
+
+        // The program by name, or the one the host has, picked by sh.
+        t.dumpoptions.clear();
+        t.dumpprogram = QStringLiteral("mariadb-dump");
+        QCOMPARE(SshDumpCommand(t), QStringLiteral("mariadb-dump --defaults-extra-file=/dev/stdin -h localhost --user=web1 shop"));
+        t.dumpprogram = QStringLiteral("auto");
+        QCOMPARE(SshDumpCommand(t), QStringLiteral("sh -c '\"$(command -v mariadb-dump || echo mysqldump)\" "
+                                                   "--defaults-extra-file=/dev/stdin -h localhost --user=web1 shop'"));
+        t.dumpprogram = QStringLiteral("mysqldump; id");
+        QCOMPARE(DumpValueRefusal(t, false), QStringLiteral("Refused: the dump program \"mysqldump; id\" is none of "
+                                                            "mysqldump, mariadb-dump and auto - no dump"));
     }
 
     // The boxes take their words out of the text, the field keeps the rest;
@@ -62,12 +73,14 @@ private slots:
         Ttaskform form(texts);
         BackupTask t = BackupTask::withDefaults(QStringLiteral("shop"));
         t.dumpoptions = DumpOptions::recommended();
+        t.dumpprogram = QStringLiteral("auto");
         form.setTask(t);
         auto box = [&form](const char *name) { return form.findChild<QCheckBox *>(QString::fromLatin1(name))->isChecked(); };
         auto *more = form.findChild<QLineEdit *>(QStringLiteral("tdumpmore"));
         QVERIFY(box("tsnapshot") && box("troutines") && box("tutf8") && !box("tnotablespaces"));
         QCOMPARE(more->text(), QStringLiteral("--quick --hex-blob"));
         QCOMPARE(form.task().dumpoptions, DumpOptions::recommended());
+        QCOMPARE(form.task().dumpprogram, QStringLiteral("auto"));
 
         t.dumpoptions.clear();
         form.setTask(t);

@@ -149,7 +149,7 @@ private slots:
                 walked << m_form->focusWidget()->objectName();
             QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(walked, (QStringList{"tsnapshot", "troutines", "tnotablespaces", "tutf8", "tdumpmore"}));
+        QCOMPARE(walked, (QStringList{"tsnapshot", "troutines", "tnotablespaces", "tutf8", "tdumpmore", "tdumpprogram"}));
         const std::pair<const char *, int> helps[] = {
             {"ttnameHelp", 304}, {"tHostHelp", 304}, {"tbkfileHelp", 304}, {"tinetpathHelp", 520},
             {"ttimeHelp", 256},  {"ComboBox1Help", 256}, {"ComboBox2Help", 256},

@@ -153,7 +153,7 @@ private slots:
         // root, and "rm -f FILE && echo removed-$?" removes it.
         QStringList dumped;
         host.setCommandHandler([&](const QString &command) -> QByteArray {
-            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql);"));
+            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql)'?;"));
             static const QRegularExpression removal(QStringLiteral("^rm -f /(dumps/\\S+) && echo removed-\\$\\?$"));
             if (const auto m = into.match(command); m.hasMatch()) {
                 dumped << m.captured(1);
@@ -191,7 +191,7 @@ private slots:
         // A failed fetch leaves the file; a removal that fails is a warning.
         QVERIFY(QFile::exists(http.rootPath() + QLatin1Char('/') + dumped.last()));
         host.setCommandHandler([&](const QString &command) -> QByteArray {
-            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql);"));
+            static const QRegularExpression into(QStringLiteral(" > /(dumps/backup-[0-9a-f]{10}\\.sql)'?;"));
             if (const auto m = into.match(command); m.hasMatch()) {
                 dumped << m.captured(1);
                 http.putFile(m.captured(1), "x\n-- Dump completed on 2027-03-05\n");

@@ -371,7 +371,7 @@ void CommandLineProgram::runFinished(const RunOutcome &outcome)
     m_running = false;
     m_pending.removeFirst();
     // A backup that does not restore is no backup to rely on.
-    if (!outcome.success || !outcome.warning.isEmpty() || m_interrupted)
+    if (!outcome.proven() || m_interrupted)
         m_status = ExitStatus::Failed;
     // The engine is still on the stack of its signal.
     QTimer::singleShot(0, this, &CommandLineProgram::runNext);

@@ -51,7 +51,8 @@ BackupService::BackupService(BackupServiceOptions options, TaskStore &store, con
         m_log, m_texts, m_events, *m_retriever);
     m_queue->setTestRestore([this] { return AppSettings(m_store).ReadRestoreOptions(m_options.restore); });
     connect(m_queue.get(), &RunQueue::runStarted, this, &BackupService::runStarted);
-    connect(m_queue.get(), &RunQueue::runStarted, this, [this](const QString &name) { ping(name, HealthPing::Kind::Start); });
+    connect(m_queue.get(), &RunQueue::runStarted, this,
+            [this](const QString &name) { ping(storedTask(name), HealthPing::Kind::Start); });
     connect(m_queue.get(), &RunQueue::runFinished, this, &BackupService::finished);
 
     if (m_options.schedule)
@@ -157,22 +158,16 @@ void BackupService::finished(const RunOutcome &outcome)
         record.lastrestorecounts = outcome.restoreCounts;
         m_store.SaveRunRecord(outcome.taskName, record);
     }
-    if (m_schedule) {
-        BackupTask task = BackupTask::withDefaults(outcome.taskName);
-        try {
-            task = m_store.LoadTask(outcome.taskName);
-        } catch (const std::exception &) {
-            // Unreadable now: the record and the mail go by its name.
-        }
+    const BackupTask task = storedTask(outcome.taskName);
+    if (m_schedule)
         m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning);
-    }
     const QString metrics = AppSettings(m_store).ReadMetricsFile();
     if (!metrics.isEmpty() && !MetricsFile::write(metrics, MetricsFile::collect(m_store, &outcome, m_clock.now())))
         m_log.AddStatus(m_texts.pick(QStringLiteral("The metrics file %1 could not be written"),
                                      QStringLiteral("Die Metrikdatei %1 konnte nicht geschrieben werden"))
                             .arg(metrics));
     // A backup that did not restore is no success to report either.
-    ping(outcome.taskName, outcome.success && outcome.warning.isEmpty() ? HealthPing::Kind::Success : HealthPing::Kind::Fail);
+    ping(task, outcome.proven() ? HealthPing::Kind::Success : HealthPing::Kind::Fail);
     emit runFinished(outcome);
     // Whoever runs the task next sees its record.
     m_runLocks.release(outcome.taskName);
@@ -199,18 +194,23 @@ int BackupService::pingsPending() const
     return m_pings ? m_pings->pending() : 0;
 }
 
-void BackupService::ping(const QString &taskName, HealthPing::Kind kind)
+BackupTask BackupService::storedTask(const QString &name) const
 {
-    QString url;
     try {
-        url = m_store.LoadTask(taskName).pingurl.trimmed();
+        return m_store.LoadTask(name);
     } catch (const std::exception &) {
-        return;
+        // Unreadable now: the record and the mail go by its name, no ping.
+        return BackupTask::withDefaults(name);
     }
+}
+
+void BackupService::ping(const BackupTask &task, HealthPing::Kind kind)
+{
+    const QString url = task.pingurl.trimmed();
     if (url.isEmpty())
         return;
     // The run's own protocol, whose passwords are masked.
     const QByteArray body = kind == HealthPing::Kind::Start ? QByteArray()
                                                             : m_log.recentLines().join(QLatin1Char('\n')).toUtf8();
-    pings().ping(url, kind, body, taskName);
+    pings().ping(url, kind, body, task.name);
 }

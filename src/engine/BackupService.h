@@ -93,10 +93,8 @@ public:
     TaskStore &store() { return m_store; }
     const Clock &clock() const { return m_clock; }
     QString lockFileName(const QString &taskName) const;
-    // Health-check pings still under way; settled() follows the last.
+    // Health-check pings still under way; pingsSettled() follows the last.
     int pingsPending() const;
-    // Only tests: where pings may go and how long they may take.
-    HealthPing &pings();
 
 signals:
     // A task was loaded to be started: it is the window's current task now.
@@ -108,7 +106,11 @@ signals:
 
 private:
     void finished(const RunOutcome &outcome);
-    void ping(const QString &taskName, HealthPing::Kind kind);
+    // The task as stored now; its defaults under its name when unreadable.
+    BackupTask storedTask(const QString &name) const;
+    void ping(const BackupTask &task, HealthPing::Kind kind);
+    // Made with the first ping.
+    HealthPing &pings();
 
     BackupServiceOptions m_options;
     TaskStore &m_store;

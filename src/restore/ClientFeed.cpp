@@ -9,6 +9,12 @@ namespace {
 // What the client may have waiting on its input before more is read.
 constexpr qint64 PipeAhead = 1024 * 1024;
 constexpr qsizetype StderrKept = 64 * 1024;
+
+void keep(QByteArray &kept, const QByteArray &more)
+{
+    if (kept.size() < StderrKept)
+        kept += more.left(StderrKept - kept.size());
+}
 } // namespace
 
 ClientFeed::ClientFeed(bool german, QObject *parent) : QObject(parent), m_german(german)
@@ -16,7 +22,7 @@ ClientFeed::ClientFeed(bool german, QObject *parent) : QObject(parent), m_german
     connect(&m_client, &QProcess::bytesWritten, this, &ClientFeed::feed);
     watch(m_client, this, m_stderr, [this](const QString &why) { end(false, why); });
     connect(&m_client, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        m_stderr += m_client.readAllStandardError().left(StderrKept);
+        keep(m_stderr, m_client.readAllStandardError());
         // A client that ends before the dump's end took less than all of it.
         if (status == QProcess::NormalExit && exitCode == 0 && m_inputClosed)
             end(true, QString());
@@ -49,6 +55,11 @@ void ClientFeed::start(const QString &program, const QStringList &arguments, con
 void ClientFeed::cancel()
 {
     m_done = true;
+    stopClient();
+}
+
+void ClientFeed::stopClient()
+{
     if (m_client.state() != QProcess::NotRunning) {
         m_client.kill();
         m_client.waitForFinished(5000);
@@ -68,9 +79,9 @@ void ClientFeed::feed()
         const QByteArray chunk = m_reader.read();
         if (m_reader.failed()) {
             const QString reason = RestoreTexts::cannotRead(QFileInfo(m_file).fileName(), m_reader.errorString(), m_german);
-            cancel();
-            m_done = false;
+            // Said first: the killed client's own end then says nothing.
             end(false, reason);
+            stopClient();
             return;
         }
         if (m_observer)
@@ -94,11 +105,8 @@ void ClientFeed::end(bool ok, const QString &reason)
 void ClientFeed::watch(QProcess &client, QObject *context, QByteArray &standardError,
                        const std::function<void(const QString &)> &failedToStart)
 {
-    QObject::connect(&client, &QProcess::readyReadStandardError, context, [&client, &standardError] {
-        const QByteArray more = client.readAllStandardError();
-        if (standardError.size() < StderrKept)
-            standardError += more.left(StderrKept - standardError.size());
-    });
+    QObject::connect(&client, &QProcess::readyReadStandardError, context,
+                     [&client, &standardError] { keep(standardError, client.readAllStandardError()); });
     QObject::connect(&client, &QProcess::errorOccurred, context, [&client, failedToStart](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart)
             failedToStart(client.program() + QStringLiteral(": ") + client.errorString());

@@ -21,7 +21,6 @@ public:
     void start(const QString &program, const QStringList &arguments, const QString &storedFile);
     // Kills the client; no finished() follows.
     void cancel();
-    bool running() const { return m_client.state() != QProcess::NotRunning; }
 
     // The client's first error line ("ERROR 1064 ... at line 57"), or what
     // else it said, or its status.
@@ -39,6 +38,7 @@ signals:
 
 private:
     void feed();
+    void stopClient();
     void end(bool ok, const QString &reason);
 
     bool m_german;

@@ -89,12 +89,9 @@ void HostRestore::cancel()
 
 void HostRestore::end(bool restored, const QString &reason)
 {
-    if (m_done)
+    if (concluded())
         return;
-    m_done = true;
     if (m_lock)
         m_lock->unlock();
-    emit protocolLine(restored ? RestoreTexts::restored(target(m_task, m_german), m_german)
-                               : RestoreTexts::restoreFailed(reason, m_german));
-    emit finished(restored, reason);
+    conclude(restored, reason, target(m_task, m_german), m_german);
 }

@@ -39,5 +39,4 @@ private:
     QString m_lockDirectory;
     std::unique_ptr<TaskRunLock> m_lock;
     std::unique_ptr<SshJobRunner> m_runner;
-    bool m_done = false;
 };

@@ -19,4 +19,13 @@ signals:
     // (of 1000): only a plain file tells its unpacked size beforehand.
     void progress(qint64 sent, int permille);
     void finished(bool restored, const QString &reason);
+
+protected:
+    // The one end: the protocol line that says how it went into target,
+    // then finished(). Later calls do nothing.
+    void conclude(bool restored, const QString &reason, const QString &target, bool german);
+    bool concluded() const { return m_concluded; }
+
+private:
+    bool m_concluded = false;
 };

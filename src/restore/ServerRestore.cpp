@@ -75,7 +75,7 @@ bool ServerRestore::writeOptionFile(const ServerTarget &server, QString *error)
 
 void ServerRestore::cancel()
 {
-    if (m_done)
+    if (concluded())
         return;
     m_feed.cancel();
     end(false, RestoreTexts::cancelled(m_german));
@@ -83,11 +83,7 @@ void ServerRestore::cancel()
 
 void ServerRestore::end(bool restored, const QString &reason)
 {
-    if (m_done)
-        return;
-    m_done = true;
     // The password leaves the disk as soon as the client is done with it.
     m_folder.reset();
-    emit protocolLine(restored ? RestoreTexts::restored(m_target, m_german) : RestoreTexts::restoreFailed(reason, m_german));
-    emit finished(restored, reason);
+    conclude(restored, reason, m_target, m_german);
 }

@@ -49,5 +49,4 @@ private:
     QStringList m_arguments;
     std::unique_ptr<QTemporaryDir> m_folder;
     ClientFeed m_feed;
-    bool m_done = false;
 };

@@ -19,5 +19,8 @@ struct RunOutcome {
     // counts: "TABLES ROWS". Empty: no test ran.
     QString restoreTest;
     QString restoreCounts;
+
+    // Stored, and nothing raised against it: what a monitor counts as success.
+    bool proven() const { return success && warning.isEmpty(); }
 };
 Q_DECLARE_METATYPE(RunOutcome)

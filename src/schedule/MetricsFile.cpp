@@ -56,7 +56,7 @@ QList<TaskMetrics> collect(const TaskStore &store, const RunOutcome *latest, con
         m.lastRunSucceeded = m.ran && !entry.record.lastmessage.startsWith(QLatin1String("!!!"));
         if (latest && latest->taskName.compare(entry.name, Qt::CaseInsensitive) == 0) {
             m.ran = true;
-            m.lastRunSucceeded = latest->success && latest->warning.isEmpty();
+            m.lastRunSucceeded = latest->proven();
             if (latest->success)
                 m.lastSuccess = now;
         }

@@ -259,31 +259,36 @@ void StoredBackupsWindow::askAndRestore()
 
 bool StoredBackupsWindow::restoreSelected(const QString &typedName)
 {
-    if (typedName != m_task.database || m_task.database.isEmpty()) {
-        say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
+    if (!mayRestore(m_task.database, typedName))
         return false;
-    }
-    auto job = std::make_unique<HostRestore>(m_ssh, m_german, m_lockDirectory);
-    HostRestore *host = job.get();
-    return startRestore(std::move(job), [this, host] { host->start(m_task, selectedFile()); });
+    auto *host = new HostRestore(m_ssh, m_german, m_lockDirectory);
+    watchRestore(host);
+    host->start(m_task, selectedFile());
+    return true;
 }
 
 bool StoredBackupsWindow::restoreSelectedInto(const ServerTarget &server, const QString &typedName)
 {
-    if (typedName != server.database || server.database.isEmpty()) {
+    if (!mayRestore(server.database, typedName))
+        return false;
+    auto *named = new ServerRestore(m_restore, m_german);
+    watchRestore(named);
+    named->start(server, selectedFile());
+    return true;
+}
+
+bool StoredBackupsWindow::mayRestore(const QString &database, const QString &typedName)
+{
+    if (typedName != database || database.isEmpty()) {
         say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
         return false;
     }
-    auto job = std::make_unique<ServerRestore>(m_restore, m_german);
-    ServerRestore *named = job.get();
-    return startRestore(std::move(job), [this, named, server] { named->start(server, selectedFile()); });
+    return !selectedFile().isEmpty() && !m_restoring && !m_running;
 }
 
-bool StoredBackupsWindow::startRestore(std::unique_ptr<RestoreJob> job, const std::function<void()> &start)
+void StoredBackupsWindow::watchRestore(RestoreJob *job)
 {
-    if (selectedFile().isEmpty() || m_restoring || m_running)
-        return false;
-    m_restoring = std::move(job);
+    m_restoring.reset(job);
     connect(m_restoring.get(), &RestoreJob::protocolLine, this, &StoredBackupsWindow::say);
     connect(m_restoring.get(), &RestoreJob::progress, this, [this](qint64 sent, int permille) {
         m_progress->setRange(0, 1000);
@@ -299,8 +304,6 @@ bool StoredBackupsWindow::startRestore(std::unique_ptr<RestoreJob> job, const st
     });
     setBusy(true);
     m_progress->setRange(0, 0);
-    start();
-    return true;
 }
 
 void StoredBackupsWindow::openFolder()

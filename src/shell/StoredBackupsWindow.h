@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -57,7 +56,10 @@ private:
     void askAndSave();
     void askAndRestore();
     void openFolder();
-    bool startRestore(std::unique_ptr<RestoreJob> job, const std::function<void()> &start);
+    // The typed name is the database's, and nothing else is under way.
+    bool mayRestore(const QString &database, const QString &typedName);
+    // Takes the job, shows what it says; the caller starts it.
+    void watchRestore(RestoreJob *job);
     void setBusy(bool busy);
     void say(const QString &line);
     QString pick(const char *english, const char *german) const;

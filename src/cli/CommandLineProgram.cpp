@@ -169,6 +169,8 @@ bool CommandLineProgram::chooseBackup(BackupTask &task, QString &file, int &stat
         }
         file = stored.constFirst().path;
     }
+    // A task with several databases restores each file into its own.
+    task = StoredBackupTask(task, file);
     return true;
 }
 

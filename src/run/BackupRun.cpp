@@ -17,7 +17,7 @@
 
 BackupRun::BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
                      ProtocolLog &log, const LanguageTexts &texts, RunEvents &events, QObject *parent)
-    : QObject(parent), m_task(task), m_transport(std::move(transport)), m_retriever(retriever), m_log(log),
+    : TaskRun(parent), m_task(task), m_transport(std::move(transport)), m_retriever(retriever), m_log(log),
       m_texts(texts), m_events(events)
 {
     m_outcome.taskName = task.name;

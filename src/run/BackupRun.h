@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <memory>
 #include <optional>
 
 #include "restore/RestoreOptions.h"
 #include "run/RunOutcome.h"
+#include "run/TaskRun.h"
 #include "run/Transport.h"
 #include "tasks/BackupTask.h"
 
@@ -23,25 +23,19 @@ struct TestRestoreResult;
 // test restore (when the task asks for it), outcome (protocol line, the
 // Message text, finished()). Without a transport it is the manual download:
 // retrieval, its report and the test restore.
-class BackupRun : public QObject {
+class BackupRun final : public TaskRun {
     Q_OBJECT
 public:
     BackupRun(const BackupTask &task, std::unique_ptr<Transport> transport, Retriever &retriever,
               ProtocolLog &log, const LanguageTexts &texts, RunEvents &events, QObject *parent = nullptr);
     ~BackupRun() override;
 
-    const BackupTask &task() const { return m_task; }
-    bool isDownloadOnly() const { return !m_transport; }
-    // Before start(): how a test restore may run; without it none runs.
-    void setTestRestore(const RestoreOptions &options) { m_restoreOptions = options; }
-    void start();
-    // "Cancel Telnet-Session": ends the transport stage; a retrieval goes on.
-    void cancelSession();
-    // The program is closing: break everything off.
-    void abort();
-
-signals:
-    void finished(const RunOutcome &outcome);
+    const BackupTask &task() const override { return m_task; }
+    bool isDownloadOnly() const override { return !m_transport; }
+    void setTestRestore(const RestoreOptions &options) override { m_restoreOptions = options; }
+    void start() override;
+    void cancelSession() override;
+    void abort() override;
 
 private:
     void transportFinished(const TransportResult &result);

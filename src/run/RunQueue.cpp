@@ -3,6 +3,8 @@
 #include <QTimer>
 
 #include "run/BackupRun.h"
+#include "run/DatabaseSeries.h"
+#include "tasks/DatabaseList.h"
 
 RunQueue::RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
                    Retriever &retriever, QObject *parent)
@@ -73,17 +75,21 @@ void RunQueue::startNext()
     if (m_current || m_queue.isEmpty())
         return;
     const Request next = m_queue.takeFirst();
-    auto *run = new BackupRun(next.task, next.downloadOnly ? nullptr : m_transports(next.task), m_retriever, m_log,
-                              m_texts, m_events, this);
+    TaskRun *run = nullptr;
+    if (!next.downloadOnly && DatabaseList::isSeveral(next.task.database))
+        run = new DatabaseSeries(next.task, m_transports, m_retriever, m_log, m_texts, m_events, this);
+    else
+        run = new BackupRun(next.task, next.downloadOnly ? nullptr : m_transports(next.task), m_retriever, m_log,
+                            m_texts, m_events, this);
     m_current = run;
     if (m_restore && next.task.testrestore)
         run->setTestRestore(m_restore());
-    connect(run, &BackupRun::finished, this, [this, run](const RunOutcome &o) { runEnded(run, o); });
+    connect(run, &TaskRun::finished, this, [this, run](const RunOutcome &o) { runEnded(run, o); });
     emit runStarted(next.task.name);
     run->start();
 }
 
-void RunQueue::runEnded(BackupRun *run, const RunOutcome &outcome)
+void RunQueue::runEnded(TaskRun *run, const RunOutcome &outcome)
 {
     if (m_current != run)
         return;

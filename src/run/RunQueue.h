@@ -12,7 +12,7 @@
 #include "run/TelnetDialogue.h"
 #include "tasks/BackupTask.h"
 
-class BackupRun;
+class TaskRun;
 class LanguageTexts;
 class ProtocolLog;
 class Retriever;
@@ -24,8 +24,7 @@ class TTelnetClient;
 class RunQueue : public QObject {
     Q_OBJECT
 public:
-    // Makes the transport for a run of a task.
-    using TransportFactory = std::function<std::unique_ptr<Transport>(const BackupTask &)>;
+    using TransportFactory = ::TransportFactory;
 
     RunQueue(TransportFactory transports, ProtocolLog &log, const LanguageTexts &texts, RunEvents &events,
              Retriever &retriever, QObject *parent = nullptr);
@@ -65,13 +64,13 @@ private:
     };
     bool enqueue(const BackupTask &task, bool downloadOnly);
     void startNext();
-    void runEnded(BackupRun *run, const RunOutcome &outcome);
+    void runEnded(TaskRun *run, const RunOutcome &outcome);
 
     TransportFactory m_transports;
     ProtocolLog &m_log;
     const LanguageTexts &m_texts;
     RunEvents &m_events;
     Retriever &m_retriever;
-    BackupRun *m_current = nullptr;
+    TaskRun *m_current = nullptr;
     QList<Request> m_queue;
 };

@@ -3,13 +3,16 @@
 #include <QTimer>
 
 #include "engine/Clock.h"
+#include "engine/ServerText.h"
 #include "retrieval/LocalTarget.h"
 #include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
+#include "ssh/DumpSink.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshJobRunner.h"
 #include "ssh/SshTexts.h"
 #include "ssh/StoredDumpSink.h"
+#include "tasks/DatabaseList.h"
 
 SshExec::SshExec(const LanguageTexts &texts, const Clock &clock, SshClientSettings settings, QObject *parent)
     : Transport(parent), m_texts(texts), m_clock(clock), m_settings(std::move(settings))
@@ -25,6 +28,7 @@ void SshExec::start(const BackupTask &task)
     m_running = true;
     m_connected = false;
     m_task = task;
+    m_listing.reset();
     const SshDumpRequest request = SshDumpRequestFor(task, m_settings);
     emit progress(10);
     // Only the command: the password travels in the option file, which no log sees.
@@ -36,18 +40,55 @@ void SshExec::start(const BackupTask &task)
             : m_texts.pick(QStringLiteral("No local storage directory - nothing to store into"),
                            QStringLiteral("Kein lokales Sicherungsverzeichnis - nichts zu speichern"));
         emit protocolLine(text);
-        end({false, false, QString(), text, QString(), QString()});
+        end({false, false, QString(), text, QString(), QString(), {}});
         return;
     }
     const QString refusal = DumpValueRefusal(task, m_texts.german());
     if (!refusal.isEmpty()) {
         emit protocolLine(refusal);
-        end({false, false, QString(), refusal, refusal, QString()});
+        end({false, false, QString(), refusal, refusal, QString(), {}});
         return;
     }
     emit protocolLine(SshTexts::connecting(request.host, request.port, m_texts.german()));
 
     auto sink = std::make_shared<StoredDumpSink>(target, StoreOptions::ForTask(task));
+    makeRunner();
+    connect(m_runner.get(), &SshJobRunner::received, this, &SshExec::received);
+    connect(m_runner.get(), &SshJobRunner::finished, this, [this, sink, target](SshDumpResult result) {
+        m_storedFile = sink->storedPath();
+        // Why the store refused is worded as for every transport.
+        result.storeFailure = sink->failure();
+        result.localFile = target;
+        finish(result);
+    });
+    m_runner->start(request, sink);
+}
+
+void SshExec::startListing(const BackupTask &task)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_connected = false;
+    m_task = task;
+    m_storedFile.clear();
+    const SshDumpRequest request = SshListingRequestFor(task, m_settings);
+    emit lineSent(request.command);
+    if (request.host.isEmpty()) {
+        const QString text = QStringLiteral("Unknown host - no connection");
+        emit protocolLine(text);
+        end({false, false, QString(), text, QString(), QString(), {}});
+        return;
+    }
+    emit protocolLine(SshTexts::connecting(request.host, request.port, m_texts.german()));
+    m_listing = std::make_shared<MemorySink>();
+    makeRunner();
+    connect(m_runner.get(), &SshJobRunner::finished, this, &SshExec::finish);
+    m_runner->start(request, m_listing);
+}
+
+void SshExec::makeRunner()
+{
     m_runner = std::make_unique<SshJobRunner>();
     connect(m_runner.get(), &SshJobRunner::connected, this, [this] {
         m_connected = true;
@@ -63,17 +104,9 @@ void SshExec::start(const BackupTask &task)
     });
     connect(m_runner.get(), &SshJobRunner::commandStarted, this, [this] {
         emit progress(40);
-        emit protocolLine(SshTexts::dumpStarted(m_texts.german()));
+        emit protocolLine(m_listing ? DatabaseList::listingStarted(m_texts.german())
+                                    : SshTexts::dumpStarted(m_texts.german()));
     });
-    connect(m_runner.get(), &SshJobRunner::received, this, &SshExec::received);
-    connect(m_runner.get(), &SshJobRunner::finished, this, [this, sink, target](SshDumpResult result) {
-        m_storedFile = sink->storedPath();
-        // Why the store refused is worded as for every transport.
-        result.storeFailure = sink->failure();
-        result.localFile = target;
-        finish(result);
-    });
-    m_runner->start(request, sink);
 }
 
 void SshExec::cancel()
@@ -95,12 +128,20 @@ void SshExec::finish(const SshDumpResult &result)
     const bool german = m_texts.german();
     if (result.succeeded() || result.streamEnded)
         emit progress(60);
-    if (result.succeeded()) {
-        emit protocolLine(SshTexts::dumpFinished(result.bytes, german));
-        end({true, true, m_storedFile, QString(), QString(), QString()});
+    if (result.succeeded() && m_listing) {
+        TransportResult listed {true, true, QString(), QString(), QString(), QString(), {}};
+        listed.databases = DatabaseList::fromListing(m_listing->data());
+        end(listed);
         return;
     }
-    const QString text = SshTexts::failure(result, m_task.host, SshDumpRequestFor(m_task, m_settings).port, german);
+    if (result.succeeded()) {
+        emit protocolLine(SshTexts::dumpFinished(result.bytes, german));
+        end({true, true, m_storedFile, QString(), QString(), QString(), {}});
+        return;
+    }
+    QString text = SshTexts::failure(result, m_task.host, SshDumpRequestFor(m_task, m_settings).port, german);
+    if (m_listing && result.failure == SshFailure::ExitStatus)
+        text = DatabaseList::listingFailed(cleanServerText(result.lastStderrLine()), german);
     TransportResult failed;
     failed.sessionOpened = m_connected;  // then the run writes the reason itself
     failed.reason = text;

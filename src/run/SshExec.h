@@ -7,6 +7,7 @@
 #include "tasks/BackupTask.h"
 
 class Clock;
+class MemorySink;
 class LanguageTexts;
 class SshJobRunner;
 
@@ -24,11 +25,14 @@ public:
 
     void start(const BackupTask &task) override;
     void cancel() override;
+    void startListing(const BackupTask &task) override;
 
 signals:
     void received(qint64 bytes);  // of the dump so far; its total is unknown
 
 private:
+    // A runner whose login steps become protocol lines.
+    void makeRunner();
     void finish(const SshDumpResult &result);
     void end(TransportResult result);
 
@@ -38,6 +42,7 @@ private:
     BackupTask m_task;
     std::unique_ptr<SshJobRunner> m_runner;
     QString m_storedFile;
+    std::shared_ptr<MemorySink> m_listing;  // a listing's output; null for a dump
     bool m_connected = false;
     bool m_running = false;
 };

@@ -3,9 +3,11 @@
 #include <QRandomGenerator>
 
 #include "engine/ClientOptionValue.h"
+#include "engine/ServerText.h"
 #include "engine/ShellQuote.h"
 #include "run/HostValueCheck.h"
 #include "shell/LanguageTexts.h"
+#include "tasks/DatabaseList.h"
 #include "tasks/DumpOptions.h"
 #include "telnet/TelnetClient.h"
 
@@ -104,20 +106,30 @@ QString TelnetDialogue::RandomRemoteName(const QString &backupfile)
     return stem + QLatin1Char('-') + QString::fromLatin1(random.toHex()) + extension;
 }
 
-QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile)
+namespace {
+// Whatever the login shell is (csh too), sh runs the part that asks for the
+// password: the terminal's own state comes back after it, and a line break
+// ends the unechoed answer. The mark is typed as "mysql-%s:" so no echo can
+// pass for it. What follows the prefix reads the option file on its input.
+QString passwordPiped(const QString &command)
 {
-    // The leading blank keeps bash from recording the line; without HISTFILE
-    // it writes no history file at the end. Whatever the login shell is
-    // (csh too), sh runs the part that asks for the password: the terminal's
-    // own state comes back after it, and a line break ends the unechoed
-    // answer. The mark is typed as "mysql-%s:" so no echo can pass for it.
-    const QString dump = QStringLiteral("sh -c ")
+    return QStringLiteral("sh -c ")
         + ShellQuote(QStringLiteral("t=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
                                     "printf 'mysql-%s:' password; IFS= read -r p; "
                                     "stty \"$t\" 2>/dev/null; echo; "
                                     "printf '[client]\\npassword=%s\\n' \"$p\" | ")
-                     + BuildDumpCommand(task, remoteFile));
-    QString cmd = QStringLiteral(" unset HISTFILE; umask 077; ");
+                     + command);
+}
+
+// The leading blank keeps bash from recording the line; without HISTFILE
+// it writes no history file at the end.
+const char kPrivateSession[] = " unset HISTFILE; umask 077; ";
+} // namespace
+
+QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &remoteFile)
+{
+    const QString dump = passwordPiped(BuildDumpCommand(task, remoteFile));
+    QString cmd = QString::fromLatin1(kPrivateSession);
     if (!task.usesHttp())
         return cmd + dump;
     const auto [stem, extension] = stemAndExtension(task.backupfile);
@@ -127,6 +139,43 @@ QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &re
     leftovers += ShellQuote(extension);
     const QString file = ShellQuotePath(task.remotedir + remoteFile);
     return cmd + QStringLiteral("rm -f ") + leftovers + QStringLiteral("; ") + dump + QStringLiteral("; chmod 644 ") + file;
+}
+
+QString TelnetDialogue::ListingCommand(const BackupTask &task)
+{
+    // "$?" is the client's status when it failed, the loop's 0 otherwise.
+    const QString list = QStringLiteral("d=$(") + DumpOptions::clientInvocation(task, QStringLiteral("SHOW DATABASES"))
+        + QStringLiteral(") && for x in $d; do printf 'vw-%s:%s\\n' db \"$x\"; done; printf 'vw-%s-%s\\n' listed $?");
+    return QString::fromLatin1(kPrivateSession) + passwordPiped(list);
+}
+
+namespace {
+// Why a listing failed, with the client's own error line where it printed one.
+QString ListingFailure(const QByteArray &output, bool german)
+{
+    QString error;
+    for (const QByteArray &line : output.split('\n')) {
+        const QString text = cleanServerText(QString::fromUtf8(line));
+        if (text.startsWith(QLatin1String("ERROR")))
+            error = text.left(300);
+    }
+    return DatabaseList::listingFailed(error, german);
+}
+} // namespace
+
+QStringList TelnetDialogue::ListedNames(const QByteArray &output, bool *whole)
+{
+    QByteArray names;
+    *whole = false;
+    for (QByteArray line : output.split('\n')) {
+        while (line.endsWith('\r'))
+            line.chop(1);
+        if (line.startsWith("vw-db:"))
+            names += line.mid(6) + '\n';
+        else if (line.startsWith("vw-listed-"))
+            *whole = line == "vw-listed-0";
+    }
+    return DatabaseList::fromListing(names);
 }
 
 QString TelnetDialogue::RemovalCommand(const BackupTask &task, const QString &file)
@@ -168,13 +217,25 @@ QString TelnetDialogue::PromptLine(const QByteArray &chunk)
 void TelnetDialogue::start(const BackupTask &task)
 {
     m_removal = false;
+    m_listing = false;
     m_remoteFile = task.usesHttp() ? RandomRemoteName(task.backupfile) : task.backupfile;
     m_dumpCommand = SessionCommand(task, m_remoteFile);
     open(task);
 }
 
+void TelnetDialogue::startListing(const BackupTask &task)
+{
+    m_removal = false;
+    m_listing = true;
+    m_remoteFile.clear();
+    m_dumpCommand = ListingCommand(task);
+    m_seen.clear();
+    open(task);
+}
+
 bool TelnetDialogue::startRemoval(const BackupTask &task, const QString &file)
 {
+    m_listing = false;
     m_removal = true;
     m_remoteFile = file;
     m_dumpCommand = RemovalCommand(task, file);
@@ -201,7 +262,7 @@ void TelnetDialogue::open(const BackupTask &task)
     const QString refusal = TelnetValueRefusal(task, m_texts.german());
     if (!refusal.isEmpty()) {
         emit protocolLine(refusal);
-        finish(TransportResult{false, false, {}, refusal, refusal, {}});
+        finish(TransportResult{false, false, {}, refusal, refusal, {}, {}});
         return;
     }
     if (task.host.isEmpty()) {
@@ -241,7 +302,7 @@ void TelnetDialogue::connectFailed(const QString &line)
     m_connectTimer.stop();
     emit protocolLine(line);
     emit progress(25);
-    finish(TransportResult{false, false, {}, line, {}, {}});
+    finish(TransportResult{false, false, {}, line, {}, {}, {}});
 }
 
 void TelnetDialogue::finish(const TransportResult &result)
@@ -304,6 +365,9 @@ void TelnetDialogue::onDataIn(const QByteArray &text)
         m_seen = m_seen.right(RemovedMark().size()) + text;
         m_removedSeen = m_seen.contains(RemovedMark());
     }
+    // A host that prints without end fills no memory: a listing is short.
+    if (m_listing && m_dumpSent && m_seen.size() < (1 << 20))
+        m_seen += text;
     const Prompt prompt = classify(PromptLine(text));
     if (prompt == Prompt::None)
         return;
@@ -356,6 +420,12 @@ void TelnetDialogue::answer(Prompt prompt)
         m_watchdog.start(m_pacing.loginLimitMs);
         emit protocolLine(m_texts.pick(QStringLiteral("Removing the dump file %1 from the host").arg(m_remoteFile),
                                        QStringLiteral("Entferne die Dump-Datei %1 vom Host").arg(m_remoteFile)));
+        beginLine(m_dumpCommand, m_dumpCommand);
+        return;
+    }
+    if (m_listing) {
+        m_watchdog.start(m_pacing.loginLimitMs);
+        emit protocolLine(DatabaseList::listingStarted(m_texts.german()));
         beginLine(m_dumpCommand, m_dumpCommand);
         return;
     }
@@ -422,6 +492,12 @@ void TelnetDialogue::onDisconnected(int, const QString &description)
     result.dumpCompleted = m_exitSent;
     if (m_removal) {
         result.dumpCompleted = m_exitSent && m_removedSeen;
+    } else if (m_listing) {
+        bool whole = false;
+        result.databases = ListedNames(m_seen, &whole);
+        result.dumpCompleted = m_exitSent && whole;
+        if (!result.dumpCompleted)
+            result.reason = ListingFailure(m_seen, m_texts.german());
     } else if (!m_exitSent) {
         result.reason = m_texts.pick(QStringLiteral("Dump not completed - no download"),
                                      QStringLiteral("Dump nicht abgeschlossen - kein Download"));

@@ -39,6 +39,8 @@ public:
     // A short second session that runs "rm -f" of exactly that file in
     // remotedir; the host confirms the removal with a line of its own.
     bool startRemoval(const BackupTask &task, const QString &file) override;
+    // A session that runs ListingCommand and reads the names it prints.
+    void startListing(const BackupTask &task) override;
 
     // The dump command for a task, into remoteFile in remotedir (empty:
     // backupfile). It holds no password: mysqldump reads its option file
@@ -53,6 +55,13 @@ public:
     // pattern) go first, and the new file is made readable for the web
     // server's fetch at the end.
     static QString SessionCommand(const BackupTask &task, const QString &remoteFile);
+    // The line that lists the task's databases, its password asked for as
+    // the dump's is. Each name comes back as "vw-db:NAME", the client's
+    // status as "vw-listed-N": typed as printf formats, so the echo of the
+    // line holds neither.
+    static QString ListingCommand(const BackupTask &task);
+    // The names of a listing session's output, and whether it said it was whole.
+    static QStringList ListedNames(const QByteArray &output, bool *whole);
     static QString DbPasswordMark() { return QStringLiteral("mysql-password:"); }
     // The dump's name in web space for one run, not to be guessed from the
     // task: backupfile's stem, "-", ten random hex digits, its extension.
@@ -107,7 +116,8 @@ private:
     bool m_loginPhase = true;
     QString m_remoteFile;  // the run's dump file, or the file to remove
     bool m_removal = false;
-    QByteArray m_seen;     // the end of what came after the removal line
+    bool m_listing = false;
+    QByteArray m_seen;     // the end of what came after the removal line; a listing's output
     bool m_removedSeen = false;
 
     // The line being sent and where it stands; prompts that come meanwhile

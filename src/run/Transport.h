@@ -3,6 +3,9 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
 
 struct BackupTask;
 
@@ -24,6 +27,8 @@ struct TransportResult {
     // The dump's file on the host (in remotedir) when the transport left one
     // there; it is removed once fetched. Empty: nothing left on the host.
     QString remoteFile;
+    // A listing's end: the user's databases on the host, system schemas left out.
+    QStringList databases;
 };
 Q_DECLARE_METATYPE(TransportResult)
 
@@ -41,6 +46,10 @@ public:
     // the host. finished() follows; its dumpCompleted tells that the host
     // confirmed the removal. false: this transport cannot, nothing follows.
     virtual bool startRemoval(const BackupTask &, const QString &) { return false; }
+    // Before the dumps of a task for "*": lists the databases the task's
+    // database login may see, through the host's client. finished() follows;
+    // dumpCompleted tells that the list is whole, databases holds it.
+    virtual void startListing(const BackupTask &task) = 0;
 
 signals:
     void protocolLine(const QString &text);       // a status line of the run
@@ -49,3 +58,6 @@ signals:
     void negotiation(const QString &text);         // telnet option exchange, for the status bar
     void finished(const TransportResult &result);
 };
+
+// Makes the transport for a run of a task.
+using TransportFactory = std::function<std::unique_ptr<Transport>(const BackupTask &)>;

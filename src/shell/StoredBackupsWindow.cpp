@@ -238,15 +238,18 @@ void StoredBackupsWindow::saveSelectedAs(const QString &target)
 
 QString StoredBackupsWindow::restoreQuestion() const
 {
-    return RestoreTargetDialog::question(HostRestore::target(m_task, m_german), QFileInfo(selectedFile()).fileName(),
-                                         m_task.database, m_german);
+    const BackupTask task = StoredBackupTask(m_task, selectedFile());
+    return RestoreTargetDialog::question(HostRestore::target(task, m_german), QFileInfo(selectedFile()).fileName(),
+                                         task.database, m_german);
 }
 
 void StoredBackupsWindow::askAndRestore()
 {
     if (selectedFile().isEmpty())
         return;
-    auto *dialog = new RestoreTargetDialog(m_task, QFileInfo(selectedFile()).fileName(), m_german, this);
+    // A task with several databases restores each file into its own.
+    auto *dialog = new RestoreTargetDialog(StoredBackupTask(m_task, selectedFile()), QFileInfo(selectedFile()).fileName(),
+                                           m_german, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         if (dialog->intoHost())
@@ -259,11 +262,12 @@ void StoredBackupsWindow::askAndRestore()
 
 bool StoredBackupsWindow::restoreSelected(const QString &typedName)
 {
-    if (!mayRestore(m_task.database, typedName))
+    const BackupTask task = StoredBackupTask(m_task, selectedFile());
+    if (!mayRestore(task.database, typedName))
         return false;
     auto *host = new HostRestore(m_ssh, m_german, m_lockDirectory);
     watchRestore(host);
-    host->start(m_task, selectedFile());
+    host->start(task, selectedFile());
     return true;
 }
 

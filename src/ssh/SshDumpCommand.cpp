@@ -51,6 +51,16 @@ SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClient
     return r;
 }
 
+SshDumpRequest SshListingRequestFor(const BackupTask &task, const SshClientSettings &settings)
+{
+    SshDumpRequest r = SshVersionCheckRequestFor(task, settings);
+    // Whatever the login shell is, sh runs it.
+    r.command = QStringLiteral("sh -c ")
+        + ShellQuote(DumpOptions::clientInvocation(task, QStringLiteral("SHOW DATABASES")));
+    r.standardInput = SshDumpOptionFile(task);
+    return r;
+}
+
 SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings &settings)
 {
     SshDumpRequest r = SshVersionCheckRequestFor(task, settings);

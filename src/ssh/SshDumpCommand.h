@@ -29,5 +29,8 @@ QString SshRestoreCommand(const BackupTask &task, qsizetype optionFileSize);
 // The request of a task's SSH run: its host, SSH port, host user, host
 // password and key file, the dump command and its option file.
 SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings &settings);
+// The same login, listing the databases the task's database login may see
+// (SHOW DATABASES through the host's client, its option file on standard input).
+SshDumpRequest SshListingRequestFor(const BackupTask &task, const SshClientSettings &settings);
 // The same login, running only "mysqldump --version": the editor's connection test.
 SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClientSettings &settings);

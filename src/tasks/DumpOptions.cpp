@@ -108,6 +108,17 @@ QString invocation(const BackupTask &task)
     return cmd + QLatin1Char(' ') + ShellQuote(task.database);
 }
 
+QString clientInvocation(const BackupTask &task, const QString &statement)
+{
+    const QString program = task.dumpprogram == QLatin1String("auto")
+        ? QStringLiteral("\"$(command -v mariadb || echo mysql)\"")
+        : task.dumpprogram == QLatin1String("mariadb-dump") ? QStringLiteral("mariadb") : QStringLiteral("mysql");
+    QString cmd = program + QStringLiteral(" --defaults-extra-file=/dev/stdin -h ") + ShellQuote(task.mysql);
+    if (!task.dbuser.isEmpty())
+        cmd += QStringLiteral(" --user=") + ShellQuote(task.dbuser);
+    return cmd + QStringLiteral(" -N -B -e ") + ShellQuote(statement);
+}
+
 QString commandPart(const QStringList &words)
 {
     QString part;

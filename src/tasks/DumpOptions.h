@@ -36,6 +36,11 @@ QString programRefusal(const QString &program, bool german);
 // standard input, the server, the user, the options, the database. "auto"
 // is POSIX sh: where the login shell may be another, sh runs it.
 QString invocation(const BackupTask &task);
+// The host's client running one statement with the task's database login,
+// its password read as an option file from standard input like the dump's;
+// its answer in plain rows, no headings. The client goes with the dump
+// program: mysql, mariadb, or (auto) whichever the host has.
+QString clientInvocation(const BackupTask &task, const QString &statement);
 
 // For an error line of mysqldump that today's hosts are known to give, what
 // to change in the dump options ("add --no-tablespaces ..."); empty otherwise.

@@ -110,15 +110,16 @@ namespace {
 // Whatever the login shell is (csh too), sh runs the part that asks for the
 // password: the terminal's own state comes back after it, and a line break
 // ends the unechoed answer. The mark is typed as "mysql-%s:" so no echo can
-// pass for it. What follows the prefix reads the option file on its input.
+// pass for it. Then the option file goes to the client on its input.
+const char kPasswordRead[] = "t=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
+                             "printf 'mysql-%s:' password; IFS= read -r p; "
+                             "stty \"$t\" 2>/dev/null; echo; ";
+const char kOptionFile[] = "printf '[client]\\npassword=%s\\n' \"$p\" | ";
+
 QString passwordPiped(const QString &command)
 {
     return QStringLiteral("sh -c ")
-        + ShellQuote(QStringLiteral("t=$(stty -g 2>/dev/null); stty -echo 2>/dev/null; "
-                                    "printf 'mysql-%s:' password; IFS= read -r p; "
-                                    "stty \"$t\" 2>/dev/null; echo; "
-                                    "printf '[client]\\npassword=%s\\n' \"$p\" | ")
-                     + command);
+        + ShellQuote(QLatin1String(kPasswordRead) + QLatin1String(kOptionFile) + command);
 }
 
 // The leading blank keeps bash from recording the line; without HISTFILE
@@ -144,9 +145,10 @@ QString TelnetDialogue::SessionCommand(const BackupTask &task, const QString &re
 QString TelnetDialogue::ListingCommand(const BackupTask &task)
 {
     // "$?" is the client's status when it failed, the loop's 0 otherwise.
-    const QString list = QStringLiteral("d=$(") + DumpOptions::clientInvocation(task, QStringLiteral("SHOW DATABASES"))
+    const QString list = QLatin1String(kPasswordRead) + QStringLiteral("d=$(") + QLatin1String(kOptionFile)
+        + DumpOptions::clientInvocation(task, QStringLiteral("SHOW DATABASES"))
         + QStringLiteral(") && for x in $d; do printf 'vw-%s:%s\\n' db \"$x\"; done; printf 'vw-%s-%s\\n' listed $?");
-    return QString::fromLatin1(kPrivateSession) + passwordPiped(list);
+    return QString::fromLatin1(kPrivateSession) + QStringLiteral("sh -c ") + ShellQuote(list);
 }
 
 namespace {

@@ -20,6 +20,8 @@
 #   Catch Up    due three minutes before the start and last tried the day
 #               before: made up once right after the start (its host has no
 #               telnet server, so the run fails at once)
+# Then several databases per task from the command line: "*" over telnet,
+# a list over SSH, and that list again with its second database failing.
 # Then a second, short start with one task made up the same way, whose dump
 # the web server sends at a trickle: SIGTERM in mid-transfer must end the
 # program at once, with no temporary file left, the previous backup as it
@@ -148,7 +150,11 @@ cat >"$H/bin/mysqldump" <<EOF
 #!/bin/sh
 calls='$H/calls'
 n=\$(ls "\$calls" | grep -cv out)
-for a in "\$@"; do printf '%s\0' "\$a"; done > "\$calls/\$n"
+for a in "\$@"; do printf '%s\0' "\$a"; last=\$a; done > "\$calls/\$n"
+if [ -e '$H/.fail-crm' ] && [ "\$last" = crm ]; then
+    echo "mysqldump: Got error: 1044: Access denied for user to database 'crm' when selecting the database" >&2
+    exit 2
+fi
 if [ "\$1" = --defaults-extra-file=/dev/stdin ]; then
     /usr/bin/mysqldump "\$@" > "\$calls/\$n.out" || exit \$?
     exec cat "\$calls/\$n.out"
@@ -554,6 +560,53 @@ if [ "$SSH" = 1 ]; then
         '[ "$RESTORE_RC" = 0 ] && [ "$(count_orders)" = 3000 ]'
     check "no password in the restore's output" 'no_secret "$T/cli.out"'
     check "no option file is left on the host" '[ "$(ls /tmp)" = "$TMP_BEFORE" ]'
+fi
+
+echo "== several databases per task"
+# Run from the command line, the way a timer would: "*" over telnet (listed
+# through the host's client), a list over SSH.
+mkdir -p "$T/local/many" "$T/local/pair"
+MANY_STORE=$T/config3/Korvane/Vaultwick.conf
+mapfile -t settings < <(
+    printf '%s\n' Options/Display=1 Options/language=0
+    task "All FTP" "${common[@]}" "hostuser=$HOST_USER" ftpdir=dumps 'database=*' backupfile=all.sql \
+        remotedir=dumps/ "localdir=$T/local/many" httpath= run=0 subdirectory=0 method=0
+    task "Pair SSH" host=localhost hostpw= mysql=127.0.0.1 "dbuser=$DB_USER" "dbpw=$DB_PW" \
+        "hostuser=$HOST_USER" ftpdir= 'database=shop, crm' backupfile=pair.sql remotedir= \
+        "localdir=$T/local/pair" httpath= run=0 subdirectory=0 method=0 transport=1 sshport=22 \
+        "sshkey=$T/ssh/client_key" compress=2
+)
+"$STORE_WRITER" "$MANY_STORE" "${settings[@]}" || abort "cannot write the settings file $MANY_STORE"
+many() {
+    env HOME="$T/home" XDG_CONFIG_HOME="$T/config3" XDG_DATA_HOME="$T/data" XDG_RUNTIME_DIR="$T/runtime" \
+        QT_QPA_PLATFORM=offscreen "$VAULTWICK" --run "$1" >"$T/many.out" 2>&1
+}
+many "All FTP"
+MANY_RC=$?
+mapfile -t files < <(cd "$T/local/many" && find . -type f | sort)
+check "\"*\": one verified file per database the user may see, no system schema (rc $MANY_RC: ${files[*]})" \
+    '[ "$MANY_RC" = 0 ] && [ "${files[*]}" = "./all-crm.sql ./all-crm.sql.sha256 ./all-shop.sql ./all-shop.sql.sha256" ] && (cd "$T/local/many" && sha256sum --quiet -c all-crm.sql.sha256 all-shop.sql.sha256)'
+check "\"*\": each file is the complete dump of its database" \
+    'dump_complete "$T/local/many/all-crm.sql" crm "'"'"'Müller 800'"'"'" && dump_complete "$T/local/many/all-shop.sql" shop "'"'"'Kunde 3000'"'"'"'
+check "\"*\": the Message counts the databases ($(STORE=$MANY_STORE; stored "All FTP" lastmessage))" \
+    '[[ "$(STORE=$MANY_STORE; stored "All FTP" lastmessage)" == "Successful on "*" - 2 of 2 databases stored" ]]'
+check "\"*\": no password in the output" 'no_secret "$T/many.out"'
+if [ "$SSH" = 1 ]; then
+    many "Pair SSH"
+    MANY_RC=$?
+    check "a list over SSH: both databases stored, compressed and verified (rc $MANY_RC)" \
+        '[ "$MANY_RC" = 0 ] && (cd "$T/local/pair" && sha256sum --quiet -c pair-shop.sql.zst.sha256 pair-crm.sql.zst.sha256) && zstdcat "$T/local/pair/pair-crm.sql.zst" | tail -n 1 | grep -q "^-- Dump completed"'
+    cp -p "$T/local/pair/pair-crm.sql.zst" "$T/crm-before.zst"
+    SHOP_BEFORE=$(stat -c %Y "$T/local/pair/pair-shop.sql.zst")
+    sleep 1
+    touch "$H/.fail-crm"
+    many "Pair SSH"
+    MANY_RC=$?
+    rm -f "$H/.fail-crm"
+    check "the second database fails: the run fails and says which (rc $MANY_RC: $(STORE=$MANY_STORE; stored "Pair SSH" lastmessage))" \
+        '[ "$MANY_RC" = 1 ] && [[ "$(STORE=$MANY_STORE; stored "Pair SSH" lastmessage)" == "!!! Not Successful on "*"crm: "*"1 of 2 databases stored" ]]'
+    check "the first database's new file is stored, the second's previous backup kept" \
+        '[ "$(stat -c %Y "$T/local/pair/pair-shop.sql.zst")" -gt "$SHOP_BEFORE" ] && cmp "$T/crm-before.zst" "$T/local/pair/pair-crm.sql.zst"'
 fi
 
 echo "== SIGTERM in mid-transfer"

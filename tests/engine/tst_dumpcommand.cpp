@@ -115,6 +115,48 @@ private slots:
         }
     }
 
+    // "*": the host's client lists the databases; its password too comes
+    // only on standard input, and a refusal is no list.
+    void listingCommandReadsTheNamesTheClientPrints()
+    {
+        BackupTask t = task();
+        t.dbpw = QStringLiteral("pa ss;$(id)");
+        for (const bool refused : {false, true}) {
+            for (const QStringList &shell : {QStringList{QStringLiteral("/bin/sh")}, QStringList{QStringLiteral("/bin/bash")},
+                                             QStringList{QStringLiteral("/bin/busybox"), QStringLiteral("sh")}}) {
+                if (!QFile::exists(shell.first()))
+                    continue;
+                QTemporaryDir dir;
+                QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+                QFile fake(dir.filePath(QStringLiteral("bin/mysql")));
+                QVERIFY(fake.open(QIODevice::WriteOnly));
+                fake.write(refused ? "#!/bin/sh\necho 'ERROR 1045 (28000): Access denied for user' >&2; exit 1\n"
+                                   : "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"; cat > \"$0.input\"; "
+                                     "printf 'information_schema\\nshop\\nmysql\\nblog\\n'\n");
+                fake.close();
+                QVERIFY(fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner));
+                QProcess sh;
+                sh.setProcessChannelMode(QProcess::MergedChannels);
+                sh.setEnvironment({QStringLiteral("PATH=") + dir.filePath(QStringLiteral("bin")) + QStringLiteral(":/usr/bin:/bin")});
+                sh.start(shell.first(), shell.mid(1) + QStringList{QStringLiteral("-c"), TelnetDialogue::ListingCommand(t)});
+                sh.write(ClientOptionValue(t.dbpw) + '\n');
+                sh.closeWriteChannel();
+                QVERIFY(sh.waitForFinished(10000));
+                bool whole = false;
+                const QStringList names = TelnetDialogue::ListedNames(sh.readAll(), &whole);
+                QCOMPARE(whole, !refused);
+                if (refused)
+                    continue;
+                QCOMPARE(names, QStringList({QStringLiteral("shop"), QStringLiteral("blog")}));
+                QFile input(fake.fileName() + QStringLiteral(".input")), args(fake.fileName() + QStringLiteral(".args"));
+                QVERIFY(input.open(QIODevice::ReadOnly) && args.open(QIODevice::ReadOnly));
+                QCOMPARE(input.readAll(), "[client]\npassword=" + ClientOptionValue(t.dbpw) + "\n");
+                QCOMPARE(args.readAll(), QByteArray("--defaults-extra-file=/dev/stdin\n-h\ndb.example.org\n--user=web_7\n"
+                                                    "-N\n-B\n-e\nSHOW DATABASES\n"));
+            }
+        }
+    }
+
     void quoting_data()
     {
         QTest::addColumn<QString>("value");

@@ -6,6 +6,7 @@
 #include "engine/ShellQuote.h"
 #include "tasks/BackupTask.h"
 #include "tasks/DumpOptions.h"
+#include "tasks/HostProbe.h"
 
 QString SshDumpCommand(const BackupTask &task)
 {
@@ -57,6 +58,14 @@ SshDumpRequest SshListingRequestFor(const BackupTask &task, const SshClientSetti
     // Whatever the login shell is, sh runs it.
     r.command = QStringLiteral("sh -c ")
         + ShellQuote(DumpOptions::clientInvocation(task, QStringLiteral("SHOW DATABASES")));
+    r.standardInput = SshDumpOptionFile(task);
+    return r;
+}
+
+SshDumpRequest SshProbeRequestFor(const BackupTask &task, const SshClientSettings &settings)
+{
+    SshDumpRequest r = SshVersionCheckRequestFor(task, settings);
+    r.command = HostProbe::command(task);
     r.standardInput = SshDumpOptionFile(task);
     return r;
 }

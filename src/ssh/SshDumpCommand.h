@@ -32,5 +32,8 @@ SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings
 // The same login, listing the databases the task's database login may see
 // (SHOW DATABASES through the host's client, its option file on standard input).
 SshDumpRequest SshListingRequestFor(const BackupTask &task, const SshClientSettings &settings);
-// The same login, running only "mysqldump --version": the editor's connection test.
+// The same login, asking the host's dump programs and its server's version
+// (HostProbe): the editor's connection test.
+SshDumpRequest SshProbeRequestFor(const BackupTask &task, const SshClientSettings &settings);
+// The same login, running only "mysqldump --version".
 SshDumpRequest SshVersionCheckRequestFor(const BackupTask &task, const SshClientSettings &settings);

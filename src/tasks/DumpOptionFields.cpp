@@ -76,6 +76,14 @@ void DumpOptionFields::translate(bool german)
                             "Optionen von mysqldump, etwa --quick --hex-blob"));
 }
 
+void DumpOptionFields::apply(bool noTablespaces, bool mariadbDump)
+{
+    if (noTablespaces)
+        tnotablespaces->setChecked(true);
+    if (mariadbDump)
+        tdumpprogram->setCurrentIndex(int(DumpOptions::programs().indexOf(QStringLiteral("mariadb-dump"))));
+}
+
 void DumpOptionFields::setTask(const BackupTask &task)
 {
     // A stored text that does not parse stays in the field as it is, to be mended.

@@ -25,6 +25,8 @@ public:
     void setTask(const BackupTask &task);
     QString options() const;
     QString program() const;
+    // Takes what the connection test offered for the host's server.
+    void apply(bool noTablespaces, bool mariadbDump);
     // Why the further options cannot be taken; empty when they can.
     QString problem(bool german) const;
     QWidget *firstField() const;

@@ -8,6 +8,7 @@
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshJobRunner.h"
 #include "ssh/SshTexts.h"
+#include "tasks/HostProbe.h"
 
 SshConnectionTest::SshConnectionTest(QWidget *window, const LanguageTexts &language)
     : QObject(window), m_window(window), m_language(language)
@@ -40,7 +41,7 @@ void SshConnectionTest::start(const BackupTask &task)
     m_output = std::make_shared<MemorySink>();
     m_runner = std::make_unique<SshJobRunner>();
     connect(m_runner.get(), &SshJobRunner::finished, this, &SshConnectionTest::finished);
-    m_runner->start(SshVersionCheckRequestFor(task, m_settings), m_output);
+    m_runner->start(SshProbeRequestFor(task, m_settings), m_output);
     emit runningChanged(true);
 }
 
@@ -85,13 +86,24 @@ void SshConnectionTest::finished(const SshDumpResult &result)
              SshTexts::failure(result, m_task.host, port, german));
         return;
     }
-    const QString version = QString::fromUtf8(m_output->data()).trimmed().section(QLatin1Char('\n'), 0, 0);
-    show(QMessageBox::Information,
-         pick(QStringLiteral("The connection to %1 works.\n\nHost key: %2 %3\nLogin: %4 with %5\nmysqldump on the host: %6"),
-              QStringLiteral("Die Verbindung zu %1 funktioniert.\n\nHost-Schlüssel: %2 %3\nAnmeldung: %4 mit %5\n"
-                             "mysqldump auf dem Host: %6"))
-             .arg(m_task.host, result.keyType, result.fingerprint, m_task.hostuser,
-                  SshTexts::authMethod(result.authMethod, result.authKeyName, german), version));
+    const HostProbe probe = HostProbe::parse(m_output->data());
+    QString text = pick(QStringLiteral("The connection to %1 works.\n\nHost key: %2 %3\nLogin: %4 with %5\n"),
+                        QStringLiteral("Die Verbindung zu %1 funktioniert.\n\nHost-Schlüssel: %2 %3\nAnmeldung: %4 mit %5\n"))
+                       .arg(m_task.host, result.keyType, result.fingerprint, m_task.hostuser,
+                            SshTexts::authMethod(result.authMethod, result.authKeyName, german))
+        + probe.report(m_task, german);
+    const QString offer = probe.offer(m_task, german);
+    if (offer.isEmpty()) {
+        show(QMessageBox::Information, text);
+        return;
+    }
+    show(QMessageBox::Question, text + QStringLiteral("\n\n") + offer, true);
+    const bool noTablespaces = probe.offerNoTablespaces(m_task);
+    const bool mariadbDump = probe.offerMariadbDump(m_task);
+    connect(m_box.data(), &QMessageBox::finished, this, [this, noTablespaces, mariadbDump](int answer) {
+        if (answer == QMessageBox::Yes)
+            emit settingsOffered(noTablespaces, mariadbDump);
+    });
 }
 
 void SshConnectionTest::offerHostKey(const SshDumpResult &result)

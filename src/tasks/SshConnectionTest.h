@@ -15,7 +15,8 @@ class SshJobRunner;
 
 // The task editor's "Test connection" for SSH tasks: connects, checks the host
 // key (offering an unknown one to the user, who alone may trust it), logs in,
-// runs "mysqldump --version" and says what happened in a message box. Runs on
+// asks the host's dump programs and its database server (HostProbe), says
+// what happened in a message box and offers the settings that fit the server. Runs on
 // a worker thread; the boxes open without blocking the editor or the runs.
 class SshConnectionTest : public QObject {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
 
 signals:
     void runningChanged(bool running);
+    // The user took the offered settings.
+    void settingsOffered(bool noTablespaces, bool mariadbDump);
 
 private:
     void finished(const SshDumpResult &result);

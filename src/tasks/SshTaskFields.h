@@ -20,6 +20,8 @@ struct SshClientSettings;
 class SshTaskFields : public QObject {
     Q_OBJECT
 public:
+    // The connection test, whose offered settings the dump fields take.
+    SshConnectionTest *connectionTest() const { return m_test; }
     // Builds the section into the form from row y on; y ends below it.
     SshTaskFields(Ttaskform &form, const LanguageTexts &language, int &y);
 

@@ -20,6 +20,7 @@
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/SshConnectionTest.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TargetPath.h"
 #include "tasks/TaskFormGeometry.h"
@@ -300,6 +301,7 @@ void Ttaskform::buildWindow()
 
     m_ssh = new SshTaskFields(*this, m_language, y);
     m_dump = new DumpOptionFields(*this, y);
+    connect(m_ssh->connectionTest(), &SshConnectionTest::settingsOffered, m_dump, &DumpOptionFields::apply);
 
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 

@@ -294,6 +294,32 @@ private slots:
         QVERIFY(leftovers().isEmpty());
     }
 
+    // "*": the host's client lists the databases over the same login, its
+    // password in the option file on its input; the server's own are left out.
+    void listingNamesTheUsersDatabases()
+    {
+        LanguageTexts texts;
+        texts.refill();
+        FakeClock clock;
+        BackupTask task = m_task;
+        task.host = m_server.host();
+        task.hostuser = m_server.user();
+        task.sshport = m_server.port();
+        task.sshkey = m_server.clientKey();
+        task.database = QStringLiteral("*");
+        SshClientSettings settings;
+        settings.knownHostsFile = knownHosts();
+        settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
+        SshExec exec(texts, clock, settings);
+        QSignalSpy finished(&exec, &Transport::finished);
+        exec.startListing(task);
+        QVERIFY(finished.wait(15000));
+        const TransportResult r = finished.at(0).at(0).value<TransportResult>();
+        QVERIFY2(r.dumpCompleted, qPrintable(r.reason));
+        QCOMPARE(r.databases, QStringList({QStringLiteral("shop"), QStringLiteral("blog")}));
+        QCOMPARE(m_server.lastClientInput(), SshDumpOptionFile(task));
+    }
+
     void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep_data()
     {
         QTest::addColumn<QString>("database");

@@ -14,6 +14,17 @@ namespace {
 
 const char sshdProgram[] = "/usr/sbin/sshd";
 
+// The host's client: the server's version (the file server-version), or
+// the databases, after reading its option file like the real one.
+const char clientScript[] = R"sh(#!/bin/sh
+cat > '@DIR@/record/client-stdin'
+case "$*" in
+*'SELECT VERSION()'*) cat '@DIR@/server-version' ;;
+*'SHOW DATABASES'*) printf 'information_schema\nshop\nmysql\nblog\n' ;;
+*) exit 1 ;;
+esac
+)sh";
+
 const char mysqldumpScript[] = R"sh(#!/bin/sh
 dir='@DIR@/record'
 : > "$dir/args"
@@ -185,6 +196,9 @@ bool SshServerFixture::prepare()
     }
     if (!writeFile(QStringLiteral("authorized_keys"), readFile(QStringLiteral("client_key.pub")))
         || !writeFile(QStringLiteral("bin/mysqldump"), QByteArray(mysqldumpScript).replace("@DIR@", dir.toUtf8()), true)
+        || !writeFile(QStringLiteral("bin/mariadb"), QByteArray(clientScript).replace("@DIR@", dir.toUtf8()), true)
+        || !writeFile(QStringLiteral("bin/mysql"), QByteArray(clientScript).replace("@DIR@", dir.toUtf8()), true)
+        || !writeFile(QStringLiteral("server-version"), "10.11.6-MariaDB-0+deb12u1\n")
         || !writeFile(QStringLiteral("dump.sql"), "-- Dump completed on 2026-12-08 10:00:00\n"))
         return false;
 

@@ -22,7 +22,9 @@
 // escape sequences and control characters in the error; "cutoff" writes part of the dump
 // and then kills its sshd session, so the connection breaks mid-stream;
 // "endless" writes lines until its output is closed; anything else writes
-// setDump()'s bytes.
+// setDump()'s bytes. A stand-in client (mysql and mariadb) answers SELECT VERSION()
+// with the text of the file "server-version" and SHOW DATABASES with four
+// names, two of them the server's own.
 class SshServerFixture {
 public:
     SshServerFixture();
@@ -51,6 +53,8 @@ public:
     QString startAgent();
 
     void setDump(const QByteArray &dump);
+    void setServerVersion(const QByteArray &version) { writeFile(QStringLiteral("server-version"), version + '\n'); }
+    QByteArray lastClientInput() const { return readFile(QStringLiteral("record/client-stdin")); }
     QStringList lastArguments() const;
     QByteArray lastStandardInput() const { return readFile(QStringLiteral("record/stdin")); }
     QByteArray lastEnvironment() const { return readFile(QStringLiteral("record/env")); }

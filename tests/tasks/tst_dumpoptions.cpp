@@ -10,11 +10,30 @@
 #include "shell/LanguageTexts.h"
 #include "ssh/SshDumpCommand.h"
 #include "tasks/DumpOptions.h"
+#include "tasks/HostProbe.h"
 #include "tasks/Ttaskform.h"
 
 class TestDumpOptions : public QObject {
     Q_OBJECT
 private slots:
+    // What "Test connection" makes of the host's answers.
+    void probeNamesTheServerAndOffersWhatFits()
+    {
+        BackupTask t = BackupTask::withDefaults(QStringLiteral("shop"));
+        HostProbe maria = HostProbe::parse("vw-mysqldump:mysqldump  Ver 10.19\r\nvw-mariadb-dump:mariadb-dump from 11.4.2-MariaDB\n"
+                                           "vw-server:11.4.2-MariaDB-ubu2404\n");
+        QCOMPARE(maria.serverName(), QStringLiteral("MariaDB 11.4"));
+        QVERIFY(maria.offerMariadbDump(t) && !maria.offerNoTablespaces(t));
+        t.dumpprogram = QStringLiteral("auto");
+        QVERIFY(!maria.offerMariadbDump(t));
+        const HostProbe old = HostProbe::parse("vw-server:8.0.20\n");
+        QVERIFY(!old.needsNoTablespaces());
+        const HostProbe down = HostProbe::parse("vw-server-error:ERROR 1045 (28000): Access denied\n");
+        QVERIFY(down.serverName().isEmpty());
+        QVERIFY(down.report(t, false).contains(QStringLiteral("Database server not reached: ERROR 1045")));
+        QVERIFY(down.offer(t, false).isEmpty());
+    }
+
     void refusesWhatIsNoDumpOption_data()
     {
         QTest::addColumn<QString>("text");

@@ -606,7 +606,22 @@ private slots:
         QMessageBox *works = nextBox(QStringLiteral("mysqldump  Ver"));
         QVERIFY(works);
         QVERIFY(works->text().startsWith(QStringLiteral("The connection to 127.0.0.1 works.")));
+        QVERIFY2(works->text().contains(QStringLiteral("Database server: MariaDB 10.11 (10.11.6-MariaDB-0+deb12u1)")),
+                 qPrintable(works->text()));
         works->close();
+
+        // A MySQL 8.4 server: the test offers what it needs, and Yes takes it.
+        QVERIFY(!field<QCheckBox>("tnotablespaces")->isChecked());
+        server.setServerVersion("8.4.3");
+        QTest::mouseClick(field<QPushButton>("SpeedButton4"), Qt::LeftButton);
+        QMessageBox *offer = nextBox(QStringLiteral("Database server: MySQL 8.4 (8.4.3)"));
+        QVERIFY(offer);
+        QVERIFY2(offer->text().contains(QStringLiteral("Recommended for this server:\n- --no-tablespaces")),
+                 qPrintable(offer->text()));
+        offer->button(QMessageBox::Yes)->click();
+        QVERIFY(field<QCheckBox>("tnotablespaces")->isChecked());
+        QVERIFY(server.lastClientInput().startsWith("[client]\npassword="));  // never on its command line
+
         QFile known(settings.knownHostsFile);
         QVERIFY(known.open(QIODevice::ReadOnly));
         QCOMPARE(known.readAll(), server.knownHostsLine() + '\n');

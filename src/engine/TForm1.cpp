@@ -24,6 +24,7 @@
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
 #include "resources/MenuBitmaps.h"
+#include "shell/MetricsSettingsDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/StoredBackupsWindow.h"
 #include "shell/TAboutForm.h"
@@ -385,6 +386,16 @@ void TForm1::TestRestore1Click()
         RestoreDialog->openWithStoredValues();
     RestoreDialog->raise();
     RestoreDialog->activateWindow();
+}
+
+void TForm1::MetricsFile1Click()
+{
+    if (!MetricsDialog)
+        MetricsDialog = new MetricsSettingsDialog(m_store, m_texts, this);
+    if (!MetricsDialog->isVisible())
+        MetricsDialog->openWithStoredValue();
+    MetricsDialog->raise();
+    MetricsDialog->activateWindow();
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()

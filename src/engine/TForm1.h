@@ -31,6 +31,7 @@ class QTimer;
 class QMessageBox;
 class MailSettingsDialog;
 class RestoreSettingsDialog;
+class MetricsSettingsDialog;
 class ScheduleDriver;
 struct ScheduleState;
 class TaskListView;
@@ -112,6 +113,7 @@ public:
     void HowTo1Click();
     void Notifications1Click();
     void TestRestore1Click();
+    void MetricsFile1Click();
     // "Start with the desktop": writes or removes the autostart entry.
     void Autostart1Click(bool checked);
 
@@ -128,6 +130,7 @@ public:
     ScheduleDriver &scheduleDriver() { return m_service->schedule(); }
     MailSettingsDialog *notificationsDialog() const { return MailDialog; }
     RestoreSettingsDialog *testRestoreDialog() const { return RestoreDialog; }
+    MetricsSettingsDialog *metricsDialog() const { return MetricsDialog; }
 
     // The tray hint as the scheduler last set it.
     QString trayHint() const { return m_trayHint; }
@@ -195,6 +198,7 @@ private:
     TForm2 *Form2 = nullptr;
     MailSettingsDialog *MailDialog = nullptr;
     RestoreSettingsDialog *RestoreDialog = nullptr;
+    MetricsSettingsDialog *MetricsDialog = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QString m_trayHint;

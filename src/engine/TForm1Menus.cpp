@@ -46,6 +46,8 @@ void TForm1::buildMenus()
             &TForm1::Notifications1Click);
     connect(addAction(Options1, "TestRestore1", QStringLiteral("&Test restore ...")), &QAction::triggered, this,
             &TForm1::TestRestore1Click);
+    connect(addAction(Options1, "MetricsFile1", QStringLiteral("&Metrics file ...")), &QAction::triggered, this,
+            &TForm1::MetricsFile1Click);
 
     Info1 = bar->addMenu(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
@@ -185,6 +187,7 @@ void TForm1::TranslateMainWindow(int language)
     Options1->setTitle(en ? QStringLiteral("&Options") : QStringLiteral("&Optionen"));
     caption("Notifications1", en ? QStringLiteral("&Notifications ...") : QStringLiteral("&Benachrichtigungen ..."));
     caption("TestRestore1", en ? QStringLiteral("&Test restore ...") : QStringLiteral("&Testwiederherstellung ..."));
+    caption("MetricsFile1", en ? QStringLiteral("&Metrics file ...") : QStringLiteral("&Metrikdatei ..."));
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
     caption("Internet1", QStringLiteral("I&nternet"));

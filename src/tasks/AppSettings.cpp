@@ -18,6 +18,11 @@ QString AppSettings::ReadMetricsFile() const
     return path.typeId() == QMetaType::QString ? path.toString().trimmed() : QString();
 }
 
+bool AppSettings::SaveMetricsFile(const QString &path) const
+{
+    return m_store.writeValues({{MetricsFileKey, path.trimmed()}});
+}
+
 AppSettings::AppSettings(const TaskStore &store) : m_store(store) {}
 
 int AppSettings::readInteger(QSettings &settings, const QString &key)

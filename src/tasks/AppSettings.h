@@ -43,6 +43,7 @@ public:
     // Where each run's metrics go for a monitoring system; empty: nowhere.
     static const QString MetricsFileKey;    // "Options/metricsfile"
     QString ReadMetricsFile() const;
+    bool SaveMetricsFile(const QString &path) const;
 
 private:
     const TaskStore &m_store;

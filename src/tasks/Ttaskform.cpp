@@ -356,6 +356,8 @@ void Ttaskform::TranslateTaskForm(int language)
     tdatabaseLabel->setText(pick(QStringLiteral("Databasename"), QStringLiteral("Datenbank-Name")));
     tdatabaseHelp->setText(pick(QStringLiteral("Enter the name of the mySQL-database here"),
                                 QStringLiteral("Geben Sie hier den Namen der mySQL-Datenbank ein")));
+    setHint(tdatabase, pick(QStringLiteral("Several: separated by blanks or commas,\r* for every database of the user;\reach is stored in a file of its own"),
+                            QStringLiteral("Mehrere: durch Leerzeichen oder Kommas getrennt,\r* für jede Datenbank des Benutzers;\rjede wird in einer eigenen Datei gespeichert")));
     tdbuserLabel->setText(pick(QStringLiteral("Database-Username"), QStringLiteral("Datenbank-Benutzername")));
     tdbuserHelp->setText(pick(QStringLiteral("Enter your mySQL database-username"),
                               QStringLiteral("Geben Sie hier Ihren Datenbank-Benutzernamen ein")));

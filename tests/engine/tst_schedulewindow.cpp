@@ -15,6 +15,7 @@
 #include "engine/TForm1.h"
 #include "notify/MailSettings.h"
 #include "notify/MailSettingsDialog.h"
+#include "shell/MetricsSettingsDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/AppSettings.h"
@@ -217,6 +218,20 @@ private slots:
         const RestoreOptions saved = AppSettings(w.store()).ReadRestoreOptions({});
         QCOMPARE(saved.serverProgram, bin + QStringLiteral("/mariadbd"));
         QCOMPARE(saved.limitMs, 5 * 60 * 1000);
+
+        // The metrics file: only a full path in a folder that is there.
+        w.menuAction(QStringLiteral("MetricsFile1"))->trigger();
+        MetricsSettingsDialog *metrics = w.metricsDialog();
+        QTRY_VERIFY(metrics->isVisible());
+        auto *path = metrics->findChild<QLineEdit *>(QStringLiteral("metricsFile"));
+        path->setText(m_dir.filePath(QStringLiteral("gone/vw.prom")));
+        metrics->accept();
+        QVERIFY(metrics->isVisible());
+        QVERIFY(metrics->statusText().startsWith(QStringLiteral("Give a full path")));
+        path->setText(m_dir.filePath(QStringLiteral("vw.prom")));
+        metrics->accept();
+        QVERIFY(!metrics->isVisible());
+        QCOMPARE(AppSettings(w.store()).ReadMetricsFile(), m_dir.filePath(QStringLiteral("vw.prom")));
     }
 };
 

@@ -60,6 +60,8 @@ void MetricsSettingsDialog::openWithStoredValue()
     translate();
     m_path->setText(AppSettings(m_store).ReadMetricsFile());
     m_status->clear();
+    // The wrapped hint's height is known only once it has its text.
+    resize(qMax(width(), 560), heightForWidth(qMax(width(), 560)));
     open();
 }
 

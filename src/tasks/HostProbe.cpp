@@ -126,7 +126,7 @@ QString HostProbe::offer(const BackupTask &task, bool german) const
                        .arg(serverName());
     if (changes.isEmpty())
         return QString();
-    return (german ? QStringLiteral("Für diesen Server empfohlen:\n- %1\n\nDiese Einstellungen übernehmen?")
-                   : QStringLiteral("Recommended for this server:\n- %1\n\nApply these settings?"))
-        .arg(changes.join(QStringLiteral("\n- ")));
+    return (german ? QStringLiteral("Für diesen Server empfohlen:\n• %1\n\nDiese Einstellungen übernehmen?")
+                   : QStringLiteral("Recommended for this server:\n• %1\n\nApply these settings?"))
+        .arg(changes.join(QStringLiteral("\n• ")));
 }

@@ -616,7 +616,7 @@ private slots:
         QTest::mouseClick(field<QPushButton>("SpeedButton4"), Qt::LeftButton);
         QMessageBox *offer = nextBox(QStringLiteral("Database server: MySQL 8.4 (8.4.3)"));
         QVERIFY(offer);
-        QVERIFY2(offer->text().contains(QStringLiteral("Recommended for this server:\n- --no-tablespaces")),
+        QVERIFY2(offer->text().contains(QStringLiteral("Recommended for this server:\n• --no-tablespaces")),
                  qPrintable(offer->text()));
         offer->button(QMessageBox::Yes)->click();
         QVERIFY(field<QCheckBox>("tnotablespaces")->isChecked());

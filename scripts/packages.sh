@@ -5,7 +5,7 @@
 PROGRAM_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libcurl4-openssl-dev libjpeg62-turbo-dev zlib1g-dev libzstd-dev libssh-dev
+  libcurl4-openssl-dev libjpeg62-turbo-dev zlib1g-dev libzstd-dev libssh-dev libssl-dev
   # Qt's own texts in German (message box buttons and the like)
   qt6-translations-l10n
 )

@@ -1,6 +1,5 @@
 #include "storage/StoredBackups.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +8,7 @@
 
 #include "retrieval/LocalTarget.h"
 #include "storage/PlainFile.h"
+#include "storage/Sha256.h"
 #include "tasks/BackupTask.h"
 #include "tasks/DatabaseList.h"
 
@@ -128,15 +128,11 @@ ChecksumState VerifyChecksum(const QString &path, QString *detail)
             *detail = file.errorString();
         return ChecksumState::Unreadable;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty() && file.error() != QFileDevice::NoError) {
-            if (detail)
-                *detail = file.errorString();
-            return ChecksumState::Unreadable;
-        }
-        hash.addData(chunk);
+    Sha256 hash;
+    if (!hash.addData(file)) {
+        if (detail)
+            *detail = file.errorString();
+        return ChecksumState::Unreadable;
     }
-    return hash.result().toHex() == expected ? ChecksumState::Matches : ChecksumState::Mismatch;
+    return hash.hexResult() == expected ? ChecksumState::Matches : ChecksumState::Mismatch;
 }

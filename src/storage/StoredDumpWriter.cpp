@@ -86,10 +86,10 @@ bool StoredDumpWriter::verifyWritten()
     QFile file(m_file->temporaryPath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file) || file.size() != m_storedBytes)
+    if (file.size() != m_storedBytes)
         return false;
-    return hash.result().toHex() == m_sha256Hex;
+    Sha256 hash;
+    return hash.addData(file) && hash.hexResult() == m_sha256Hex;
 }
 
 StoredDumpWriter::StoreResult StoredDumpWriter::verifyAndCommit(const CommitChecks &checks)
@@ -124,7 +124,7 @@ StoredDumpWriter::Failure StoredDumpWriter::commit(bool requireCompletedDump)
             m_error = QStringLiteral("compressor error");
         } else if (!store(m_buffer) || !m_file->finish()) {
             fail(Failure::WriteError, *m_file);
-        } else if (m_sha256Hex = m_hash.result().toHex(); !verifyWritten()) {
+        } else if (m_sha256Hex = m_hash.hexResult(); !verifyWritten()) {
             m_failure = Failure::ChecksumMismatch;
         } else if (!sum.open() || !sum.write(m_sha256Hex + "  " + QFileInfo(m_stored).fileName().toUtf8() + '\n')
                    || !sum.finish()) {

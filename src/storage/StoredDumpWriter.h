@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QString>
 
 #include "retrieval/DumpCompletion.h"
 #include "storage/DurableFile.h"
+#include "storage/Sha256.h"
 #include "storage/StreamCompressor.h"
 
 struct BackupTask;
@@ -108,7 +108,7 @@ private:
     int m_rotatedCopies = 0;
     std::unique_ptr<DurableFile> m_file;
     std::unique_ptr<StreamCompressor> m_compressor;
-    QCryptographicHash m_hash {QCryptographicHash::Sha256};
+    Sha256 m_hash;
     QByteArray m_sha256Hex;
     QByteArray m_buffer;
     DumpCompletionCheck m_completion;

@@ -1,5 +1,6 @@
 #include "storage/StreamCompressor.h"
 
+#include <QThread>
 #include <zlib.h>
 #include <zstd.h>
 
@@ -97,6 +98,11 @@ public:
     {
         m_ready = m_cctx && !ZSTD_isError(ZSTD_CCtx_setParameter(m_cctx, ZSTD_c_compressionLevel, 3))
             && !ZSTD_isError(ZSTD_CCtx_setParameter(m_cctx, ZSTD_c_checksumFlag, 1));
+        // Compression on libzstd's own worker threads, so the thread that
+        // receives and hashes is not held by it. A library built without
+        // them refuses, and compresses on this thread as before.
+        if (m_ready && QThread::idealThreadCount() > 1)
+            ZSTD_CCtx_setParameter(m_cctx, ZSTD_c_nbWorkers, qMin(QThread::idealThreadCount(), 4));
     }
     ~ZstdCompressor() override { ZSTD_freeCCtx(m_cctx); }
     bool feed(const char *data, qint64 size, QByteArray &out) override

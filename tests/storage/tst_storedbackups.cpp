@@ -72,10 +72,13 @@ void StoredBackupsTest::compressedFilesPassTheirTools()
         if (toolMissing(tool))
             VW_SKIP(qPrintable(tool + " is not installed"));
     QTemporaryDir dir;
-    // Compressible text with random stretches, two megabytes.
+    // Compressible text with random stretches; larger than one of zstd's
+    // jobs, so its worker threads share the stream.
     QByteArray dump;
     for (int i = 0; dump.size() < 2'000'000; ++i)
         dump += "INSERT INTO t VALUES (" + QByteArray::number(i) + ",'" + MakeDump(i % 13, false, i) + "');\n";
+    while (dump.size() < 16'000'000)
+        dump += dump;
     dump += "-- Dump completed on 2027-03-05 23:59:01\n";
 
     QCOMPARE(store(dir.filePath("backup.sql"), dump, CompressionFromSetting(compress)),

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "storage/StreamCompressor.h"
+#include "storage/StreamUnpacker.h"
 
 // Reads a stored backup back as the dump it holds, chunk by chunk, unpacking
 // ".gz" and ".zst" files on the fly (by their name, as they were stored), so
@@ -33,11 +34,9 @@ public:
 
     static Compression compressionOf(const QString &path);
 
-    class Unpacker;
-
 private:
     QFile m_file;
-    std::unique_ptr<Unpacker> m_unpacker;
+    std::unique_ptr<StreamUnpacker> m_unpacker;
     bool m_end = false;
     QString m_error;
 };

@@ -5,6 +5,7 @@
 #include "retrieval/DumpFreshness.h"
 #include "storage/BackupRotation.h"
 #include "storage/RetentionPolicy.h"
+#include "storage/StoredDumpReader.h"
 #include "tasks/BackupTask.h"
 
 StoreOptions StoreOptions::ForTask(const BackupTask &task)
@@ -39,6 +40,8 @@ bool StoredDumpWriter::open(const QString &targetPath, Compression compression, 
     m_failure = Failure::None;
     m_error.clear();
     m_compressor = StreamCompressor::create(compression);
+    m_unpacker.reset();
+    m_storePacked = false;
     m_file = std::make_unique<DurableFile>(m_stored);
     if (targetPath.isEmpty() || !m_file->open())
         return fail(m_file->diskFull() ? Failure::DiskFull : Failure::CannotCreate, *m_file);
@@ -56,10 +59,37 @@ bool StoredDumpWriter::store(const QByteArray &bytes)
     return true;
 }
 
+void StoredDumpWriter::setIncoming(Compression incoming)
+{
+    m_unpacker = StreamUnpacker::create(incoming);
+    m_storePacked = m_unpacker && incoming == StoredDumpReader::compressionOf(m_stored);
+    if (m_storePacked)
+        m_compressor.reset();
+}
+
 bool StoredDumpWriter::write(const char *data, qint64 size)
 {
     if (!m_file || m_failure != Failure::None)
         return false;
+    if (!m_unpacker)
+        return writePlain(data, size);
+    m_plain.clear();
+    if (!m_unpacker->feed(data, size, m_plain)) {
+        m_failure = Failure::WriteError;
+        m_error = QStringLiteral("the compressed stream is damaged");
+        return false;
+    }
+    if (!m_storePacked)
+        return writePlain(m_plain.constData(), m_plain.size());
+    if (!store(QByteArray::fromRawData(data, qsizetype(size))))
+        return false;
+    m_completion.add(m_plain.constData(), m_plain.size());
+    m_received += m_plain.size();
+    return true;
+}
+
+bool StoredDumpWriter::writePlain(const char *data, qint64 size)
+{
     if (m_compressor) {
         m_buffer.clear();
         if (!m_compressor->feed(data, size, m_buffer)) {
@@ -117,7 +147,7 @@ StoredDumpWriter::Failure StoredDumpWriter::commit(bool requireCompletedDump)
     DurableFile sum(m_stored + QStringLiteral(".sha256"));
     if (m_failure == Failure::None) {
         m_buffer.clear();
-        if (requireCompletedDump && !m_completion.completed()) {
+        if ((requireCompletedDump && !m_completion.completed()) || (m_unpacker && !m_unpacker->finished())) {
             m_failure = Failure::IncompleteDump;
         } else if (m_compressor && !m_compressor->finish(m_buffer)) {
             m_failure = Failure::WriteError;
@@ -150,4 +180,5 @@ void StoredDumpWriter::abort()
 {
     m_file.reset();
     m_compressor.reset();
+    m_unpacker.reset();
 }

@@ -9,6 +9,7 @@
 #include "storage/DurableFile.h"
 #include "storage/Sha256.h"
 #include "storage/StreamCompressor.h"
+#include "storage/StreamUnpacker.h"
 
 struct BackupTask;
 
@@ -68,6 +69,11 @@ public:
         return open(targetPath, options.compression, options.rotatedCopies);
     }
     bool write(const char *data, qint64 size);
+    // Before the first write: the data comes packed (the host compressed
+    // it). In the stored format it is stored as it comes, else unpacked and
+    // stored as the task asks; either way the checks see the unpacked dump,
+    // and a stream whose packing did not end is not whole.
+    void setIncoming(Compression incoming);
     Failure commit(bool requireCompletedDump);
 
     // What a dump must be before it replaces the backup.
@@ -103,11 +109,15 @@ private:
     bool fail(Failure failure, const DurableFile &file);
     bool store(const QByteArray &bytes);
     bool verifyWritten();
+    bool writePlain(const char *data, qint64 size);
 
     QString m_stored;
     int m_rotatedCopies = 0;
     std::unique_ptr<DurableFile> m_file;
     std::unique_ptr<StreamCompressor> m_compressor;
+    std::unique_ptr<StreamUnpacker> m_unpacker;  // packed data coming in
+    bool m_storePacked = false;                  // ... and stored as it came
+    QByteArray m_plain;
     Sha256 m_hash;
     QByteArray m_sha256Hex;
     QByteArray m_buffer;

@@ -11,6 +11,8 @@
 #include "restore/RestoreTexts.h"
 #include "restore/TestRestore.h"
 #include "run/RunMessage.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
 #include "tasks/TargetPath.h"
@@ -49,6 +51,28 @@ void BackupRun::start()
     }
     // File times are the real clock's, whatever the log's clock says.
     RemoveStaleTemporaryFiles(m_task, QDateTime::currentDateTime());
+    if (m_task.secrets != QLatin1String(TaskSecrets::InKeyring)) {
+        begin();
+        return;
+    }
+    // The passwords first: a keyring that cannot give them fails the run
+    // here, before any host is asked, and nothing waits for its prompt.
+    TaskSecrets::fetch(m_task, m_texts.german(), this, [this](const QString &problem) {
+        if (problem.isEmpty()) {
+            begin();
+            return;
+        }
+        const QString reason = SecretTexts::runFailed(m_texts.german());
+        m_log.AddStatus(reason);
+        if (problem != SecretTexts::lockedOrUnreachable(m_texts.german()))
+            m_log.AddStatus(problem);
+        m_failureMessage = reason;
+        conclude(false, reason, {});
+    });
+}
+
+void BackupRun::begin()
+{
     if (!m_transport) {
         // Without a run, no start time: any dump on the host is taken.
         m_retriever.StartRetrieval(m_task, QDateTime(), this,

@@ -18,7 +18,7 @@ class TestRestore;
 struct TestRestoreResult;
 
 // One run of one task, on its own copy of the task, through its stages:
-// transport (the host makes the dump), retrieval (the dump is fetched and
+// secrets (the passwords from the keyring, where the task keeps them), transport (the host makes the dump), retrieval (the dump is fetched and
 // stored, verified), store (retention), clean-up (the host's dump removed),
 // test restore (when the task asks for it), outcome (protocol line, the
 // Message text, finished()). Without a transport it is the manual download:
@@ -44,6 +44,8 @@ signals:
     void finished(const RunOutcome &outcome);
 
 private:
+    // After the task's passwords are at hand: the transport, or the download.
+    void begin();
     void transportFinished(const TransportResult &result);
     void retrieved(bool ok, const QString &storedFile);
     // The store stage's end: retention, for every transport.

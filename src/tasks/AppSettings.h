@@ -43,6 +43,11 @@ public:
     // Where each run's metrics go for a monitoring system; empty: nowhere.
     static const QString MetricsFileKey;    // "Options/metricsfile"
     QString ReadMetricsFile() const;
+    // The user keeps the passwords in the settings file even where a
+    // keyring is reachable; absent: no.
+    static const QString PasswordsInFileKey;  // "Options/passwordsinfile"
+    bool ReadKeepPasswordsInFile() const;
+    bool SaveKeepPasswordsInFile(bool keep) const;
 
 private:
     const TaskStore &m_store;

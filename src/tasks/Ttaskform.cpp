@@ -426,6 +426,7 @@ void Ttaskform::TranslateTaskForm(int language)
     m_ssh->translate(de);
     m_dump->translate(de);
     m_captionLanguage = language;
+    showKeyringPlaceholders();
     updateKeepingSummary();
 
     for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
@@ -465,7 +466,25 @@ void Ttaskform::setTask(const BackupTask &task)
     m_ssh->setTask(task);
     m_dump->setTask(task);
     m_loaded = task;
+    showKeyringPlaceholders();
     updateKeepingSummary();
+}
+
+void Ttaskform::showKeyringPlaceholders()
+{
+    // A task in the keyring shows its passwords as kept there, unread: a
+    // field left empty keeps them, one typed into replaces them.
+    const QString kept = keepsPasswordsInKeyring()
+                             ? (m_captionLanguage == 1 ? QStringLiteral("(im Schlüsselbund)")
+                                                       : QStringLiteral("(in the keyring)"))
+                             : QString();
+    tpassword->setPlaceholderText(kept);
+    tdbpasswd->setPlaceholderText(kept);
+}
+
+bool Ttaskform::keepsPasswordsInKeyring() const
+{
+    return m_loaded.secrets == QLatin1String("keyring");
 }
 
 void Ttaskform::updateKeepingSummary()

@@ -75,6 +75,8 @@ private:
     void showError(const QString &text);
     // Enables the keep counts that apply and says in words what they keep.
     void updateKeepingSummary();
+    void showKeyringPlaceholders();
+    bool keepsPasswordsInKeyring() const;
 
     const LanguageTexts &m_language;
     int m_captionLanguage = 0;

@@ -59,6 +59,9 @@ QStringList Ttaskform::missingParameters() const
         // Over SSH a key may stand in for the host password.
         if (ssh && field == tpassword)
             continue;
+        // Left empty, the keyring's password stays.
+        if (keepsPasswordsInKeyring() && (field == tpassword || field == tdbpasswd))
+            continue;
         if (field->text().isEmpty())
             missing << caption->text();
     }

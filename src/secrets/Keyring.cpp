@@ -17,6 +17,16 @@ namespace {
 // run for ever; one that shows an unlock prompt gets this long for the user.
 constexpr int kAnswerLimitMs = 60 * 1000;
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+// A connection of its own, made from the environment as it is now: the
+// application's shared session bus may have been tried (and failed) before
+// the bus was there.
+QDBusConnection sessionBus()
+{
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("vaultwick-keyring"));
+}
+#endif
+
 Keyring::Result resultOf(const QKeychain::Job &job)
 {
     switch (job.error()) {
@@ -63,7 +73,7 @@ bool locked()
     // A locked Secret Service hides its items: a read then finds nothing.
     QDBusInterface collection(QStringLiteral("org.freedesktop.secrets"),
                               QStringLiteral("/org/freedesktop/secrets/aliases/default"),
-                              QStringLiteral("org.freedesktop.Secret.Collection"), QDBusConnection::sessionBus());
+                              QStringLiteral("org.freedesktop.Secret.Collection"), sessionBus());
     if (!collection.isValid())
         return false;
     const QVariant value = collection.property("Locked");
@@ -79,8 +89,13 @@ bool reachable()
     // Without a session bus (cron, a service) there is no keyring to ask.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         return false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface())
+    QDBusConnection bus = sessionBus();
+    if (!bus.isConnected()) {
+        // Tried again next time: the bus may come later in the session.
+        QDBusConnection::disconnectFromBus(bus.name());
+        return false;
+    }
+    if (!bus.interface())
         return false;
     static const QStringList names = {QStringLiteral("org.freedesktop.secrets"), QStringLiteral("org.kde.kwalletd6"),
                                       QStringLiteral("org.kde.kwalletd5")};

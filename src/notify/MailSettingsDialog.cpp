@@ -171,7 +171,7 @@ void MailSettingsDialog::sendTestMail()
         withPassword.password = pw;
         m_sender.send(withPassword,
                       FailureMail::compose(withPassword, FailureMail::test(m_texts.englishChecked(), now), now), id);
-    });
+    }, true);
 }
 
 bool MailSettingsDialog::refusesLoginInClear(const MailSettings &m)
@@ -205,7 +205,7 @@ void MailSettingsDialog::accept()
                                   if (m.passwordInKeyring)
                                       m.password.clear();
                                   save(m);
-                              });
+                              }, true);
 }
 
 void MailSettingsDialog::save(const MailSettings &m)

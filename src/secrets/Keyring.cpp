@@ -13,8 +13,8 @@
 #endif
 
 namespace {
-// A keyring that neither answers nor prompts (a hung service) must not hold a
-// run for ever; one that shows an unlock prompt gets this long for the user.
+// A keyring that does not answer (a hung service) must not hold a run for
+// ever. A user's command waits as long as the keyring's prompt is up.
 constexpr int kAnswerLimitMs = 60 * 1000;
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
@@ -41,7 +41,7 @@ Keyring::Result resultOf(const QKeychain::Job &job)
 
 // Starts job and hands its result (or Unreachable at the limit) to finish once.
 template <typename JobType, typename Finish>
-void run(JobType *job, QObject *context, Finish finish)
+void run(JobType *job, QObject *context, bool mayPrompt, Finish finish)
 {
     job->setAutoDelete(true);
     auto answered = std::make_shared<bool>(false);
@@ -60,7 +60,8 @@ void run(JobType *job, QObject *context, Finish finish)
         *answered = true;
         finish(static_cast<JobType *>(j));
     });
-    limit->start(kAnswerLimitMs);
+    if (!mayPrompt)
+        limit->start(kAnswerLimitMs);
     job->start();
 }
 }
@@ -113,12 +114,16 @@ bool reachable()
 #endif
 }
 
-void read(const Entry &entry, QObject *context, ReadDone done)
+void read(const Entry &entry, QObject *context, ReadDone done, bool mayPrompt)
 {
+    if (!mayPrompt && locked()) {
+        QTimer::singleShot(0, context, [done] { done(Result::Unreachable, QString()); });
+        return;
+    }
     // QtKeychain labels an entry with its service: the label is the service.
     auto *job = new QKeychain::ReadPasswordJob(entry.label);
     job->setKey(entry.key);
-    run(job, context, [done](QKeychain::ReadPasswordJob *j) {
+    run(job, context, mayPrompt, [done](QKeychain::ReadPasswordJob *j) {
         if (!j)
             done(Result::Unreachable, QString());
         else if (j->error() == QKeychain::NoError)
@@ -128,18 +133,26 @@ void read(const Entry &entry, QObject *context, ReadDone done)
     });
 }
 
-void write(const Entry &entry, const QString &value, QObject *context, Done done)
+void write(const Entry &entry, const QString &value, QObject *context, Done done, bool mayPrompt)
 {
+    if (!mayPrompt && locked()) {
+        QTimer::singleShot(0, context, [done] { done(Result::Unreachable); });
+        return;
+    }
     auto *job = new QKeychain::WritePasswordJob(entry.label);
     job->setKey(entry.key);
     job->setTextData(value);
-    run(job, context, [done](QKeychain::WritePasswordJob *j) { done(j ? resultOf(*j) : Result::Unreachable); });
+    run(job, context, mayPrompt, [done](QKeychain::WritePasswordJob *j) { done(j ? resultOf(*j) : Result::Unreachable); });
 }
 
-void remove(const Entry &entry, QObject *context, Done done)
+void remove(const Entry &entry, QObject *context, Done done, bool mayPrompt)
 {
+    if (!mayPrompt && locked()) {
+        QTimer::singleShot(0, context, [done] { done(Result::Unreachable); });
+        return;
+    }
     auto *job = new QKeychain::DeletePasswordJob(entry.label);
     job->setKey(entry.key);
-    run(job, context, [done](QKeychain::DeletePasswordJob *j) { done(j ? resultOf(*j) : Result::Unreachable); });
+    run(job, context, mayPrompt, [done](QKeychain::DeletePasswordJob *j) { done(j ? resultOf(*j) : Result::Unreachable); });
 }
 }

@@ -31,10 +31,13 @@ using Done = std::function<void(Result)>;
 // and returns; a locked keyring is reachable.
 bool reachable();
 
-// The callbacks are dropped when context goes first.
-void read(const Entry &entry, QObject *context, ReadDone done);
-void write(const Entry &entry, const QString &value, QObject *context, Done done);
-void remove(const Entry &entry, QObject *context, Done done);
+// The callbacks are dropped when context goes first. Without mayPrompt
+// (a run, the start), a locked keyring answers Unreachable at once instead
+// of asking to be unlocked; with it (a command of the user's) the keyring
+// may show its own prompt, and the answer comes when the user is done.
+void read(const Entry &entry, QObject *context, ReadDone done, bool mayPrompt = false);
+void write(const Entry &entry, const QString &value, QObject *context, Done done, bool mayPrompt = false);
+void remove(const Entry &entry, QObject *context, Done done, bool mayPrompt = false);
 
 // The Secret Service's default collection is locked.
 bool locked();

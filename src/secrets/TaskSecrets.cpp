@@ -38,7 +38,7 @@ bool useKeyring(const TaskStore &store)
     return !AppSettings(store).ReadKeepPasswordsInFile() && Keyring::reachable();
 }
 
-void fetch(BackupTask &task, bool german, QObject *context, Done done)
+void fetch(BackupTask &task, bool german, QObject *context, Done done, bool mayPrompt)
 {
     if (task.secrets != QLatin1String(InKeyring)) {
         QTimer::singleShot(0, context, [done] { done(QString()); });
@@ -48,52 +48,72 @@ void fetch(BackupTask &task, bool german, QObject *context, Done done)
     BackupTask *target = &task;
     const Keyring::Entry host = hostPassword(task.name);
     const Keyring::Entry database = databasePassword(task.name);
-    Keyring::read(host, context, [=](Keyring::Result result, const QString &hostpw) {
-        if (result != Keyring::Result::Done) {
-            done(problemOf(result, host, german));
-            return;
-        }
-        Keyring::read(database, context, [=](Keyring::Result result, const QString &dbpw) {
-            if (result != Keyring::Result::Done) {
-                done(problemOf(result, database, german));
-                return;
-            }
-            target->hostpw = hostpw;
-            target->dbpw = dbpw;
-            done(QString());
-        });
-    });
+    auto readDatabase = [=](const QString &hostpw) {
+        Keyring::read(
+            database, context,
+            [=](Keyring::Result result, const QString &dbpw) {
+                if (result != Keyring::Result::Done) {
+                    done(problemOf(result, database, german));
+                    return;
+                }
+                target->hostpw = hostpw;
+                target->dbpw = dbpw;
+                done(QString());
+            },
+            mayPrompt);
+    };
+    Keyring::read(
+        host, context,
+        [=](Keyring::Result result, const QString &hostpw) {
+            if (result != Keyring::Result::Done)
+                done(problemOf(result, host, german));
+            else
+                readDatabase(hostpw);
+        },
+        mayPrompt);
 }
 
-void writeChecked(const Keyring::Entry &entry, const QString &value, bool german, QObject *context, Done done)
+void writeChecked(const Keyring::Entry &entry, const QString &value, bool german, QObject *context, Done done,
+                  bool mayPrompt)
 {
-    Keyring::write(entry, value, context, [=](Keyring::Result result) {
-        if (result != Keyring::Result::Done) {
-            done(problemOf(result, entry, german));
-            return;
-        }
+    auto readBack = [=] {
         // Only a value read back counts as kept.
-        Keyring::read(entry, context, [=](Keyring::Result result, const QString &stored) {
-            if (result == Keyring::Result::Done && stored != value)
-                result = Keyring::Result::Unreachable;
-            done(problemOf(result, entry, german));
-        });
-    });
+        Keyring::read(
+            entry, context,
+            [=](Keyring::Result result, const QString &stored) {
+                if (result == Keyring::Result::Done && stored != value)
+                    result = Keyring::Result::Unreachable;
+                done(problemOf(result, entry, german));
+            },
+            mayPrompt);
+    };
+    Keyring::write(
+        entry, value, context,
+        [=](Keyring::Result result) {
+            if (result != Keyring::Result::Done)
+                done(problemOf(result, entry, german));
+            else
+                readBack();
+        },
+        mayPrompt);
 }
 
-void store(const QString &task, const QString &hostpw, const QString &dbpw, bool german, QObject *context, Done done)
+void store(const QString &task, const QString &hostpw, const QString &dbpw, bool german, QObject *context, Done done,
+           bool mayPrompt)
 {
     const Keyring::Entry database = databasePassword(task);
-    writeChecked(hostPassword(task), hostpw, german, context, [=](const QString &problem) {
-        if (!problem.isEmpty()) {
-            done(problem);
-            return;
-        }
-        writeChecked(database, dbpw, german, context, done);
-    });
+    writeChecked(
+        hostPassword(task), hostpw, german, context,
+        [=](const QString &problem) {
+            if (!problem.isEmpty())
+                done(problem);
+            else
+                writeChecked(database, dbpw, german, context, done, mayPrompt);
+        },
+        mayPrompt);
 }
 
-void copy(const QString &from, const QString &to, bool german, QObject *context, Done done)
+void copy(const QString &from, const QString &to, bool german, QObject *context, Done done, bool mayPrompt)
 {
     if (from == to) {
         QTimer::singleShot(0, context, [done] { done(QString()); });
@@ -101,23 +121,31 @@ void copy(const QString &from, const QString &to, bool german, QObject *context,
     }
     auto source = std::make_shared<BackupTask>(BackupTask::withDefaults(from));
     source->secrets = QString::fromLatin1(InKeyring);
-    fetch(*source, german, context, [=](const QString &problem) {
-        if (!problem.isEmpty()) {
-            done(problem);
-            return;
-        }
-        store(to, source->hostpw, source->dbpw, german, context, done);
-    });
+    fetch(
+        *source, german, context,
+        [=](const QString &problem) {
+            if (!problem.isEmpty())
+                done(problem);
+            else
+                store(to, source->hostpw, source->dbpw, german, context, done, mayPrompt);
+        },
+        mayPrompt);
 }
 
-void remove(const QString &task, bool german, QObject *context, Done done)
+void remove(const QString &task, bool german, QObject *context, Done done, bool mayPrompt)
 {
     const Keyring::Entry database = databasePassword(task);
     auto gone = [](Keyring::Result r) { return r != Keyring::Result::Unreachable; };
-    Keyring::remove(hostPassword(task), context, [=](Keyring::Result first) {
-        Keyring::remove(database, context, [=](Keyring::Result second) {
-            done(gone(first) && gone(second) ? QString() : SecretTexts::lockedOrUnreachable(german));
-        });
-    });
+    Keyring::remove(
+        hostPassword(task), context,
+        [=](Keyring::Result first) {
+            Keyring::remove(
+                database, context,
+                [=](Keyring::Result second) {
+                    done(gone(first) && gone(second) ? QString() : SecretTexts::lockedOrUnreachable(german));
+                },
+                mayPrompt);
+        },
+        mayPrompt);
 }
 }

@@ -12,7 +12,8 @@ class TaskStore;
 // A task's passwords in the keyring: one entry per task and field, labelled
 // "Vaultwick: NAME host password" (or "database password"), and the mail
 // password's entry. The labels are the entries' names and so never change
-// with the interface language. Every operation answers through its callback.
+// with the interface language. Every operation answers through its callback;
+// mayPrompt as for Keyring::read.
 namespace TaskSecrets {
 
 // The task value that says the task's passwords are in the keyring.
@@ -32,15 +33,16 @@ using Done = std::function<void(const QString &problem)>;
 
 // Fills the task's passwords from the keyring when it keeps them there;
 // at once (in the event loop) when the settings file does.
-void fetch(BackupTask &task, bool german, QObject *context, Done done);
+void fetch(BackupTask &task, bool german, QObject *context, Done done, bool mayPrompt = false);
 // Writes a task's two passwords and reads each back.
 void store(const QString &task, const QString &hostpw, const QString &dbpw, bool german, QObject *context,
-           Done done);
+           Done done, bool mayPrompt = false);
 // Copies the entries of one task to another name.
-void copy(const QString &from, const QString &to, bool german, QObject *context, Done done);
+void copy(const QString &from, const QString &to, bool german, QObject *context, Done done, bool mayPrompt = false);
 // Removes both entries; entries already gone are no problem.
-void remove(const QString &task, bool german, QObject *context, Done done);
+void remove(const QString &task, bool german, QObject *context, Done done, bool mayPrompt = false);
 
 // One write and its read-back.
-void writeChecked(const Keyring::Entry &entry, const QString &value, bool german, QObject *context, Done done);
+void writeChecked(const Keyring::Entry &entry, const QString &value, bool german, QObject *context, Done done,
+                  bool mayPrompt = false);
 }

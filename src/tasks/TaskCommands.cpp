@@ -73,7 +73,7 @@ void TaskCommands::commit(const BackupTask &original)
         if (keepDatabase)
             task.dbpw = source->dbpw;
         storeSecrets(task, wasInKeyring);
-    });
+    }, true);
 }
 
 void TaskCommands::storeSecrets(const BackupTask &task, bool wasInKeyring)
@@ -103,7 +103,7 @@ void TaskCommands::storeSecrets(const BackupTask &task, bool wasInKeyring)
                             QString::fromLocal8Bit(e.what()), QMessageBox::Ok, m_form.parentWidget());
             box.exec();
         }
-    });
+    }, true);
 }
 
 void TaskCommands::save(const BackupTask &task)
@@ -216,7 +216,7 @@ void TaskCommands::deleteTask(const QString &name)
             m_host.store().DeleteTask(name);
             // Its entries go with it; the keyring may ask to be unlocked first.
             if (inKeyring && !m_host.store().ListTaskNames().contains(name, Qt::CaseInsensitive))
-                TaskSecrets::remove(name, m_form.captionLanguage() == 1, &m_form, [](const QString &) {});
+                TaskSecrets::remove(name, m_form.captionLanguage() == 1, &m_form, [](const QString &) {}, true);
         }
     } catch (const std::exception &) {
     }

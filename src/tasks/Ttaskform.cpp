@@ -19,7 +19,9 @@
 #include "storage/RetentionPolicy.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
+#include "secrets/TaskSecrets.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/PasswordReveal.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TargetPath.h"
 #include "tasks/TaskFormGeometry.h"
@@ -196,6 +198,15 @@ void Ttaskform::buildWindow()
     tdbpasswdLabel = addCaption(QStringLiteral("tdbpasswd"), QString(), r);
     tdbpasswd = addText(QStringLiteral("tdbpasswd"), kTextWidth, r);
     showPasswordsAsStars(tdbpasswd);
+    auto entryOf = [this](Keyring::Entry (*entry)(const QString &)) {
+        return [this, entry]() -> std::optional<Keyring::Entry> {
+            if (!keepsPasswordsInKeyring())
+                return std::nullopt;
+            return entry(m_loaded.name);
+        };
+    };
+    m_revealHost = new PasswordReveal(tpassword, entryOf(&TaskSecrets::hostPassword), this);
+    m_revealDatabase = new PasswordReveal(tdbpasswd, entryOf(&TaskSecrets::databasePassword), this);
     tdbpasswdHelp = addHelp(QStringLiteral("tdbpasswd"), kHelpX, r);
 
     y += kSectionGap;
@@ -480,6 +491,10 @@ void Ttaskform::showKeyringPlaceholders()
                              : QString();
     tpassword->setPlaceholderText(kept);
     tdbpasswd->setPlaceholderText(kept);
+    for (PasswordReveal *reveal : {m_revealHost, m_revealDatabase}) {
+        reveal->translate(m_captionLanguage == 1);
+        reveal->hide();
+    }
 }
 
 bool Ttaskform::keepsPasswordsInKeyring() const

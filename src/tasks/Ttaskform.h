@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class DumpOptionFields;
+class PasswordReveal;
 class SshTaskFields;
 class TaskTimeEdit;
 struct SshClientSettings;
@@ -90,6 +91,8 @@ private:
     QLineEdit *tdatabase = nullptr;
     QLineEdit *tdbuser = nullptr;
     QLineEdit *tdbpasswd = nullptr;
+    PasswordReveal *m_revealHost = nullptr;
+    PasswordReveal *m_revealDatabase = nullptr;
     QLineEdit *tbkfile = nullptr;
     QLineEdit *trdir = nullptr;
     QLineEdit *tdir = nullptr;

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -214,10 +215,21 @@ private slots:
                  kDbPassword);
         verifyNoPassword(QStringLiteral("the settings file"), QString::fromUtf8(settingsFile()));
 
-        // Edited with the password fields left empty: the keyring keeps them.
+        // Edited with the password fields left empty: the keyring keeps them;
+        // "Show password" reads one from the keyring when asked.
         host.selected = QStringLiteral("Blog");
-        okWith(QString());
+        QString shown;
+        whenModal<Ttaskform>([&shown](Ttaskform *f) {
+            auto *field = f->findChild<QLineEdit *>(QStringLiteral("tdbpasswd"));
+            const bool empty = field->text().isEmpty();
+            field->findChild<QAction *>(QStringLiteral("tdbpasswdShow"))->trigger();
+            QTRY_VERIFY(!field->text().isEmpty());
+            shown = empty ? field->text() : QString();
+            field->clear();
+            QTest::mouseClick(f->findChild<QPushButton *>(QStringLiteral("SpeedButton2")), Qt::LeftButton);
+        });
         commands.Bearbeiten1Click();
+        QCOMPARE(shown, kDbPassword);
         QCOMPARE(m_keyring.lookup(QStringLiteral("Blog/hostpw"), QStringLiteral("Vaultwick: Blog host password")),
                  m_ftp.settings().password);
 
@@ -232,7 +244,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             m_keyring.lookup(QStringLiteral("Blog/hostpw"), QStringLiteral("Vaultwick: Blog host password")).isEmpty(),
             15000);
-        QVERIFY(m_keyring.lookup(QStringLiteral("Blog/dbpw"), QStringLiteral("Vaultwick: Blog database password")).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_keyring.lookup(QStringLiteral("Blog/dbpw"), QStringLiteral("Vaultwick: Blog database password")).isEmpty(),
+            15000);
         QCOMPARE(m_store->ListTaskNames(), QStringList{QStringLiteral("Blog2")});
         QCOMPARE(m_keyring.lookup(QStringLiteral("Blog2/hostpw"), QStringLiteral("Vaultwick: Blog2 host password")),
                  m_ftp.settings().password);

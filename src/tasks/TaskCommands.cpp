@@ -42,7 +42,8 @@ void TaskCommands::commit(const BackupTask &original)
         if (stored.compare(current.name, Qt::CaseInsensitive) == 0)
             current.name = stored;
     const bool wasInKeyring = original.secrets == QLatin1String(TaskSecrets::InKeyring);
-    if (!wasInKeyring && !TaskSecrets::useKeyring(m_host.store())) {
+    const bool toKeyring = TaskSecrets::useKeyring(m_host.store());
+    if (!wasInKeyring && !toKeyring) {
         current.secrets.clear();
         save(current);
         return;
@@ -51,14 +52,14 @@ void TaskCommands::commit(const BackupTask &original)
     // keyring holds; only a typed password replaces it.
     const bool keepHost = wasInKeyring && current.hostpw.isEmpty();
     const bool keepDatabase = wasInKeyring && current.dbpw.isEmpty();
-    if (keepHost && keepDatabase && current.name == original.name) {
+    if (keepHost && keepDatabase && current.name == original.name && toKeyring) {
         save(current);
         return;
     }
     const bool german = m_form.captionLanguage() == 1;
     const BackupTask typed = current;
     if (!keepHost && !keepDatabase) {
-        storeSecrets(typed, wasInKeyring);
+        storeSecrets(typed, original, toKeyring);
         return;
     }
     auto source = std::make_shared<BackupTask>(original);
@@ -72,13 +73,26 @@ void TaskCommands::commit(const BackupTask &original)
             task.hostpw = source->hostpw;
         if (keepDatabase)
             task.dbpw = source->dbpw;
-        storeSecrets(task, wasInKeyring);
+        storeSecrets(task, original, toKeyring);
     }, true);
 }
 
-void TaskCommands::storeSecrets(const BackupTask &task, bool wasInKeyring)
+void TaskCommands::storeSecrets(const BackupTask &task, const BackupTask &original, bool toKeyring)
 {
     const bool german = m_form.captionLanguage() == 1;
+    const bool wasInKeyring = original.secrets == QLatin1String(TaskSecrets::InKeyring);
+    if (!toKeyring) {
+        // The settings file was chosen: the passwords go back there, and the
+        // task's own entries go (a duplicate's source keeps its).
+        BackupTask saved = task;
+        saved.secrets.clear();
+        if (m_host.currentTask().name == saved.name)
+            m_host.currentTask() = saved;
+        saveLater(saved);
+        if (wasInKeyring && saved.name == original.name)
+            TaskSecrets::remove(original.name, german, &m_form, [](const QString &) {}, true);
+        return;
+    }
     TaskSecrets::store(task.name, task.hostpw, task.dbpw, german, &m_form, [=, this](const QString &problem) {
         BackupTask saved = task;
         if (problem.isEmpty()) {
@@ -95,15 +109,20 @@ void TaskCommands::storeSecrets(const BackupTask &task, bool wasInKeyring)
         }
         if (m_host.currentTask().name == saved.name)
             m_host.currentTask().secrets = saved.secrets;
-        // The command has returned: nobody above to hand an error to.
-        try {
-            save(saved);
-        } catch (const std::exception &e) {
-            QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                            QString::fromLocal8Bit(e.what()), QMessageBox::Ok, m_form.parentWidget());
-            box.exec();
-        }
+        saveLater(saved);
     }, true);
+}
+
+void TaskCommands::saveLater(const BackupTask &task)
+{
+    // The command may have returned: nobody above to hand an error to.
+    try {
+        save(task);
+    } catch (const std::exception &e) {
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                        QString::fromLocal8Bit(e.what()), QMessageBox::Ok, m_form.parentWidget());
+        box.exec();
+    }
 }
 
 void TaskCommands::save(const BackupTask &task)

@@ -31,8 +31,10 @@ private:
     // own entries, or those of original for fields left empty), then the
     // task, then the settings, then the list. original: the task as loaded.
     void commit(const BackupTask &original);
-    void storeSecrets(const BackupTask &task, bool wasInKeyring);
+    // The task with all its passwords: into the keyring (toKeyring) or the file.
+    void storeSecrets(const BackupTask &task, const BackupTask &original, bool toKeyring);
     void save(const BackupTask &task);
+    void saveLater(const BackupTask &task);
     void reportSaveFailure(const QString &name, const QString &reason = QString());
     void deleteTask(const QString &name);
 

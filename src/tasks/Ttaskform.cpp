@@ -481,27 +481,6 @@ void Ttaskform::setTask(const BackupTask &task)
     updateKeepingSummary();
 }
 
-void Ttaskform::showKeyringPlaceholders()
-{
-    // A task in the keyring shows its passwords as kept there, unread: a
-    // field left empty keeps them, one typed into replaces them.
-    const QString kept = keepsPasswordsInKeyring()
-                             ? (m_captionLanguage == 1 ? QStringLiteral("(im Schlüsselbund)")
-                                                       : QStringLiteral("(in the keyring)"))
-                             : QString();
-    tpassword->setPlaceholderText(kept);
-    tdbpasswd->setPlaceholderText(kept);
-    for (PasswordReveal *reveal : {m_revealHost, m_revealDatabase}) {
-        reveal->translate(m_captionLanguage == 1);
-        reveal->hide();
-    }
-}
-
-bool Ttaskform::keepsPasswordsInKeyring() const
-{
-    return m_loaded.secrets == QLatin1String("keyring");
-}
-
 void Ttaskform::updateKeepingSummary()
 {
     // Weekly and monthly counts apply to day subdirectories only.

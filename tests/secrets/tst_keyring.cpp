@@ -149,7 +149,8 @@ private slots:
             if (c.contains(QStringLiteral("mysqldump")))
                 putDump();
         });
-        m_store = std::make_unique<TaskStore>(m_dir.filePath(QStringLiteral("store%1.conf").arg(m_n)));
+        static int stores = 0;
+        m_store = std::make_unique<TaskStore>(m_dir.filePath(QStringLiteral("store%1.conf").arg(++stores)));
     }
 
     void theFileMovesIntoTheKeyringAndARunUsesIt()
@@ -250,6 +251,17 @@ private slots:
         QCOMPARE(m_store->ListTaskNames(), QStringList{QStringLiteral("Blog2")});
         QCOMPARE(m_keyring.lookup(QStringLiteral("Blog2/hostpw"), QStringLiteral("Vaultwick: Blog2 host password")),
                  m_ftp.settings().password);
+
+        // With the settings file chosen, a save takes the passwords back there.
+        QVERIFY(AppSettings(*m_store).SaveKeepPasswordsInFile(true));
+        host.selected = QStringLiteral("Blog2");
+        okWith(QString());
+        commands.Bearbeiten1Click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_store->LoadTask(QStringLiteral("Blog2")).dbpw, kDbPassword, 15000);
+        QCOMPARE(m_store->LoadTask(QStringLiteral("Blog2")).secrets, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_keyring.lookup(QStringLiteral("Blog2/dbpw"), QStringLiteral("Vaultwick: Blog2 database password")).isEmpty(),
+            15000);
         QVERIFY(!watchdog.fired());
     }
 

@@ -231,7 +231,12 @@ void TaskCommands::deleteTask(const QString &name)
 {
     try {
         if (!name.isEmpty()) {
-            const bool inKeyring = m_host.store().LoadTask(name).secrets == QLatin1String(TaskSecrets::InKeyring);
+            bool inKeyring = false;
+            try {
+                inKeyring = m_host.store().LoadTask(name).secrets == QLatin1String(TaskSecrets::InKeyring);
+            } catch (const std::exception &) {
+                // Unreadable: it goes all the same.
+            }
             m_host.store().DeleteTask(name);
             // Its entries go with it; the keyring may ask to be unlocked first.
             if (inKeyring && !m_host.store().ListTaskNames().contains(name, Qt::CaseInsensitive))

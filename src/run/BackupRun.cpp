@@ -57,7 +57,16 @@ void BackupRun::start()
     }
     // The passwords first: a keyring that cannot give them fails the run
     // here, before any host is asked, and nothing waits for its prompt.
+    m_fetchingSecrets = true;
     TaskSecrets::fetch(m_task, m_texts.german(), this, [this](const QString &problem) {
+        m_fetchingSecrets = false;
+        if (m_secretsCancelled) {
+            const QString reason = SecretTexts::cancelled(m_texts.german());
+            m_log.AddStatus(reason);
+            m_failureMessage = reason;
+            conclude(false, reason, {});
+            return;
+        }
         if (problem.isEmpty()) {
             begin();
             return;
@@ -221,6 +230,11 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
 
 void BackupRun::cancelSession()
 {
+    // Nothing has started yet: the run ends when the keyring has answered.
+    if (m_fetchingSecrets) {
+        m_secretsCancelled = true;
+        return;
+    }
     if (m_test) {
         m_test->cancel();
         return;
@@ -231,6 +245,8 @@ void BackupRun::cancelSession()
 
 void BackupRun::abort()
 {
+    if (m_fetchingSecrets)
+        m_secretsCancelled = true;
     if (m_test)
         m_test->cancel();
     if (m_transport)

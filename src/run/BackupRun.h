@@ -75,4 +75,6 @@ private:
     std::optional<RestoreOptions> m_restoreOptions;
     std::unique_ptr<TestRestore> m_test;
     bool m_done = false;
+    bool m_fetchingSecrets = false;   // the keyring is being asked for the passwords
+    bool m_secretsCancelled = false;  // and the run was broken off meanwhile
 };

@@ -20,6 +20,12 @@ QString runFailed(bool german)
         .arg(lockedOrUnreachable(german));
 }
 
+QString cancelled(bool german)
+{
+    return pick(german, "The run was cancelled while the keyring was asked for the passwords.",
+                "Der Lauf wurde abgebrochen, während der Schlüsselbund nach den Passwörtern gefragt wurde.");
+}
+
 QString inKeyring(bool german)
 {
     return pick(german, "The passwords are kept in the desktop's keyring.",

@@ -9,6 +9,8 @@ namespace SecretTexts {
 QString lockedOrUnreachable(bool german);
 // A run that could not read its task's passwords.
 QString runFailed(bool german);
+// A run broken off while it waited for the keyring.
+QString cancelled(bool german);
 // Said once per program run: where the passwords are.
 QString inKeyring(bool german);
 QString inFile(const QString &file, bool chosen, bool german);

@@ -45,7 +45,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # plugin that shows the windows is loaded at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# QtKeychain reaches the Secret Service through libsecret, loaded at run time;
+# without it the passwords stay in the settings file.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libsecret-1-0")
 # The test restore runs the user's own server and client; the program never starts one otherwise.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server | default-mysql-server, mariadb-client | default-mysql-client")
 include(CPack)

@@ -8,6 +8,8 @@ PROGRAM_PACKAGES=(
   libcurl4-openssl-dev libjpeg62-turbo-dev zlib1g-dev libzstd-dev libssh-dev libssl-dev
   # Qt's own texts in German (message box buttons and the like)
   qt6-translations-l10n
+  # passwords in the desktop's keyring (QtKeychain talks to it through libsecret)
+  qtkeychain-qt6-dev libsecret-1-0
 )
 
 # What only the tests and the benchmarks need: their peers (started by the
@@ -19,6 +21,8 @@ TEST_PACKAGES=(
   mariadb-server mariadb-client iproute2 util-linux inotify-tools curl time
   # the Debian package and the check of its desktop files
   dpkg-dev file desktop-file-utils appstream
+  # a private Secret Service for the keyring tests, and its command-line client
+  gnome-keyring libsecret-tools dbus-daemon dbus-bin
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )

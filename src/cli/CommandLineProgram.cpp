@@ -1,11 +1,17 @@
 #include "cli/CommandLineProgram.h"
 
+#include <QDir>
+
 #include "cli/TaskListing.h"
 #include "engine/SessionEndWatcher.h"
 #include "restore/BackupCheck.h"
 #include "restore/HostRestore.h"
 #include "run/RunMessage.h"
 #include "run/RunQueue.h"
+#include "secrets/Keyring.h"
+#include "secrets/SecretMigration.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "schedule/BackupSchedule.h"
 #include "storage/StoredBackups.h"
 #include "tasks/AppSettings.h"
@@ -83,7 +89,24 @@ int CommandLineProgram::start()
         });
         connect(m_engine.get(), &BackupService::runFinished, this, &CommandLineProgram::runFinished);
         watchSignals();
-        return m_request.mode == CommandLineRequest::Run ? startRun() : startRunDue();
+        // An unknown task is a usage error, said before anything else.
+        if (m_request.mode == CommandLineRequest::Run && storedTaskName().isEmpty())
+            return ExitStatus::Usage;
+        // Passwords still in the file move to the keyring before the runs.
+        m_secrets = std::make_unique<SecretMigration>(m_store, m_texts.german());
+        connect(m_secrets.get(), &SecretMigration::protocolLine, this,
+                [this](const QString &line) { m_engine->log().AddStatus(line); });
+        connect(m_secrets.get(), &SecretMigration::finished, this, [this] {
+            if (m_interrupted || m_finished)
+                return;
+            const int status = m_request.mode == CommandLineRequest::Run ? startRun() : startRunDue();
+            if (status >= 0) {
+                m_status = status;
+                finish();
+            }
+        });
+        m_secrets->start();
+        return -1;
     }
     case CommandLineRequest::Verify:
         watchSignals();
@@ -108,6 +131,17 @@ int CommandLineProgram::list()
     for (const QString &name : listing.unreadable)
         say(QStringLiteral("The task \"%1\" could not be read.").arg(name),
             QStringLiteral("Die Aufgabe \"%1\" konnte nicht gelesen werden.").arg(name));
+    // Where the passwords are, beside the list and never in it.
+    const bool german = m_texts.german();
+    const bool chosen = AppSettings(m_store).ReadKeepPasswordsInFile();
+    const bool keyring = !chosen && Keyring::reachable();
+    write(m_err, (keyring ? SecretTexts::inKeyring(german)
+                          : SecretTexts::inFile(QDir::toNativeSeparators(m_store.fileName()), chosen, german))
+                     + QLatin1Char('\n'));
+    if (!keyring && !chosen)
+        for (const BackupTask &t : listing.tasks)
+            if (t.secrets == QLatin1String(TaskSecrets::InKeyring))
+                write(m_err, SecretTexts::notAtHand(t.name, german) + QLatin1Char('\n'));
     return written && listing.unreadable.isEmpty() ? ExitStatus::Stored : ExitStatus::Failed;
 }
 

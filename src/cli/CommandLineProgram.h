@@ -14,6 +14,7 @@
 
 class BackupCheck;
 class HostRestore;
+class SecretMigration;
 class SessionEndWatcher;
 class TaskStore;
 struct RunOutcome;
@@ -102,6 +103,7 @@ private:
     QTimer m_lockPoll;
     QDeadlineTimer m_lockDeadline;
     std::unique_ptr<SessionEndWatcher> m_signals;
+    std::unique_ptr<SecretMigration> m_secrets;
     std::unique_ptr<BackupCheck> m_check;
     std::unique_ptr<HostRestore> m_restore;
     bool m_interrupted = false;

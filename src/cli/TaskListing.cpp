@@ -63,6 +63,7 @@ QByteArray json(const QList<BackupTask> &tasks)
             {QStringLiteral("testrestore"), t.testrestore},
             {QStringLiteral("lastrestoretest"), t.lastrestoretest},
             {QStringLiteral("lastrestorecounts"), t.lastrestorecounts},
+            {QStringLiteral("secrets"), t.secrets.isEmpty() ? QStringLiteral("file") : t.secrets},
         });
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);

@@ -22,7 +22,8 @@ Listing read(const TaskStore &store);
 // One line per task: name, "active"/"inactive", daily time, "telnet"/"ssh",
 // "ftp"/"http", last outcome. Tabs and line breaks inside a field become blanks.
 QString table(const QList<BackupTask> &tasks);
-// A JSON array of objects with the same values and the run record.
+// A JSON array of objects with the same values, the run record and where
+// the task's passwords are ("file" or "keyring"), never the passwords.
 QByteArray json(const QList<BackupTask> &tasks);
 
 }

@@ -19,6 +19,7 @@
 
 #include "engine/Clock.h"
 #include "schedule/ScheduleDriver.h"
+#include "secrets/SecretMigration.h"
 #include "tasks/AppSettings.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskListView.h"
@@ -260,6 +261,13 @@ void TForm1::FormShow()
     ApplyLanguage();
     ReportStoreHealth(health);
     RefreshTaskList();
+    // A store kept as damaged is not written, so nothing moves out of it.
+    if (!m_store.keptAsDamaged()) {
+        auto *secrets = new SecretMigration(m_store, m_texts.german(), this);
+        connect(secrets, &SecretMigration::protocolLine, this, [this](const QString &line) { protocol().AddStatus(line); });
+        connect(secrets, &SecretMigration::finished, secrets, &QObject::deleteLater);
+        secrets->start();
+    }
     // Missed slots are made up as soon as the list is there, once the show
     // has been handled.
     QTimer::singleShot(0, this, [this] { scheduleDriver().tick(); });

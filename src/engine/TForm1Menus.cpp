@@ -12,6 +12,8 @@
 #include "shell/TFlatMenuRenderer.h"
 #include "tasks/TaskListView.h"
 #include "tasks/Ttaskform.h"
+#include "secrets/SecretTexts.h"
+#include "tasks/AppSettings.h"
 
 QAction *TForm1::addAction(QMenu *menu, const char *objectName, const QString &caption)
 {
@@ -48,6 +50,18 @@ void TForm1::buildMenus()
             &TForm1::TestRestore1Click);
     connect(addAction(Options1, "MetricsFile1", QStringLiteral("&Metrics file ...")), &QAction::triggered, this,
             &TForm1::MetricsFile1Click);
+    // New passwords go to the settings file instead of the keyring; those
+    // in the keyring stay there.
+    QAction *passwordsInFile = addAction(Options1, "PasswordsInFile1", SecretTexts::keepInFileMenu(false));
+    passwordsInFile->setCheckable(true);
+    connect(Options1, &QMenu::aboutToShow, this, [this, passwordsInFile] {
+        passwordsInFile->setChecked(AppSettings(m_store).ReadKeepPasswordsInFile());
+    });
+    connect(passwordsInFile, &QAction::triggered, this, [this](bool checked) {
+        if (!AppSettings(m_store).SaveKeepPasswordsInFile(checked))
+            protocol().AddStatus(m_texts.pick(QStringLiteral("The settings could not be saved."),
+                                              QStringLiteral("Die Einstellungen konnten nicht gespeichert werden.")));
+    });
 
     Info1 = bar->addMenu(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
@@ -188,6 +202,7 @@ void TForm1::TranslateMainWindow(int language)
     caption("Notifications1", en ? QStringLiteral("&Notifications ...") : QStringLiteral("&Benachrichtigungen ..."));
     caption("TestRestore1", en ? QStringLiteral("&Test restore ...") : QStringLiteral("&Testwiederherstellung ..."));
     caption("MetricsFile1", en ? QStringLiteral("&Metrics file ...") : QStringLiteral("&Metrikdatei ..."));
+    caption("PasswordsInFile1", SecretTexts::keepInFileMenu(!en));
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));
     caption("Internet1", QStringLiteral("I&nternet"));

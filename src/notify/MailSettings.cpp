@@ -13,6 +13,7 @@ const QString kPassword = QStringLiteral("Options/mailpassword");
 const QString kSender = QStringLiteral("Options/mailsender");
 const QString kRecipient = QStringLiteral("Options/mailrecipient");
 const QString kPlainPassword = QStringLiteral("Options/mailplainpassword");
+const QString kSecrets = QStringLiteral("Options/mailsecrets");
 
 QString text(QSettings &settings, const QString &key)
 {
@@ -59,19 +60,37 @@ MailSettings MailSettings::read(const TaskStore &store)
     m.sender = text(*settings, kSender);
     m.recipient = text(*settings, kRecipient);
     m.plainPassword = number(*settings, kPlainPassword, 0) == 1;
+    m.passwordInKeyring = text(*settings, kSecrets) == QLatin1String("keyring");
+    if (m.passwordInKeyring)
+        m.password.clear();
     return m;
 }
 
 bool MailSettings::save(const TaskStore &store) const
 {
-    return store.writeValues({
+    QList<std::pair<QString, QString>> values{
         {kServer, server},
         {kPort, QString::number(port)},
         {kSecurity, QString::number(security)},
         {kUser, user},
-        {kPassword, password},
         {kSender, sender},
         {kRecipient, recipient},
         {kPlainPassword, plainPassword ? QStringLiteral("1") : QStringLiteral("0")},
+        {kSecrets, passwordInKeyring ? QStringLiteral("keyring") : QString()},
+    };
+    if (passwordInKeyring)
+        return store.writeValues(values, {kPassword});
+    values.append({kPassword, password});
+    return store.writeValues(values);
+}
+
+bool MailSettings::movePasswordToKeyring(const TaskStore &store, const QString &password)
+{
+    return store.write([&](QSettings &settings) {
+        if (text(settings, kPassword) != password)
+            return false;
+        settings.remove(kPassword);
+        settings.setValue(kSecrets, QStringLiteral("keyring"));
+        return true;
     });
 }

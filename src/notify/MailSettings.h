@@ -5,8 +5,8 @@
 class TaskStore;
 
 // Where failure mail goes. Kept as text values in the settings' "Options"
-// group beside the program's other settings; the password too, since the
-// store is private to the user.
+// group beside the program's other settings; the password too (the store is
+// private to the user) unless it is in the keyring.
 struct MailSettings {
     enum Security { None = 0, StartTls = 1, Tls = 2 };
 
@@ -19,6 +19,9 @@ struct MailSettings {
     QString recipient;
     // The user confirmed that the login may go without TLS (security None).
     bool plainPassword = false;
+    // The password is in the keyring (TaskSecrets::mailPassword), not in the
+    // file; it is empty here until fetched.
+    bool passwordInKeyring = false;
 
     // Mail is off until a server, a sender and a recipient are given.
     bool isSet() const;
@@ -32,6 +35,9 @@ struct MailSettings {
     // Writes every value in one replacement of the store; false when the
     // store refused it.
     bool save(const TaskStore &store) const;
+    // The password is in the keyring now: the file loses it, provided it
+    // still holds this one. false when it did not, or the store refused.
+    static bool movePasswordToKeyring(const TaskStore &store, const QString &password);
 
     bool operator==(const MailSettings &) const = default;
 };

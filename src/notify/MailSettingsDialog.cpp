@@ -15,6 +15,9 @@
 #include "schedule/OverdueWatch.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/TaskStore.h"
+#include "secrets/Keyring.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 
 MailSettingsDialog::MailSettingsDialog(const TaskStore &store, const LanguageTexts &texts, QWidget *parent)
     : QDialog(parent), m_store(store), m_texts(texts)
@@ -98,6 +101,11 @@ void MailSettingsDialog::openWithStoredValues()
     m_security->setCurrentIndex(m.security);
     m_user->setText(m.user);
     m_password->setText(m.password);
+    // Kept in the keyring and not read here: an empty field keeps it.
+    m_inKeyring = m.passwordInKeyring;
+    m_password->setPlaceholderText(m_inKeyring ? m_texts.pick(QStringLiteral("(in the keyring)"),
+                                                              QStringLiteral("(im Schlüsselbund)"))
+                                               : QString());
     m_sender_->setText(m.sender);
     m_recipient->setText(m.recipient);
     m_plainPassword->setChecked(m.plainPassword);
@@ -117,6 +125,7 @@ MailSettings MailSettingsDialog::typedSettings() const
     m.security = m_security->currentIndex();
     m.user = m_user->text();
     m.password = m_password->text();
+    m.passwordInKeyring = m_inKeyring && m.password.isEmpty();
     m.sender = m_sender_->text().trimmed();
     m.recipient = m_recipient->text().trimmed();
     // Stored only where it applies, so a later switch to no encryption asks again.
@@ -147,8 +156,22 @@ void MailSettingsDialog::sendTestMail()
     m_test->setEnabled(false);
     m_status->setText(m_texts.pick(QStringLiteral("Sending test mail ..."), QStringLiteral("Sende Testmail ...")));
     const QDateTime now = QDateTime::currentDateTime();
-    m_sender.send(m, FailureMail::compose(m, FailureMail::test(m_texts.englishChecked(), now), now),
-                  QStringLiteral("test-%1").arg(++m_testNumber));
+    const QString id = QStringLiteral("test-%1").arg(++m_testNumber);
+    if (!m.passwordInKeyring || m.user.isEmpty()) {
+        m_sender.send(m, FailureMail::compose(m, FailureMail::test(m_texts.englishChecked(), now), now), id);
+        return;
+    }
+    Keyring::read(TaskSecrets::mailPassword(), this, [this, m, now, id](Keyring::Result result, const QString &pw) {
+        if (result != Keyring::Result::Done) {
+            m_status->setText(SecretTexts::lockedOrUnreachable(m_texts.german()));
+            m_test->setEnabled(true);
+            return;
+        }
+        MailSettings withPassword = m;
+        withPassword.password = pw;
+        m_sender.send(withPassword,
+                      FailureMail::compose(withPassword, FailureMail::test(m_texts.englishChecked(), now), now), id);
+    }, true);
 }
 
 bool MailSettingsDialog::refusesLoginInClear(const MailSettings &m)
@@ -167,7 +190,27 @@ void MailSettingsDialog::accept()
 {
     if (refusesLoginInClear(typedSettings()))
         return;
-    if (!typedSettings().save(m_store) || !OverdueWatch::saveDays(m_store, typedOverdueDays())) {
+    const MailSettings typed = typedSettings();
+    if (typed.password.isEmpty() || !TaskSecrets::useKeyring(m_store)) {
+        save(typed);
+        return;
+    }
+    // A typed password goes to the keyring; where it refuses, to the file as before.
+    m_buttons->setEnabled(false);
+    TaskSecrets::writeChecked(TaskSecrets::mailPassword(), typed.password, m_texts.german(), this,
+                              [this, typed](const QString &problem) {
+                                  m_buttons->setEnabled(true);
+                                  MailSettings m = typed;
+                                  m.passwordInKeyring = problem.isEmpty();
+                                  if (m.passwordInKeyring)
+                                      m.password.clear();
+                                  save(m);
+                              }, true);
+}
+
+void MailSettingsDialog::save(const MailSettings &m)
+{
+    if (!m.save(m_store) || !OverdueWatch::saveDays(m_store, typedOverdueDays())) {
         m_status->setText(m_texts.pick(QStringLiteral("The settings could not be saved."),
                                        QStringLiteral("Die Einstellungen konnten nicht gespeichert werden.")));
         return;

@@ -43,6 +43,8 @@ private:
     void translate();
     // Shows why a login without TLS is not taken without the user's consent.
     bool refusesLoginInClear(const MailSettings &m);
+    // Saves and closes; a refusal is said and the dialog stays.
+    void save(const MailSettings &m);
 
     const TaskStore &m_store;
     const LanguageTexts &m_texts;
@@ -61,4 +63,5 @@ private:
     QPushButton *m_test = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
     quint64 m_testNumber = 0;
+    bool m_inKeyring = false;  // the stored password is in the keyring
 };

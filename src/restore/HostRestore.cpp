@@ -6,6 +6,8 @@
 
 #include "engine/TaskRunLock.h"
 #include "restore/RestoreTexts.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "ssh/DumpSink.h"
 #include "ssh/SshDumpCommand.h"
 #include "ssh/SshJobRunner.h"
@@ -38,6 +40,22 @@ void HostRestore::start(const BackupTask &task, const QString &storedFile)
         QTimer::singleShot(0, this, [this, why] { end(false, why); });
         return;
     }
+    if (m_task.secrets != QLatin1String(TaskSecrets::InKeyring)) {
+        send(storedFile);
+        return;
+    }
+    // The login's password from the keyring first, as for a run.
+    TaskSecrets::fetch(m_task, m_german, this, [this, storedFile](const QString &problem) {
+        if (problem.isEmpty())
+            send(storedFile);
+        else
+            end(false, SecretTexts::runFailed(m_german));
+    });
+}
+
+void HostRestore::send(const QString &storedFile)
+{
+    const BackupTask &task = m_task;
     auto reader = std::make_shared<StoredDumpReader>();
     if (!reader->open(storedFile)) {
         const QString why = RestoreTexts::cannotRead(storedFile, reader->errorString(), m_german);

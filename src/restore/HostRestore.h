@@ -31,6 +31,8 @@ public:
     static QString target(const BackupTask &task, bool german);
 
 private:
+    // Once the task's passwords are at hand: the dump goes to the host.
+    void send(const QString &storedFile);
     void end(bool restored, const QString &reason);
 
     SshClientSettings m_settings;

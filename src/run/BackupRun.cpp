@@ -11,6 +11,8 @@
 #include "restore/RestoreTexts.h"
 #include "restore/TestRestore.h"
 #include "run/RunMessage.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "shell/LanguageTexts.h"
 #include "storage/RetentionSweeper.h"
 #include "tasks/TargetPath.h"
@@ -49,6 +51,37 @@ void BackupRun::start()
     }
     // File times are the real clock's, whatever the log's clock says.
     RemoveStaleTemporaryFiles(m_task, QDateTime::currentDateTime());
+    if (m_task.secrets != QLatin1String(TaskSecrets::InKeyring)) {
+        begin();
+        return;
+    }
+    // The passwords first: a keyring that cannot give them fails the run
+    // here, before any host is asked, and nothing waits for its prompt.
+    m_fetchingSecrets = true;
+    TaskSecrets::fetch(m_task, m_texts.german(), this, [this](const QString &problem) {
+        m_fetchingSecrets = false;
+        if (m_secretsCancelled) {
+            const QString reason = SecretTexts::cancelled(m_texts.german());
+            m_log.AddStatus(reason);
+            m_failureMessage = reason;
+            conclude(false, reason, {});
+            return;
+        }
+        if (problem.isEmpty()) {
+            begin();
+            return;
+        }
+        const QString reason = SecretTexts::runFailed(m_texts.german());
+        m_log.AddStatus(reason);
+        if (problem != SecretTexts::lockedOrUnreachable(m_texts.german()))
+            m_log.AddStatus(problem);
+        m_failureMessage = reason;
+        conclude(false, reason, {});
+    });
+}
+
+void BackupRun::begin()
+{
     if (!m_transport) {
         // Without a run, no start time: any dump on the host is taken.
         m_retriever.StartRetrieval(m_task, QDateTime(), this,
@@ -197,6 +230,11 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
 
 void BackupRun::cancelSession()
 {
+    // Nothing has started yet: the run ends when the keyring has answered.
+    if (m_fetchingSecrets) {
+        m_secretsCancelled = true;
+        return;
+    }
     if (m_test) {
         m_test->cancel();
         return;
@@ -207,6 +245,8 @@ void BackupRun::cancelSession()
 
 void BackupRun::abort()
 {
+    if (m_fetchingSecrets)
+        m_secretsCancelled = true;
     if (m_test)
         m_test->cancel();
     if (m_transport)

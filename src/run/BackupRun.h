@@ -18,7 +18,7 @@ class TestRestore;
 struct TestRestoreResult;
 
 // One run of one task, on its own copy of the task, through its stages:
-// transport (the host makes the dump), retrieval (the dump is fetched and
+// secrets (the passwords from the keyring, where the task keeps them), transport (the host makes the dump), retrieval (the dump is fetched and
 // stored, verified), store (retention), clean-up (the host's dump removed),
 // test restore (when the task asks for it), outcome (protocol line, the
 // Message text, finished()). Without a transport it is the manual download:
@@ -38,6 +38,8 @@ public:
     void abort() override;
 
 private:
+    // After the task's passwords are at hand: the transport, or the download.
+    void begin();
     void transportFinished(const TransportResult &result);
     void retrieved(bool ok, const QString &storedFile);
     // The store stage's end: retention, for every transport.
@@ -67,4 +69,6 @@ private:
     std::optional<RestoreOptions> m_restoreOptions;
     std::unique_ptr<TestRestore> m_test;
     bool m_done = false;
+    bool m_fetchingSecrets = false;   // the keyring is being asked for the passwords
+    bool m_secretsCancelled = false;  // and the run was broken off meanwhile
 };

@@ -9,6 +9,8 @@
 #include "run/BackupRun.h"
 #include "run/HostValueCheck.h"
 #include "run/RunMessage.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/DatabaseList.h"
 #include "tasks/TargetPath.h"
@@ -38,6 +40,28 @@ void DatabaseSeries::start()
         QTimer::singleShot(0, this, [this, refused] { conclude(false, refused); });
         return;
     }
+    if (m_task.secrets != QLatin1String(TaskSecrets::InKeyring)) {
+        begin();
+        return;
+    }
+    // Once for every database, and before the listing logs in.
+    TaskSecrets::fetch(m_task, german, this, [this](const QString &problem) {
+        const bool german = m_texts.german();
+        if (m_stopped || !problem.isEmpty()) {
+            const QString reason = m_stopped ? SecretTexts::cancelled(german) : SecretTexts::runFailed(german);
+            m_log.AddStatus(reason);
+            if (!m_stopped && problem != SecretTexts::lockedOrUnreachable(german))
+                m_log.AddStatus(problem);
+            conclude(false, reason);
+            return;
+        }
+        m_task.secrets.clear();  // at hand now: each database's run asks no more
+        begin();
+    });
+}
+
+void DatabaseSeries::begin()
+{
     if (!DatabaseList::isAll(m_task.database)) {
         m_names = DatabaseList::names(m_task.database);
         QTimer::singleShot(0, this, &DatabaseSeries::next);

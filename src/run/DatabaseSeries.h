@@ -34,6 +34,8 @@ public:
     void abort() override;
 
 private:
+    // After the passwords are at hand: the listing, or the first database.
+    void begin();
     void listed(const TransportResult &result);
     void next();
     void databaseDone(const RunOutcome &outcome);

@@ -5,6 +5,9 @@
 #include "run/RunMessage.h"
 #include "schedule/TaskBoard.h"
 #include "schedule/ScheduleTexts.h"
+#include "secrets/Keyring.h"
+#include "secrets/SecretTexts.h"
+#include "secrets/TaskSecrets.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/BackupTask.h"
 #include "tasks/TaskStore.h"
@@ -151,7 +154,22 @@ void ScheduleDriver::alert(const QString &text)
 
 void ScheduleDriver::sendMail(const MailMessage &mail)
 {
-    m_mail.send(m_mailSettings, FailureMail::compose(m_mailSettings, mail, m_schedule.now()), m_mailSettings.recipient);
+    if (!m_mailSettings.passwordInKeyring || m_mailSettings.user.isEmpty()) {
+        m_mail.send(m_mailSettings, FailureMail::compose(m_mailSettings, mail, m_schedule.now()), m_mailSettings.recipient);
+        return;
+    }
+    // The login's password from the keyring, read for this mail only.
+    const QDateTime now = m_schedule.now();
+    Keyring::read(TaskSecrets::mailPassword(), this, [this, mail, now](Keyring::Result result, const QString &password) {
+        if (result != Keyring::Result::Done) {
+            m_log.AddStatus(FailureMail::notSentLine(m_texts.englishChecked(),
+                                                     SecretTexts::lockedOrUnreachable(m_texts.german())));
+            return;
+        }
+        MailSettings settings = m_mailSettings;
+        settings.password = password;
+        m_mail.send(settings, FailureMail::compose(settings, mail, now), settings.recipient);
+    });
 }
 
 void ScheduleDriver::refreshState()

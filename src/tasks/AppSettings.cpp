@@ -95,3 +95,20 @@ bool AppSettings::SaveSettings(int totalTasks, bool englishChecked, int displayM
         {DisplayKey, QString::number(displayMode)},
     });
 }
+
+const QString AppSettings::PasswordsInFileKey = QStringLiteral("Options/passwordsinfile");
+
+bool AppSettings::ReadKeepPasswordsInFile() const
+{
+    auto settings = m_store.open();
+    try {
+        return readInteger(*settings, PasswordsInFileKey) != 0;
+    } catch (const TaskStoreReadError &) {
+        return false;
+    }
+}
+
+bool AppSettings::SaveKeepPasswordsInFile(bool keep) const
+{
+    return m_store.writeValues({{PasswordsInFileKey, keep ? QStringLiteral("1") : QStringLiteral("0")}});
+}

@@ -44,6 +44,11 @@ public:
     static const QString MetricsFileKey;    // "Options/metricsfile"
     QString ReadMetricsFile() const;
     bool SaveMetricsFile(const QString &path) const;
+    // The user keeps the passwords in the settings file even where a
+    // keyring is reachable; absent: no.
+    static const QString PasswordsInFileKey;  // "Options/passwordsinfile"
+    bool ReadKeepPasswordsInFile() const;
+    bool SaveKeepPasswordsInFile(bool keep) const;
 
 private:
     const TaskStore &m_store;

@@ -45,6 +45,9 @@ struct BackupTask {
     QString dumpoptions;      // added to mysqldump's command line (DumpOptions); empty: none
     QString dumpprogram = QStringLiteral("mysqldump");  // or "mariadb-dump", "auto" (DumpOptions::programs)
     QString pingurl;          // a health-check service's address (HealthPing); empty: none
+    // Where hostpw and dbpw are kept: empty, the settings file (as before);
+    // "keyring", the desktop's keyring (TaskSecrets), the file holding neither.
+    QString secrets;
 
     // Not stored: set by a run whose dump went to the host under this name in
     // remotedir. Retrieval fetches it instead of backupfile and removes it

@@ -102,7 +102,7 @@ bool TaskStore::write(const std::function<bool(QSettings &)> &change) const
     return ok;
 }
 
-bool TaskStore::writeValues(const QList<std::pair<QString, QString>> &values) const
+bool TaskStore::writeValues(const QList<std::pair<QString, QString>> &values, const QStringList &removed) const
 {
     {
         auto reader = open();
@@ -110,12 +110,16 @@ bool TaskStore::writeValues(const QList<std::pair<QString, QString>> &values) co
             const QVariant v = reader->value(kv.first);
             return v.isValid() && v.typeId() == QMetaType::QString && v.toString() == kv.second;
         });
-        if (held)
+        const bool gone = std::none_of(removed.begin(), removed.end(),
+                                       [&](const QString &key) { return reader->contains(key); });
+        if (held && gone)
             return true;
     }
     return write([&](QSettings &settings) {
         for (const auto &[key, value] : values)
             setIfChanged(settings, key, value);
+        for (const QString &key : removed)
+            settings.remove(key);
         return true;
     });
 }
@@ -219,6 +223,7 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.dumpoptions = readText(settings, group, QStringLiteral("dumpoptions"), QString());
     task.dumpprogram = readText(settings, group, QStringLiteral("dumpprogram"), QStringLiteral("mysqldump"));
     task.pingurl = readText(settings, group, QStringLiteral("pingurl"), QString());
+    task.secrets = readText(settings, group, QStringLiteral("secrets"), QString());
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -268,11 +273,20 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"dumpoptions", task.dumpoptions},
         {"dumpprogram", task.dumpprogram},
         {"pingurl", task.pingurl},
+        {"secrets", task.secrets},
     };
+    // A task whose passwords are in the keyring keeps none in the file.
+    const bool inKeyring = task.secrets == QLatin1String("keyring");
     QList<std::pair<QString, QString>> values;
-    for (const auto &[key, value] : fields)
-        values.append({valuePath(group, QString::fromLatin1(key)), value});
-    return writeValues(values);
+    QStringList removed;
+    for (const auto &[key, value] : fields) {
+        const QString path = valuePath(group, QString::fromLatin1(key));
+        if (inKeyring && (qstrcmp(key, "hostpw") == 0 || qstrcmp(key, "dbpw") == 0))
+            removed.append(path);
+        else
+            values.append({path, value});
+    }
+    return writeValues(values, removed);
 }
 
 bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) const
@@ -302,6 +316,23 @@ bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) cons
             values.append({valuePath(group, QString::fromLatin1(key)), *value});
     }
     return writeValues(values);
+}
+
+bool TaskStore::MoveSecretsToKeyring(const QString &name, const QString &hostpw, const QString &dbpw) const
+{
+    const QString group = storedName(*open(), name);
+    if (!isValidName(group))
+        return false;
+    return write([&](QSettings &settings) {
+        const QString host = valuePath(group, QStringLiteral("hostpw"));
+        const QString database = valuePath(group, QStringLiteral("dbpw"));
+        if (settings.value(host).toString() != hostpw || settings.value(database).toString() != dbpw)
+            return false;
+        settings.remove(host);
+        settings.remove(database);
+        settings.setValue(valuePath(group, QStringLiteral("secrets")), QStringLiteral("keyring"));
+        return true;
+    });
 }
 
 void TaskStore::DeleteTask(const QString &name) const

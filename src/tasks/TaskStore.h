@@ -76,6 +76,10 @@ public:
     // including names that would nest keys ("/" or "\").
     bool SaveTask(const QString &name, const BackupTask &task) const;
     void DeleteTask(const QString &name) const;
+    // The task's passwords now are in the keyring: the file loses them and
+    // records so, provided it still holds exactly these (nobody changed
+    // them meanwhile). false when it did not, or the store refused.
+    bool MoveSecretsToKeyring(const QString &name, const QString &hostpw, const QString &dbpw) const;
     // Writes the run's record of an existing task, never touching the values
     // the editor owns. false when the task is gone (deleted during its run:
     // a record alone must not bring it back) or the store refused.
@@ -112,8 +116,8 @@ public:
     void setLockTimeout(int ms) { m_lockTimeoutMs = ms; }
     // Writes those of the values (full key, text) that the store does not
     // hold already; true at once when it holds them all, so an unchanged save
-    // needs no room on the disk.
-    bool writeValues(const QList<std::pair<QString, QString>> &values) const;
+    // needs no room on the disk. The keys in removed go from the store.
+    bool writeValues(const QList<std::pair<QString, QString>> &values, const QStringList &removed = {}) const;
 
     // Before the first use: a store that cannot be read whole is restored
     // from its backup copy, or else kept untouched (no later write replaces it).

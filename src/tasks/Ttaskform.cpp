@@ -19,7 +19,9 @@
 #include "storage/RetentionPolicy.h"
 #include "storage/StreamCompressor.h"
 #include "tasks/BrowseForDirectory.h"
+#include "secrets/TaskSecrets.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/PasswordReveal.h"
 #include "tasks/SshConnectionTest.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TargetPath.h"
@@ -197,6 +199,15 @@ void Ttaskform::buildWindow()
     tdbpasswdLabel = addCaption(QStringLiteral("tdbpasswd"), QString(), r);
     tdbpasswd = addText(QStringLiteral("tdbpasswd"), kTextWidth, r);
     showPasswordsAsStars(tdbpasswd);
+    auto entryOf = [this](Keyring::Entry (*entry)(const QString &)) {
+        return [this, entry]() -> std::optional<Keyring::Entry> {
+            if (!keepsPasswordsInKeyring())
+                return std::nullopt;
+            return entry(m_loaded.name);
+        };
+    };
+    m_revealHost = new PasswordReveal(tpassword, entryOf(&TaskSecrets::hostPassword), this);
+    m_revealDatabase = new PasswordReveal(tdbpasswd, entryOf(&TaskSecrets::databasePassword), this);
     tdbpasswdHelp = addHelp(QStringLiteral("tdbpasswd"), kHelpX, r);
 
     y += kSectionGap;
@@ -430,6 +441,7 @@ void Ttaskform::TranslateTaskForm(int language)
     m_ssh->translate(de);
     m_dump->translate(de);
     m_captionLanguage = language;
+    showKeyringPlaceholders();
     updateKeepingSummary();
 
     for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
@@ -469,6 +481,7 @@ void Ttaskform::setTask(const BackupTask &task)
     m_ssh->setTask(task);
     m_dump->setTask(task);
     m_loaded = task;
+    showKeyringPlaceholders();
     updateKeepingSummary();
 }
 

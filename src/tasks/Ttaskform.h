@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class DumpOptionFields;
+class PasswordReveal;
 class SshTaskFields;
 class TaskTimeEdit;
 struct SshClientSettings;
@@ -75,6 +76,8 @@ private:
     void showError(const QString &text);
     // Enables the keep counts that apply and says in words what they keep.
     void updateKeepingSummary();
+    void showKeyringPlaceholders();
+    bool keepsPasswordsInKeyring() const;
 
     const LanguageTexts &m_language;
     int m_captionLanguage = 0;
@@ -88,6 +91,8 @@ private:
     QLineEdit *tdatabase = nullptr;
     QLineEdit *tdbuser = nullptr;
     QLineEdit *tdbpasswd = nullptr;
+    PasswordReveal *m_revealHost = nullptr;
+    PasswordReveal *m_revealDatabase = nullptr;
     QLineEdit *tbkfile = nullptr;
     QLineEdit *trdir = nullptr;
     QLineEdit *tdir = nullptr;

@@ -8,6 +8,7 @@
 
 #include "shell/LanguageTexts.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/PasswordReveal.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TaskTimeEdit.h"
 #include "tasks/Ttaskform.h"
@@ -59,6 +60,9 @@ QStringList Ttaskform::missingParameters() const
         // Over SSH a key may stand in for the host password.
         if (ssh && field == tpassword)
             continue;
+        // Left empty, the keyring's password stays.
+        if (keepsPasswordsInKeyring() && (field == tpassword || field == tdbpasswd))
+            continue;
         if (field->text().isEmpty())
             missing << caption->text();
     }
@@ -93,4 +97,25 @@ void Ttaskform::normalise(QLineEdit *edit)
     const QString text = withTrailingSlash(edit->text());
     if (text != edit->text())
         edit->setText(text);
+}
+
+void Ttaskform::showKeyringPlaceholders()
+{
+    // A task in the keyring shows its passwords as kept there, unread: a
+    // field left empty keeps them, one typed into replaces them.
+    const QString kept = keepsPasswordsInKeyring()
+                             ? (m_captionLanguage == 1 ? QStringLiteral("(im Schlüsselbund)")
+                                                       : QStringLiteral("(in the keyring)"))
+                             : QString();
+    tpassword->setPlaceholderText(kept);
+    tdbpasswd->setPlaceholderText(kept);
+    for (PasswordReveal *reveal : {m_revealHost, m_revealDatabase}) {
+        reveal->translate(m_captionLanguage == 1);
+        reveal->hide();
+    }
+}
+
+bool Ttaskform::keepsPasswordsInKeyring() const
+{
+    return m_loaded.secrets == QLatin1String("keyring");
 }

@@ -51,7 +51,8 @@ void SshExec::start(const BackupTask &task)
     }
     emit protocolLine(SshTexts::connecting(request.host, request.port, m_texts.german()));
 
-    auto sink = std::make_shared<StoredDumpSink>(target, StoreOptions::ForTask(task));
+    auto sink = std::make_shared<StoredDumpSink>(target, StoreOptions::ForTask(task),
+                                                 task.hostcompress == QLatin1String("auto"));
     makeRunner();
     connect(m_runner.get(), &SshJobRunner::received, this, &SshExec::received);
     connect(m_runner.get(), &SshJobRunner::finished, this, [this, sink, target](SshDumpResult result) {

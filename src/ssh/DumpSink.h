@@ -16,6 +16,10 @@ public:
     virtual bool commit() = 0;
     virtual void abort() = 0;
     virtual QString errorString() const = 0;
+    // A sink that unpacks what the host compressed judges the dump's
+    // completion line itself, on the unpacked data.
+    virtual bool unpacks() const { return false; }
+    virtual bool completed() const { return false; }
 };
 
 // Keeps the stream in memory: short outputs such as a version check.

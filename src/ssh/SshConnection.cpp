@@ -232,7 +232,9 @@ bool SshConnection::open(SshDumpResult &result)
         ssh_options_set(m_session, SSH_OPTIONS_USER, user.constData());
     ssh_options_set(m_session, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
     ssh_options_set(m_session, SSH_OPTIONS_TIMEOUT, &timeout);
-    ssh_options_set(m_session, SSH_OPTIONS_COMPRESSION, "yes");
+    // Off where the host compresses the stream itself: zlib on its one
+    // core would be the slowest part of the way.
+    ssh_options_set(m_session, SSH_OPTIONS_COMPRESSION, m_request.sshCompression ? "yes" : "no");
     if (!agent.isEmpty())
         ssh_options_set(m_session, SSH_OPTIONS_IDENTITY_AGENT, agent.constData());
 

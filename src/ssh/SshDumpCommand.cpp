@@ -11,6 +11,17 @@
 QString SshDumpCommand(const BackupTask &task)
 {
     const QString cmd = DumpOptions::invocation(task);
+    if (task.hostcompress == QLatin1String("auto")) {
+        // A pipeline's status is its last command's, and POSIX sh has no
+        // pipefail: mysqldump's own status comes back on descriptor 3.
+        const QString script =
+            QStringLiteral("if command -v zstd >/dev/null 2>&1; then c='zstd -q -3 -T0'; "
+                           "elif command -v gzip >/dev/null 2>&1; then c='gzip -6'; else exec ")
+            + cmd + QStringLiteral("; fi; exec 4>&1; s=$({ { ") + cmd
+            + QStringLiteral("; echo $? >&3; } | $c >&4 || echo 125 >&3; } 3>&1); exec 4>&-; "
+                             "[ -n \"$s\" ] || exit 1; for x in $s; do [ \"$x\" = 0 ] || exit \"$x\"; done");
+        return QStringLiteral("sh -c ") + ShellQuote(script);
+    }
     // Whatever the login shell is, sh picks the program.
     return task.dumpprogram == QLatin1String("auto") ? QStringLiteral("sh -c ") + ShellQuote(cmd) : cmd;
 }
@@ -76,5 +87,6 @@ SshDumpRequest SshDumpRequestFor(const BackupTask &task, const SshClientSettings
     r.command = SshDumpCommand(task);
     r.standardInput = SshDumpOptionFile(task);
     r.expectDump = true;
+    r.sshCompression = task.hostcompress != QLatin1String("auto");
     return r;
 }

@@ -12,6 +12,9 @@ struct BackupTask;
 // password, which would show in every user's `ps` on a shared host. mysqldump
 // reads it instead from the option file on its standard input, named first
 // because mysqldump only honours that option in first place.
+// With the task's hostcompress "auto", the host compresses the dump with
+// zstd (else gzip, else not at all) and the command's exit status is
+// mysqldump's own, or the compressor's when that failed.
 QString SshDumpCommand(const BackupTask &task);
 
 // The option file for the command's standard input: "[client]" and the

@@ -230,7 +230,7 @@ void SshDumpJob::stream(SshConnection &connection, DumpSink &sink, SshDumpObserv
             break;
     }
     drainStderr();
-    result.complete = completion.completed();
+    result.complete = sink.unpacks() ? sink.completed() : completion.completed();
 
     if (result.streamEnded && !m_cancelled) {
         // The exit status follows the end of the output; wait for it (within

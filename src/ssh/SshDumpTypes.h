@@ -53,6 +53,7 @@ struct SshDumpRequest {
     // A dump must end with mysqldump's completion line to be stored; other
     // commands (a version check) need not.
     bool expectDump = true;
+    bool sshCompression = true;  // SSH's own zlib; off when the host compresses
     SshLimits limits;
 
     QString knownHostsPath() const;

@@ -12,11 +12,12 @@
 class StoredDumpSink : public DumpSink {
 public:
     StoredDumpSink(QString targetFile, StoreOptions options, bool hostPacked = false)
-        : m_target(std::move(targetFile)), m_options(options), m_detect(hostPacked) {}
+        : m_target(std::move(targetFile)), m_options(options), m_hostPacked(hostPacked), m_detect(hostPacked) {}
 
     bool open() override
     {
         m_head.clear();
+        m_detect = m_hostPacked;
         return m_writer.open(m_target, m_options);
     }
     bool write(const char *data, qint64 size) override
@@ -34,6 +35,9 @@ public:
     void abort() override { m_writer.abort(); }
     QString errorString() const override { return m_writer.errorString(); }
 
+    bool unpacks() const override { return m_hostPacked; }
+    bool completed() const override { return m_writer.completed(); }
+
     StoredDumpWriter::Failure failure() const { return m_writer.failure(); }
     QString storedPath() const { return m_writer.storedPath(); }
 
@@ -48,6 +52,7 @@ private:
 
     QString m_target;
     StoreOptions m_options;
+    bool m_hostPacked;
     bool m_detect;
     QByteArray m_head;  // the stream's first bytes, until they tell its format
     StoredDumpWriter m_writer;

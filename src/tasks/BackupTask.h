@@ -45,6 +45,9 @@ struct BackupTask {
     QString dumpoptions;      // added to mysqldump's command line (DumpOptions); empty: none
     QString dumpprogram = QStringLiteral("mysqldump");  // or "mariadb-dump", "auto" (DumpOptions::programs)
     QString pingurl;          // a health-check service's address (HealthPing); empty: none
+    // SSH: "auto" has the host compress the dump (zstd, else gzip) and SSH's
+    // own compression off; "off" (stored tasks) streams it as before.
+    QString hostcompress = QStringLiteral("off");
     // Where hostpw and dbpw are kept: empty, the settings file (as before);
     // "keyring", the desktop's keyring (TaskSecrets), the file holding neither.
     QString secrets;

@@ -36,7 +36,8 @@ QString HostProbe::command(const BackupTask &task)
     // Marks typed as printf formats; the answer is one line each, and the
     // script ends well, so a missing program is a finding and no failure.
     const QString script =
-        QStringLiteral("for p in mysqldump mariadb-dump; do v=$($p --version </dev/null 2>/dev/null) && printf 'vw-%s:%s\\n' \"$p\" \"$v\"; done; "
+        QStringLiteral("for c in zstd gzip; do command -v $c >/dev/null 2>&1 && printf 'vw-%s:%s\\n' packer \"$c\" && break; done; "
+                       "for p in mysqldump mariadb-dump; do v=$($p --version </dev/null 2>/dev/null) && printf 'vw-%s:%s\\n' \"$p\" \"$v\"; done; "
                        "v=$(")
         + DumpOptions::clientInvocation(any, QStringLiteral("SELECT VERSION()"))
         + QStringLiteral(" 2>&1) && printf 'vw-server:%s\\n' \"$v\" || printf 'vw-server-error:%s\\n' \"$v\"; exit 0");
@@ -57,6 +58,8 @@ HostProbe HostProbe::parse(const QByteArray &output)
             p.serverVersion = value("vw-server:");
         else if (line.startsWith(QLatin1String("vw-server-error:")))
             p.serverError = value("vw-server-error:");
+        else if (line == QLatin1String("vw-packer:zstd") || line == QLatin1String("vw-packer:gzip"))
+            p.packer = value("vw-packer:");
     }
     return p;
 }
@@ -110,6 +113,8 @@ QString HostProbe::report(const BackupTask &, bool german) const
         lines << (german ? QStringLiteral("Datenbankserver nicht erreicht: %1")
                          : QStringLiteral("Database server not reached: %1"))
                      .arg(serverError.isEmpty() ? none : serverError);
+    lines << (german ? QStringLiteral("Kompression auf dem Host: %1") : QStringLiteral("Compression on the host: %1"))
+                 .arg(packer.isEmpty() ? none : packer);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -12,6 +12,7 @@ struct HostProbe {
     QString mariadbDumpVersion;
     QString serverVersion;       // SELECT VERSION(), e.g. "8.4.3" or "10.11.6-MariaDB-0+deb12u1"
     QString serverError;         // the client's words when it could not ask
+    QString packer;              // "zstd" or "gzip": what would compress on the host; empty: neither
 
     // The host command that asks all of it: the client's password is read
     // from standard input as an option file, as the dump's is.

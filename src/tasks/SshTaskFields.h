@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class LanguageTexts;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -48,6 +49,8 @@ private:
     QComboBox *ComboBox4 = nullptr;  // transport: telnet, SSH
     QLineEdit *tsshport = nullptr;
     QLineEdit *tsshkey = nullptr;
+    QLabel *thostcompressLabel = nullptr;
+    QCheckBox *thostcompress = nullptr;
     QPushButton *SpeedButton3 = nullptr;
     QPushButton *SpeedButton4 = nullptr;
     QLabel *Heading8 = nullptr, *ComboBox4Label = nullptr, *tsshportLabel = nullptr, *tsshkeyLabel = nullptr;

@@ -154,6 +154,7 @@ void TaskCommands::Neu1Click()
     empty.testrestore = RestorePrograms::find(AppSettings(m_host.store()).ReadRestoreOptions({}).serverProgram).found();
     // Stored tasks keep the command they had; new ones get what today's hosts want.
     empty.dumpoptions = DumpOptions::recommended();
+    empty.hostcompress = QStringLiteral("auto");
     if (!edit(empty))
         return;
     try {

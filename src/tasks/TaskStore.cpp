@@ -223,6 +223,7 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.dumpoptions = readText(settings, group, QStringLiteral("dumpoptions"), QString());
     task.dumpprogram = readText(settings, group, QStringLiteral("dumpprogram"), QStringLiteral("mysqldump"));
     task.pingurl = readText(settings, group, QStringLiteral("pingurl"), QString());
+    task.hostcompress = readText(settings, group, QStringLiteral("hostcompress"), QStringLiteral("off"));
     task.secrets = readText(settings, group, QStringLiteral("secrets"), QString());
 }
 
@@ -273,6 +274,7 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"dumpoptions", task.dumpoptions},
         {"dumpprogram", task.dumpprogram},
         {"pingurl", task.pingurl},
+        {"hostcompress", task.hostcompress},
         {"secrets", task.secrets},
     };
     // A task whose passwords are in the keyring keeps none in the file.

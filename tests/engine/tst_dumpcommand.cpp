@@ -3,9 +3,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "RequirePeer.h"
+
 #include "TaskBuilder.h"
 #include "run/HostValueCheck.h"
 #include "run/TelnetDialogue.h"
+#include "ssh/SshDumpCommand.h"
 #include "engine/ClientOptionValue.h"
 #include "engine/ShellQuote.h"
 
@@ -154,6 +157,40 @@ private slots:
                 QCOMPARE(args.readAll(), QByteArray("--defaults-extra-file=/dev/stdin\n-h\ndb.example.org\n--user=web_7\n"
                                                     "-N\n-B\n-e\nSHOW DATABASES\n"));
             }
+        }
+    }
+
+    // Compressed on the host: zstd where it is, else gzip, else as it is;
+    // the status is mysqldump's own, though the compressor ends well.
+    void hostCompressionKeepsTheDumpsStatus()
+    {
+        BackupTask t = task();
+        t.hostcompress = QStringLiteral("auto");
+        struct Case { QStringList tools; bool fails; QByteArray magic; };
+        const Case cases[] = {{{}, false, "-- "}, {{"gzip"}, false, "\x1f\x8b"}, {{"gzip", "zstd"}, false, "\x28\xb5\x2f\xfd"},
+                              {{"gzip"}, true, "\x1f\x8b"}};
+        for (const Case &c : cases) {
+            QTemporaryDir dir;
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+            QFile fake(dir.filePath(QStringLiteral("bin/mysqldump")));
+            QVERIFY(fake.open(QIODevice::WriteOnly));
+            fake.write(c.fails ? "#!/bin/sh\nprintf -- '-- part\\n'; exit 2\n" : "#!/bin/sh\nprintf -- '-- Dump completed\\n'\n");
+            fake.close();
+            QVERIFY(fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner));
+            for (const QString &tool : c.tools + QStringList{QStringLiteral("sh")}) {
+                const QString real = QStandardPaths::findExecutable(tool);
+                if (real.isEmpty())
+                    VW_SKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+                QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("bin/") + tool)));
+            }
+            QProcess sh;
+            sh.setEnvironment({QStringLiteral("PATH=") + dir.filePath(QStringLiteral("bin"))});
+            // The command as the SSH channel runs it: words for the login shell.
+            sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), SshDumpCommand(t)});
+            sh.closeWriteChannel();
+            QVERIFY(sh.waitForFinished(10000));
+            QCOMPARE(sh.exitCode(), c.fails ? 2 : 0);
+            QVERIFY2(sh.readAllStandardOutput().startsWith(c.magic), qPrintable(c.tools.join(QLatin1Char(' '))));
         }
     }
 

@@ -17,6 +17,8 @@
 #include "run/BackupRun.h"
 #include "run/SshExec.h"
 #include "storage/StoreTexts.h"
+#include "storage/StoredBackups.h"
+#include "storage/StoredDumpReader.h"
 #include "ssh/StoredDumpSink.h"
 #include "ssh/KnownHosts.h"
 #include "ssh/SshDumpCommand.h"
@@ -318,6 +320,79 @@ private slots:
         QVERIFY2(r.dumpCompleted, qPrintable(r.reason));
         QCOMPARE(r.databases, QStringList({QStringLiteral("shop"), QStringLiteral("blog")}));
         QCOMPARE(m_server.lastClientInput(), SshDumpOptionFile(task));
+    }
+
+    // The host compresses (its zstd): whatever the task stores, the file
+    // unpacks to the dump; a failing mysqldump or a cut stream keeps the
+    // previous backup though the compressor ended well.
+    void hostCompressedStreamsStoreTheDump_data()
+    {
+        QTest::addColumn<int>("compress");
+        QTest::addColumn<QString>("database");
+        QTest::newRow("stored plain") << 0 << "shop";
+        QTest::newRow("stored gzip") << 1 << "shop";
+        QTest::newRow("stored zstd, as it came") << 2 << "shop";
+        QTest::newRow("mysqldump status 2") << 2 << "broken";
+        QTest::newRow("cut mid-frame") << 2 << "cutoff";
+    }
+    void hostCompressedStreamsStoreTheDump()
+    {
+        QFETCH(int, compress);
+        QFETCH(QString, database);
+        if (QStandardPaths::findExecutable(QStringLiteral("zstd")).isEmpty())
+            VW_SKIP("zstd is not installed");
+        QByteArray dump = "-- MySQL dump\n";
+        for (int i = 0; dump.size() < 1'500'000; ++i)
+            dump += "INSERT INTO t VALUES (" + QByteArray::number(i) + ",'row " + QByteArray::number(i * 7919 % 10007) + "');\n";
+        dump += "-- Dump completed on 2027-03-05  3:00:00\n";
+        m_server.setDump(dump);
+        LanguageTexts texts;
+        texts.refill();
+        FakeClock clock(QDateTime(QDate(2027, 3, 5), QTime(3, 0)));
+        ProtocolLog log(texts, clock);
+        RecordingProtocolView view;
+        log.setView(&view);
+        RecordingRunEvents events;
+        FakeRetriever retriever;
+        BackupTask task = m_task;
+        task.host = m_server.host();
+        task.hostuser = m_server.user();
+        task.transport = 1;
+        task.sshport = m_server.port();
+        task.sshkey = m_server.clientKey();
+        task.database = database;
+        task.backupfile = QStringLiteral("packed.sql");
+        task.localdir = m_local.filePath(QStringLiteral("packed"));
+        task.compress = compress;
+        task.hostcompress = QStringLiteral("auto");
+        QVERIFY(QDir().mkpath(task.localdir));
+        const QString stored = task.localdir + QStringLiteral("/packed.sql") + CompressionSuffix(CompressionFromSetting(compress));
+        putFile(stored, "previous backup");
+        SshClientSettings settings;
+        settings.knownHostsFile = knownHosts();
+        settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
+        BackupRun run(task, std::make_unique<SshExec>(texts, clock, settings), retriever, log, texts, events);
+        QSignalSpy finished(&run, &BackupRun::finished);
+        run.start();
+        QVERIFY(finished.wait(15000));
+        const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        if (database != QLatin1String("shop")) {
+            QVERIFY(!outcome.success);
+            QCOMPARE(fileContent(stored), QByteArray("previous backup"));
+            return;
+        }
+        QVERIFY2(outcome.success, qPrintable(outcome.reason));
+        StoredDumpReader in;
+        QVERIFY(in.open(stored));
+        QByteArray unpacked;
+        while (!in.atEnd())
+            unpacked += in.read();
+        QVERIFY(!in.failed());
+        QVERIFY(unpacked == dump);
+        QCOMPARE(VerifyChecksum(stored), ChecksumState::Matches);
+        // What crossed the wire was the packed stream, a fraction of the dump.
+        const QString received = view.messages().filter(QStringLiteral("dump finished")).value(0);
+        QVERIFY2(!received.isEmpty() && !received.contains(FormatByteCount(dump.size())), qPrintable(received));
     }
 
     void taskRunStoresIntoTheDaySubdirectoryAndReportsEachStep_data()

@@ -32,6 +32,7 @@ private slots:
         QVERIFY(down.serverName().isEmpty());
         QVERIFY(down.report(t, false).contains(QStringLiteral("Database server not reached: ERROR 1045")));
         QVERIFY(down.offer(t, false).isEmpty());
+        QVERIFY(HostProbe::parse("vw-packer:zstd\n").report(t, false).endsWith(QStringLiteral("Compression on the host: zstd")));
     }
 
     void refusesWhatIsNoDumpOption_data()

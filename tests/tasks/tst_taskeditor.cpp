@@ -103,7 +103,7 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Task.Parameter"));
         showWith(complete());
-        QCOMPARE(m_form->size(), QSize(659, 856));
+        QCOMPARE(m_form->size(), QSize(659, 879));
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
 
         struct Expect { const char *name; int width; };
@@ -142,14 +142,15 @@ private slots:
         QCOMPARE(field<QWidget>("tsshkey")->x(), 168);
         QCOMPARE(field<QLabel>("tsshkeyLabel")->x(), 13);
         QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
-        // The weekly and monthly counts, where they apply, and the dump options.
+        // The host compression, the weekly and monthly counts where they apply, and the dump options.
         QStringList walked;
         while (m_form->focusWidget() != field<QWidget>("ttname") && walked.size() < 20) {
             if (!m_form->focusWidget()->objectName().startsWith(QLatin1String("tkeep")))
                 walked << m_form->focusWidget()->objectName();
             QTest::keyClick(m_form->focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(walked, (QStringList{"tsnapshot", "troutines", "tnotablespaces", "tutf8", "tdumpmore", "tdumpprogram"}));
+        QCOMPARE(walked, (QStringList{"thostcompress", "tsnapshot", "troutines", "tnotablespaces", "tutf8", "tdumpmore",
+                                      "tdumpprogram"}));
         const std::pair<const char *, int> helps[] = {
             {"ttnameHelp", 304}, {"tHostHelp", 304}, {"tbkfileHelp", 304}, {"tinetpathHelp", 520},
             {"ttimeHelp", 256},  {"ComboBox1Help", 256}, {"ComboBox2Help", 256},

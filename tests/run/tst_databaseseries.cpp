@@ -3,14 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FakeClock.h"
-#include "FakeRetriever.h"
-#include "RecordingProtocolView.h"
-#include "RecordingRunEvents.h"
+#include "QueueRig.h"
 #include "TaskBuilder.h"
-#include "engine/ProtocolLog.h"
-#include "run/RunQueue.h"
-#include "shell/LanguageTexts.h"
 #include "storage/StoredBackups.h"
 #include "tasks/DatabaseList.h"
 
@@ -53,25 +47,12 @@ private:
     QStringList &m_dumped;
 };
 
-struct Rig {
-    LanguageTexts texts;
-    FakeClock clock;
-    RecordingProtocolView view;
-    ProtocolLog log{texts, clock};
-    RecordingRunEvents events;
-    FakeRetriever retriever;
+struct Rig : QueueRig {
     QStringList dumped;
-    std::unique_ptr<RunQueue> queue;
-    QList<RunOutcome> outcomes;
 
     Rig(const QStringList &failing, const QStringList &listed)
+        : QueueRig([=, this](const BackupTask &) { return std::make_unique<FakeHost>(failing, listed, dumped); })
     {
-        texts.refill();
-        log.setView(&view);
-        queue = std::make_unique<RunQueue>(
-            [=, this](const BackupTask &) { return std::make_unique<FakeHost>(failing, listed, dumped); }, log, texts,
-            events, retriever);
-        QObject::connect(queue.get(), &RunQueue::runFinished, [this](const RunOutcome &o) { outcomes.append(o); });
     }
     RunOutcome run(const BackupTask &task)
     {

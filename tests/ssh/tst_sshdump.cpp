@@ -81,6 +81,18 @@ private:
         r.limits.replyTimeoutS = 10;
         return r;
     }
+    // The fixture's task as a run over the test server logs in with it.
+    BackupTask sshTask(const QString &database) const
+    {
+        BackupTask task = m_task;
+        task.host = m_server.host();
+        task.hostuser = m_server.user();
+        task.transport = 1;
+        task.sshport = m_server.port();
+        task.sshkey = m_server.clientKey();
+        task.database = database;
+        return task;
+    }
     QStringList leftovers() const
     {
         return QDir(m_local.path()).entryList({QStringLiteral("*.part-*")}, QDir::Files);
@@ -303,12 +315,7 @@ private slots:
         LanguageTexts texts;
         texts.refill();
         FakeClock clock;
-        BackupTask task = m_task;
-        task.host = m_server.host();
-        task.hostuser = m_server.user();
-        task.sshport = m_server.port();
-        task.sshkey = m_server.clientKey();
-        task.database = QStringLiteral("*");
+        const BackupTask task = sshTask(QStringLiteral("*"));
         SshClientSettings settings;
         settings.knownHostsFile = knownHosts();
         settings.sshDirectory = m_local.filePath(QStringLiteral("nokeys"));
@@ -354,13 +361,7 @@ private slots:
         log.setView(&view);
         RecordingRunEvents events;
         FakeRetriever retriever;
-        BackupTask task = m_task;
-        task.host = m_server.host();
-        task.hostuser = m_server.user();
-        task.transport = 1;
-        task.sshport = m_server.port();
-        task.sshkey = m_server.clientKey();
-        task.database = database;
+        BackupTask task = sshTask(database);
         task.backupfile = QStringLiteral("packed.sql");
         task.localdir = m_local.filePath(QStringLiteral("packed"));
         task.compress = compress;
@@ -420,13 +421,7 @@ private slots:
         log.setView(&view);
         RecordingRunEvents events;
         FakeRetriever retriever;
-        BackupTask task = m_task;
-        task.host = m_server.host();
-        task.hostuser = m_server.user();
-        task.transport = 1;
-        task.sshport = m_server.port();
-        task.sshkey = m_server.clientKey();
-        task.database = database;
+        BackupTask task = sshTask(database);
         task.backupfile = QStringLiteral("shop.sql");
         task.localdir = m_local.filePath(QStringLiteral("daily"));
         task.subdirectory = true;

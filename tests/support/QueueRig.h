@@ -39,5 +39,16 @@ struct QueueRig {
             events.noteOutcome(o);
         });
     }
+    // The same, with transports of the test's own making.
+    explicit QueueRig(RunQueue::TransportFactory transports)
+    {
+        texts.refill();
+        log.setView(&view);
+        queue = std::make_unique<RunQueue>(std::move(transports), log, texts, events, retriever);
+        QObject::connect(queue.get(), &RunQueue::runFinished, [this](const RunOutcome &o) {
+            outcomes.append(o);
+            events.noteOutcome(o);
+        });
+    }
     QStringList messages() const { return view.messages(); }
 };

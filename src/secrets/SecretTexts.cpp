@@ -91,6 +91,16 @@ QString keptInFile(const QString &task, bool german)
         .arg(task, lockedOrUnreachable(german));
 }
 
+QString notRemoved(const QString &task, bool german)
+{
+    return pick(german,
+                "The task \"%1\" is deleted, but its passwords could not be removed from the keyring (%2). "
+                "Remove the entries \"Vaultwick: %1 ...\" in the keyring's own window.",
+                "Die Aufgabe \"%1\" ist gelöscht, aber ihre Passwörter konnten nicht aus dem Schlüsselbund entfernt "
+                "werden (%2). Entfernen Sie die Einträge \"Vaultwick: %1 ...\" im Fenster des Schlüsselbunds.")
+        .arg(task, lockedOrUnreachable(german));
+}
+
 QString keepInFileMenu(bool german)
 {
     return pick(german, "Keep passwords in the settings file", "Passwörter in der Einstellungsdatei halten");

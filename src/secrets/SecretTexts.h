@@ -27,4 +27,6 @@ QString keptInFile(const QString &task, bool german);
 
 // The application setting and its menu item.
 QString keepInFileMenu(bool german);
+// A deleted task whose keyring entries stayed behind.
+QString notRemoved(const QString &task, bool german);
 }

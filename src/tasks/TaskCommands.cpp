@@ -103,9 +103,7 @@ void TaskCommands::storeSecrets(const BackupTask &task, const BackupTask &origin
             return;
         } else {
             saved.secrets.clear();
-            QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                            SecretTexts::keptInFile(task.name, german), QMessageBox::Ok, m_form.parentWidget());
-            box.exec();
+            tell(QMessageBox::Warning, SecretTexts::keptInFile(task.name, german));
         }
         if (m_host.currentTask().name == saved.name)
             m_host.currentTask().secrets = saved.secrets;
@@ -119,10 +117,17 @@ void TaskCommands::saveLater(const BackupTask &task)
     try {
         save(task);
     } catch (const std::exception &e) {
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                        QString::fromLocal8Bit(e.what()), QMessageBox::Ok, m_form.parentWidget());
-        box.exec();
+        tell(QMessageBox::Critical, QString::fromLocal8Bit(e.what()));
     }
+}
+
+void TaskCommands::tell(int icon, const QString &text)
+{
+    // Said after the command returned: a box that opens and waits for nothing.
+    auto *box = new QMessageBox(QMessageBox::Icon(icon), QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                                m_form.parentWidget());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void TaskCommands::save(const BackupTask &task)
@@ -241,7 +246,10 @@ void TaskCommands::deleteTask(const QString &name)
             m_host.store().DeleteTask(name);
             // Its entries go with it; the keyring may ask to be unlocked first.
             if (inKeyring && !m_host.store().ListTaskNames().contains(name, Qt::CaseInsensitive))
-                TaskSecrets::remove(name, m_form.captionLanguage() == 1, &m_form, [](const QString &) {}, true);
+                TaskSecrets::remove(name, m_form.captionLanguage() == 1, &m_form, [this, name](const QString &problem) {
+                    if (!problem.isEmpty())
+                        tell(QMessageBox::Warning, SecretTexts::notRemoved(name, m_form.captionLanguage() == 1));
+                }, true);
         }
     } catch (const std::exception &) {
     }

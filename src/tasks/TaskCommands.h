@@ -25,6 +25,8 @@ public:
     QMessageBox *deleteQuestion() const { return m_deleteQuestion; }
 
 private:
+    // A message box that opens without a loop of its own.
+    void tell(int icon, const QString &text);
     // Shows the editor with task; true when it ended with OK.
     bool edit(const BackupTask &task);
     // After OK: the passwords into the keyring where it is used (the task's

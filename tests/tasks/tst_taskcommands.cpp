@@ -141,6 +141,7 @@ private slots:
         empty.testrestore = RestorePrograms::find().found();
         // And the dump options that today's hosts want.
         empty.dumpoptions = DumpOptions::recommended();
+        empty.hostcompress = QStringLiteral("auto");  // and the host compresses over SSH
         QCOMPARE(shown, empty);  // none of the load defaults are offered
         QCOMPARE(m_host->calls, (QStringList{QStringLiteral("SaveSettings [Old,Shop]"), QStringLiteral("RefreshTaskList")}));
         const BackupTask saved = m_host->store().LoadTask(QStringLiteral("Shop"));

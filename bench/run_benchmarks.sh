@@ -112,6 +112,86 @@ compressed_rows() {
 mib_b() { awk -v b="$1" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }
 declare -A PACKED
 
+# ssh_runs: the program's SSH run (--run, the real program) against OpenSSH's
+# client on loopback, to a sshd of the bench's own whose "mysqldump" sends
+# ordinary SQL rows; stored plain and as zstd, with and without compression
+# on the host, beside `ssh -C host mysqldump > file; sha256sum file` and the
+# same through `zstd -3`. ROUNDS rounds each, medians.
+ssh_runs() {
+    local s cu cs d u k cfg name dump=$W/srv/rows.sql
+    note "ssh: $ROUNDS rounds of ${SIZE_MIB} MiB of SQL rows, vaultwick --run and ssh -C pipelines"
+    make_text_dump "$dump" "$SIZE_MIB"
+    d=$W/ssh
+    mkdir -p "$d/bin" "$d/home/.ssh" "$d/config/Korvane" "$d/out" /run/sshd
+    ssh-keygen -q -t ed25519 -N '' -f "$d/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$d/client_key"
+    cp "$d/client_key.pub" "$d/authorized_keys"
+    printf '#!/bin/sh\ncat >/dev/null\nexec cat %s\n' "$dump" >"$d/bin/mysqldump"
+    chmod 755 "$d/bin/mysqldump"
+    SSH_PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    printf '%s\n' "Port $SSH_PORT" "ListenAddress 127.0.0.1" "HostKey $d/host_key" "PidFile none" \
+        "AuthorizedKeysFile $d/authorized_keys" "StrictModes no" "UsePAM no" "PermitRootLogin prohibit-password" \
+        "PasswordAuthentication no" "KbdInteractiveAuthentication no" "SetEnv PATH=$d/bin:/usr/bin:/bin" >"$d/sshd_config"
+    /usr/sbin/sshd -D -e -f "$d/sshd_config" 2>>"$W/peers.err" &
+    PIDS+=($!)
+    printf '[127.0.0.1]:%s %s\n' "$SSH_PORT" "$(cut -d' ' -f1,2 "$d/host_key.pub")" >"$d/home/.ssh/known_hosts"
+    u=$(id -un)
+    cfg=$d/config/Korvane/Vaultwick.conf
+    {
+        echo '[tasks]'
+        for name in plain plainhost zstd zstdhost; do
+            k="$name\\Options"
+            printf '%s\\%s=%s\n' "$k" host 127.0.0.1 "$k" hostuser "$u" "$k" hostpw '' "$k" mysql localhost \
+                "$k" database shop "$k" backupfile "$name.sql" "$k" localdir "$d/out" "$k" run 0 "$k" transport 1 \
+                "$k" sshport "$SSH_PORT" "$k" sshkey "$d/client_key" \
+                "$k" compress "$([[ $name == zstd* ]] && echo 2 || echo 0)" \
+                "$k" hostcompress "$([[ $name == *host ]] && echo auto || echo off)"
+        done
+    } >"$cfg"
+    for _ in $(seq 50); do [ -n "$(ss -Hltn "sport = :$SSH_PORT")" ] && break; sleep 0.1; done
+    local ssh_cmd="ssh -C -p $SSH_PORT -i $d/client_key -o UserKnownHostsFile=$d/home/.ssh/known_hosts -o BatchMode=yes $u@127.0.0.1 mysqldump </dev/null"
+    timed() {  # timed KEY COMMAND...: seconds and user + system CPU of COMMAND and its children
+        /usr/bin/time -f '%e %U %S' -o "$W/time.out" "${@:2}" >/dev/null 2>>"$W/peers.err" || { echo "ssh bench: $1 failed" >&2; exit 1; }
+        read -r s cu cs <"$W/time.out"
+        SSHT[$1.s]+="$s "
+        SSHT[$1.cpu]+="$(awk -v u="$cu" -v v="$cs" 'BEGIN { print u + v }') "
+    }
+    cat "$dump" >/dev/null
+    for _ in $(seq "$ROUNDS"); do
+        rm -f "$d/out/"*
+        timed ref_plain bash -c "$ssh_cmd > $d/out/ref.sql && sha256sum $d/out/ref.sql"
+        timed ref_zstd bash -c "$ssh_cmd | zstd -q -3 > $d/out/ref.sql.zst && sha256sum $d/out/ref.sql.zst"
+        for name in plain plainhost zstd zstdhost; do
+            timed "$name" env HOME="$d/home" XDG_CONFIG_HOME="$d/config" "$PROGRAM" --run "$name"
+        done
+        cmp -s "$dump" "$d/out/plainhost.sql" && zstd -dc "$d/out/zstdhost.sql.zst" | cmp -s "$dump" - \
+            || { echo "ssh bench: a stored file is not the dump" >&2; exit 1; }
+    done
+    for k in "${!SSHT[@]}"; do SSHT[$k]=$(tr ' ' '\n' <<<"${SSHT[$k]}" | grep . | median); done
+    rm -rf "$dump" "$d/out"
+}
+ssh_rows() {
+    local name ref what how
+    for name in plain plainhost zstd zstdhost; do
+        if [[ $name == zstd* ]]; then ref=ref_zstd what="ssh -C, zstd -3, sha256sum" how="stored as zstd"
+        else ref=ref_plain what="ssh -C, sha256sum" how="stored plain"; fi
+        if [[ $name == *host ]]; then how="$how, compressed on the host"; else how="$how, SSH's compression"; fi
+        echo "| SSH ${SIZE_MIB} MiB SQL rows, $how, time (median of $ROUNDS) | ${SSHT[$name.s]} s | $what ${SSHT[$ref.s]} s | ratio $(ratio "${SSHT[$name.s]}" "${SSHT[$ref.s]}") |"
+        echo "| SSH ${SIZE_MIB} MiB SQL rows, $how, CPU time (median) | ${SSHT[$name.cpu]} s | ${SSHT[$ref.cpu]} s | ratio $(ratio "${SSHT[$name.cpu]}" "${SSHT[$ref.cpu]}"); the program, or the pipeline's client side |"
+    done
+}
+declare -A SSHT
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
+
+# VW_BENCH_ONLY=ssh: just the SSH runs and their rows.
+if [ "${VW_BENCH_ONLY:-}" = ssh ]; then
+    ssh_runs
+    echo
+    echo "| Measurement | vaultwick | reference | note |"
+    echo "|---|---|---|---|"
+    ssh_rows
+    exit 0
+fi
+
 # VW_BENCH_ONLY=compressed: just the compressed runs and their rows.
 if [ "${VW_BENCH_ONLY:-}" = compressed ]; then
     start_peer FTP_PORT /usr/bin/python3 "$PEERS" ftp "$W/srv" 127.0.0.1 bench
@@ -205,6 +285,7 @@ fi
 rm -rf "$DISK"
 rm -f "$W/srv/big.sql" "$W/get/"*
 compressed_runs
+ssh_runs
 
 # ---------------------------------------------------------------------------
 note "CPU over 60 idle seconds: vaultwick with its window shown, and the main window in the tray"
@@ -258,7 +339,6 @@ done
 SAVE_1000=$(field median_ms "$("$BENCH" save "$W/t1000.conf" 5 2>/dev/null)")
 
 # ---------------------------------------------------------------------------
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 ms() { awk -v v="$1" 'BEGIN { printf "%.0f ms", v }'; }
 
@@ -273,6 +353,7 @@ for method in ftp http; do
 done
 [ -n "${DISK_P:-}" ] && echo "| FTP ${SIZE_MIB} MiB onto disk, time (median of $ROUNDS) | $DISK_P s | curl $DISK_C s | ratio $(ratio "$DISK_P" "$DISK_C"); the program syncs before it replaces the old file, curl does not |"
 compressed_rows
+ssh_rows
 if [ "$IDLE_SHOWN_MS" = 0 ]; then IDLE_SHOWN="< 10 ms"; else IDLE_SHOWN="$IDLE_SHOWN_MS ms"; fi
 echo "| CPU, 60 s idle, window shown (real program) | $IDLE_SHOWN | | utime + stime from /proc, in clock ticks of 10 ms |"
 echo "| CPU, 60 s idle, in the tray | $(field cpu_ms "$IDLE_TRAY") ms | | $(field wakeups "$IDLE_TRAY") wake-ups |"

@@ -7,6 +7,7 @@
 #include "StorageTools.h"
 #include "retrieval/LocalTarget.h"
 #include "storage/RetentionSweeper.h"
+#include "storage/StoredDumpReader.h"
 #include "storage/StoredDumpWriter.h"
 
 namespace {
@@ -45,6 +46,7 @@ private slots:
     void compressedFilesPassTheirTools_data();
     void compressedFilesPassTheirTools();
     void incompleteDumpLeavesPreviousBackupAndChecksum();
+    void packedStreamsStoreTheDumpInEveryFormat();
     void rotationWithoutSubdirectories();
     void retentionPolicyOverAYear_data();
     void retentionPolicyOverAYear();
@@ -112,6 +114,40 @@ void StoredBackupsTest::incompleteDumpLeavesPreviousBackupAndChecksum()
     QCOMPARE(ReadAll(target + ".zst"), previous);
     QCOMPARE(ReadAll(target + ".zst.sha256"), previousSum);
     QCOMPARE(Entries(dir.path()), (QStringList{"backup.sql.zst", "backup.sql.zst.sha256"}));
+}
+
+// A stream the host packed (gzip or zstd) stored as each format: it unpacks
+// to the dump; a packed stream cut short is no whole dump, even where the
+// completion line made it through.
+void StoredBackupsTest::packedStreamsStoreTheDumpInEveryFormat()
+{
+    const QByteArray dump = MakeDump(400000, true, 9);
+    for (const Compression sent : {Compression::Gzip, Compression::Zstd}) {
+        QByteArray packed;
+        auto packer = StreamCompressor::create(sent);
+        QVERIFY(packer->feed(dump.constData(), dump.size(), packed) && packer->finish(packed));
+        for (const Compression kept : {Compression::None, Compression::Gzip, Compression::Zstd}) {
+            for (const bool cut : {false, true}) {
+                QTemporaryDir dir;
+                StoredDumpWriter out;
+                QVERIFY(out.open(dir.filePath("backup.sql"), kept));
+                out.setIncoming(sent);
+                const QByteArray stream = cut ? packed.left(packed.size() - 4) : packed;
+                QVERIFY(out.write(stream.constData(), stream.size()));
+                QCOMPARE(out.commit(true), cut ? StoredDumpWriter::Failure::IncompleteDump : StoredDumpWriter::Failure::None);
+                if (cut)
+                    continue;
+                StoredDumpReader in;
+                QVERIFY(in.open(out.storedPath()));
+                QByteArray back;
+                while (!in.atEnd())
+                    back += in.read();
+                QVERIFY(!in.failed() && back == dump);
+                if (kept == sent)  // stored as it came
+                    QCOMPARE(ReadAll(out.storedPath()), packed);
+            }
+        }
+    }
 }
 
 void StoredBackupsTest::rotationWithoutSubdirectories()

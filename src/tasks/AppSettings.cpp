@@ -23,6 +23,22 @@ bool AppSettings::SaveMetricsFile(const QString &path) const
     return m_store.writeValues({{MetricsFileKey, path.trimmed()}});
 }
 
+const QString AppSettings::OffsiteLimitKey = QStringLiteral("Options/offsitebwlimit");
+
+int AppSettings::ReadOffsiteLimit() const
+{
+    // A value the dialog could not have written is no limit, never a failed run.
+    auto settings = m_store.open();
+    bool ok = false;
+    const int limit = settings->value(OffsiteLimitKey).toString().trimmed().toInt(&ok);
+    return ok && limit > 0 ? limit : 0;
+}
+
+bool AppSettings::SaveOffsiteLimit(int kibPerSecond) const
+{
+    return m_store.writeValues({{OffsiteLimitKey, QString::number(kibPerSecond > 0 ? kibPerSecond : 0)}});
+}
+
 AppSettings::AppSettings(const TaskStore &store) : m_store(store) {}
 
 int AppSettings::readInteger(QSettings &settings, const QString &key)

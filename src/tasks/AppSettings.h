@@ -49,6 +49,10 @@ public:
     static const QString PasswordsInFileKey;  // "Options/passwordsinfile"
     bool ReadKeepPasswordsInFile() const;
     bool SaveKeepPasswordsInFile(bool keep) const;
+    // The most an off-site copy may send, in KiB/s; absent or 0: no limit.
+    static const QString OffsiteLimitKey;  // "Options/offsitebwlimit"
+    int ReadOffsiteLimit() const;
+    bool SaveOffsiteLimit(int kibPerSecond) const;
 
 private:
     const TaskStore &m_store;

@@ -51,6 +51,20 @@ struct BackupTask {
     // Where hostpw and dbpw are kept: empty, the settings file (as before);
     // "keyring", the desktop's keyring (TaskSecrets), the file holding neither.
     QString secrets;
+    // A second copy of each stored backup off this machine (OffsiteTarget):
+    // empty, none (as before); an rclone destination ("remote:path" or a
+    // local path) or "restic:" and a restic repository.
+    QString offsite;
+    // The rclone configuration file, or restic's password file; empty:
+    // rclone's own default configuration.
+    QString offsiteconfig;
+    // "same": the local keep counts; else "DAILY WEEKLY MONTHLY" of its own.
+    QString offsitekeep = QStringLiteral("same");
+    // Written by the run: "copied" or "failed: why", when, and the day of the
+    // last restic check.
+    QString lastoffsite;
+    QString lastoffsitetime;
+    QString lastoffsitecheck;
 
     // Not stored: set by a run whose dump went to the host under this name in
     // remotedir. Retrieval fetches it instead of backupfile and removes it

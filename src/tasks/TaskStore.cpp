@@ -225,6 +225,12 @@ void TaskStore::loadFrom(QSettings &settings, const QString &group, BackupTask &
     task.pingurl = readText(settings, group, QStringLiteral("pingurl"), QString());
     task.hostcompress = readText(settings, group, QStringLiteral("hostcompress"), QStringLiteral("off"));
     task.secrets = readText(settings, group, QStringLiteral("secrets"), QString());
+    task.offsite = readText(settings, group, QStringLiteral("offsite"), QString());
+    task.offsiteconfig = readText(settings, group, QStringLiteral("offsiteconfig"), QString());
+    task.offsitekeep = readText(settings, group, QStringLiteral("offsitekeep"), QStringLiteral("same"));
+    task.lastoffsite = readText(settings, group, QStringLiteral("lastoffsite"), QString());
+    task.lastoffsitetime = readText(settings, group, QStringLiteral("lastoffsitetime"), QString());
+    task.lastoffsitecheck = readText(settings, group, QStringLiteral("lastoffsitecheck"), QString());
 }
 
 BackupTask TaskStore::LoadTask(const QString &name) const
@@ -276,6 +282,9 @@ bool TaskStore::SaveTask(const QString &name, const BackupTask &task) const
         {"pingurl", task.pingurl},
         {"hostcompress", task.hostcompress},
         {"secrets", task.secrets},
+        {"offsite", task.offsite},
+        {"offsiteconfig", task.offsiteconfig},
+        {"offsitekeep", task.offsitekeep},
     };
     // A task whose passwords are in the keyring keeps none in the file.
     const bool inKeyring = task.secrets == QLatin1String("keyring");
@@ -311,6 +320,9 @@ bool TaskStore::SaveRunRecord(const QString &name, const RunRecord &record) cons
         {"lastmessage", record.lastmessage},
         {"lastrestoretest", record.lastrestoretest},
         {"lastrestorecounts", record.lastrestorecounts},
+        {"lastoffsite", record.lastoffsite},
+        {"lastoffsitetime", record.lastoffsitetime},
+        {"lastoffsitecheck", record.lastoffsitecheck},
     };
     QList<std::pair<QString, QString>> values;
     for (const auto &[key, value] : fields) {

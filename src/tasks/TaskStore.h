@@ -56,6 +56,9 @@ struct RunRecord {
     std::optional<QString> lastmessage;
     std::optional<QString> lastrestoretest;
     std::optional<QString> lastrestorecounts;
+    std::optional<QString> lastoffsite;
+    std::optional<QString> lastoffsitetime;
+    std::optional<QString> lastoffsitecheck;
 };
 
 // The tasks in the per-user settings store, one group per task below "tasks",

@@ -28,7 +28,8 @@ void OffsiteCopy::start(const QString &storedFile, const QDate &today)
         return;
     }
     m_destination = MakeOffsiteDestination(m_task, program, m_german);
-    connect(m_destination.get(), &OffsiteDestination::protocolLine, this, &OffsiteCopy::protocolLine);
+    connect(m_destination.get(), &OffsiteDestination::protocolLine, this,
+            [this](const QString &line) { emit protocolLine(OffsiteTarget::masked(line)); });
     connect(m_destination.get(), &OffsiteDestination::caption, this, &OffsiteCopy::caption);
     m_destination->list([this](const QList<OffsiteBackup> &remote, const QString &error) { listed(remote, error); });
 }
@@ -138,9 +139,10 @@ void OffsiteCopy::end(const QString &error)
         return;
     m_done = true;
     m_result.ok = error.isEmpty();
-    m_result.reason = error;
+    // The tool's words may hold the repository's address, password and all.
+    m_result.reason = OffsiteTarget::masked(error);
     if (!error.isEmpty())
-        emit protocolLine(OffsiteTexts::failed(error, m_german));
+        emit protocolLine(OffsiteTexts::failed(m_result.reason, m_german));
     emit caption(QString());
     emit finished(m_result);
 }

@@ -35,7 +35,7 @@ void OffsiteInventory::start()
         if (m_done)
             return;
         m_done = true;
-        emit listed(backups, error);
+        emit listed(backups, OffsiteTarget::masked(error));
     });
 }
 

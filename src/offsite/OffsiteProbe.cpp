@@ -101,7 +101,7 @@ void OffsiteProbe::step()
                     return;
                 }
                 m_done = true;
-                emit finished(true, OffsiteTexts::probeWritten(m_target.destination, m_german));
+                emit finished(true, OffsiteTexts::probeWritten(m_target.shown(), m_german));
             });
         });
     });
@@ -112,7 +112,7 @@ void OffsiteProbe::fail(const QString &why)
     if (m_done)
         return;
     m_done = true;
-    emit finished(false, why);
+    emit finished(false, OffsiteTarget::masked(why));
 }
 
 void OffsiteProbe::cancel()

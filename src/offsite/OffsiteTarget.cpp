@@ -26,6 +26,13 @@ OffsiteTarget OffsiteTarget::of(const BackupTask &task)
     return t;
 }
 
+QString OffsiteTarget::masked(QString text)
+{
+    static const QRegularExpression password(QStringLiteral("(://[^/@\\s]*?:)[^/@\\s]*@"));
+    text.replace(password, QStringLiteral("\\1***@"));
+    return text;
+}
+
 QString OffsiteTarget::programName() const
 {
     return isRestic() ? QStringLiteral("restic") : QStringLiteral("rclone");

@@ -69,6 +69,13 @@ QString cancelled(bool german)
                 QStringLiteral("die externe Kopie wurde abgebrochen"));
 }
 
+QString unreadableList(const QString &program, bool german)
+{
+    return pick(german, QStringLiteral("%1's list of the destination cannot be read"),
+                QStringLiteral("Die Liste des Ziels von %1 kann nicht gelesen werden"))
+        .arg(program);
+}
+
 QString started(const QString &file, const QString &destination, bool german)
 {
     return pick(german, QStringLiteral("Off-site copy of %1 to %2 started"),

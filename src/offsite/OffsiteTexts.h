@@ -13,6 +13,7 @@ QString toolMissing(const QString &program, bool german);
 QString endedEarly(const QString &program, bool german);
 QString endedWith(const QString &program, int exitCode, bool german);
 QString cancelled(bool german);
+QString unreadableList(const QString &program, bool german);
 
 // The protocol's lines.
 QString started(const QString &file, const QString &destination, bool german);

@@ -83,9 +83,16 @@ void RcloneDestination::list(Listed done)
                         done({}, failure(r));
                         return;
                     }
+                    // A list cut short or garbled would make copies look missing, or old.
+                    QJsonParseError parse;
+                    const QJsonDocument doc = QJsonDocument::fromJson(r.output, &parse);
+                    if (r.outputCut || parse.error != QJsonParseError::NoError || !doc.isArray()) {
+                        done({}, OffsiteTexts::unreadableList(QStringLiteral("rclone"), m_german));
+                        return;
+                    }
                     QList<OffsiteBackup> found;
                     m_stale.clear();
-                    const QJsonArray entries = QJsonDocument::fromJson(r.output).array();
+                    const QJsonArray entries = doc.array();
                     for (const QJsonValue &v : entries) {
                         const QJsonObject o = v.toObject();
                         const QString path = o.value(QLatin1String("Path")).toString();
@@ -124,7 +131,7 @@ void RcloneDestination::put(const StoredBackup &local, Done done)
     m_up.local = local;
     m_up.remote = OffsiteNameOf(local, OffsiteTarget::Kind::Rclone);
     m_up.done = std::move(done);
-    emit protocolLine(OffsiteTexts::started(QFileInfo(local.path).fileName(), m_target.destination, m_german));
+    emit protocolLine(OffsiteTexts::started(QFileInfo(local.path).fileName(), m_target.shown(), m_german));
     expectedHash();
 }
 

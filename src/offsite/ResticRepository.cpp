@@ -99,9 +99,15 @@ void ResticRepository::list(Listed done)
 {
     m_tool->run({QStringLiteral("snapshots"), QStringLiteral("--json"), QStringLiteral("--host=") + hostOf(m_task),
                  QStringLiteral("--tag=") + tagOf(m_task)},
-                [done](const ToolResult &r) {
+                [this, done](const ToolResult &r) {
                     if (!r.ok()) {
                         done({}, r.lastError);
+                        return;
+                    }
+                    QJsonParseError parse;
+                    const QJsonDocument doc = QJsonDocument::fromJson(r.output, &parse);
+                    if (r.outputCut || parse.error != QJsonParseError::NoError || !doc.isArray()) {
+                        done({}, OffsiteTexts::unreadableList(QStringLiteral("restic"), m_german));
                         return;
                     }
                     done(snapshotsIn(r.output), {});
@@ -113,7 +119,7 @@ void ResticRepository::put(const StoredBackup &local, Done done)
     m_local = local;
     m_remote = OffsiteNameOf(local, OffsiteTarget::Kind::Restic);
     m_done = std::move(done);
-    emit protocolLine(OffsiteTexts::started(QFileInfo(local.path).fileName(), m_target.destination, m_german));
+    emit protocolLine(OffsiteTexts::started(QFileInfo(local.path).fileName(), m_target.shown(), m_german));
     joinWorker();
     const QString path = local.path;
     m_worker = std::thread([this, path] {

@@ -12,7 +12,7 @@
 #endif
 
 namespace {
-constexpr qsizetype OutputKept = 4 * 1024 * 1024;
+constexpr qsizetype OutputKept = 64 * 1024 * 1024;
 constexpr qsizetype ErrorKept = 256 * 1024;
 constexpr qint64 PipeAhead = 1024 * 1024;
 constexpr int KillAfterMs = 5000;
@@ -106,6 +106,8 @@ void ToolProcess::readOutput()
     if (!m_process)
         return;
     const QByteArray more = m_process->readAllStandardOutput();
+    if (m_result.output.size() + more.size() > OutputKept)
+        m_result.outputCut = true;
     if (m_result.output.size() < OutputKept)
         m_result.output += more.left(OutputKept - m_result.output.size());
     m_stdoutPartial += more;

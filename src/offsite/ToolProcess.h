@@ -16,6 +16,7 @@ struct ToolResult {
     int exitCode = -1;
     bool crashed = false;      // killed, or it died
     QByteArray output;         // standard output, up to a limit
+    bool outputCut = false;    // it said more than the limit: output is not all of it
     QString lastError;         // the tool's own last error line, or why it did not start
 
     bool ok() const { return started && !crashed && exitCode == 0; }

@@ -8,6 +8,7 @@
 #include "offsite/OffsiteTarget.h"
 #include "tasks/BackupTask.h"
 
+class OffsiteDestination;
 class ToolProcess;
 
 // What the destination holds of a task: rclone, its files there (the task's
@@ -30,7 +31,7 @@ private:
     BackupTask m_task;
     OffsiteTarget m_target;
     bool m_german;
-    std::unique_ptr<ToolProcess> m_tool;
+    std::unique_ptr<OffsiteDestination> m_destination;
     bool m_done = false;
 };
 

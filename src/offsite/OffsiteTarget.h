@@ -55,3 +55,9 @@ struct OffsiteBackup {
 OffsiteBackup OffsiteNameOf(const StoredBackup &local, OffsiteTarget::Kind kind);
 // Whether the destination's list holds that stored backup.
 bool IsOnDestination(const StoredBackup &local, const QList<OffsiteBackup> &remote, OffsiteTarget::Kind kind);
+// Whether a file name is one of the task's stored files (plain, ".gz" or
+// ".zst"; for a task with several databases, any database's).
+bool IsTaskFileName(const BackupTask &task, const QString &name);
+// The path below an rclone destination: "remote:" and "remote:path" and a
+// local folder each take it their own way.
+QString RcloneJoin(const QString &destination, const QString &relative);

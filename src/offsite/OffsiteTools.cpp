@@ -1,0 +1,49 @@
+#include "offsite/OffsiteTools.h"
+
+#include <QStandardPaths>
+#include <atomic>
+#include <mutex>
+
+#include "offsite/OffsiteTexts.h"
+
+namespace {
+std::mutex searchLock;
+QStringList searchPath;
+std::atomic<int> limit{0};
+}
+
+namespace OffsiteTools {
+
+QString find(OffsiteTarget::Kind kind)
+{
+    if (kind == OffsiteTarget::Kind::None)
+        return {};
+    const QString name = kind == OffsiteTarget::Kind::Restic ? QStringLiteral("restic") : QStringLiteral("rclone");
+    std::lock_guard guard(searchLock);
+    return QStandardPaths::findExecutable(name, searchPath);
+}
+
+void setSearchPath(const QStringList &folders)
+{
+    std::lock_guard guard(searchLock);
+    searchPath = folders;
+}
+
+QString missingText(OffsiteTarget::Kind kind, bool german)
+{
+    return OffsiteTexts::toolMissing(kind == OffsiteTarget::Kind::Restic ? QStringLiteral("restic")
+                                                                         : QStringLiteral("rclone"),
+                                     german);
+}
+
+void setUploadLimit(int kibPerSecond)
+{
+    limit = kibPerSecond > 0 ? kibPerSecond : 0;
+}
+
+int uploadLimit()
+{
+    return limit;
+}
+
+}

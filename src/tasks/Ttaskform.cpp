@@ -134,7 +134,9 @@ QPushButton *Ttaskform::addLink(const QString &name, const QString &text, const 
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QStringLiteral(
         "QPushButton { color: blue; text-decoration: underline; border: none;"
-        " background: transparent; padding: 0px; text-align: left; }"));
+        " background: transparent; padding: 0px; text-align: left; }"
+        // A link that cannot be followed now must not look like one.
+        " QPushButton:disabled { color: gray; text-decoration: none; }"));
     button->setGeometry(geometry);
     return button;
 }

@@ -15,7 +15,9 @@
 #include "engine/TForm1.h"
 #include "notify/MailSettings.h"
 #include "notify/MailSettingsDialog.h"
+#include "offsite/OffsiteTools.h"
 #include "shell/MetricsSettingsDialog.h"
+#include "shell/OffsiteLimitDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/AppSettings.h"
@@ -232,6 +234,19 @@ private slots:
         metrics->accept();
         QVERIFY(!metrics->isVisible());
         QCOMPARE(AppSettings(w.store()).ReadMetricsFile(), m_dir.filePath(QStringLiteral("vw.prom")));
+
+        // The off-site bandwidth: saved, and taken by the copies started next.
+        w.menuAction(QStringLiteral("OffsiteLimit1"))->trigger();
+        OffsiteLimitDialog *limit = w.offsiteLimitDialog();
+        QTRY_VERIFY(limit->isVisible());
+        auto *kib = limit->findChild<QSpinBox *>(QStringLiteral("offsiteLimit"));
+        QCOMPARE(kib->value(), 0);
+        kib->setValue(2048);
+        limit->accept();
+        QVERIFY(!limit->isVisible());
+        QCOMPARE(AppSettings(w.store()).ReadOffsiteLimit(), 2048);
+        QCOMPARE(OffsiteTools::uploadLimit(), 2048);
+        OffsiteTools::setUploadLimit(0);
     }
 };
 

@@ -152,9 +152,9 @@ bool OffsiteBackupsView::retrieve(const OffsiteBackup &snapshot)
     if (!m_temporary->isValid())
         return false;
     QFile::setPermissions(m_temporary->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // Several snapshots may carry the same name: the id keeps them apart.
-    const QString file = QDir(m_temporary->path()).filePath(snapshot.key.left(kShortId) + QLatin1Char('-')
-                                                           + QFileInfo(snapshot.name).fileName());
+    // One at a time, removed once restored: the dump's own name cannot clash.
+    const QString name = QFileInfo(snapshot.name).fileName();
+    const QString file = QDir(m_temporary->path()).filePath(name.isEmpty() ? QStringLiteral("dump.sql") : name);
     m_retrieve = new OffsiteRetrieve(m_task, m_german, this);
     connect(m_retrieve, &OffsiteRetrieve::progress, this, &OffsiteBackupsView::retrieveProgress);
     connect(m_retrieve, &OffsiteRetrieve::finished, this, [this, file](bool ok, const QString &reason) {

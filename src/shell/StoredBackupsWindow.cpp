@@ -176,6 +176,8 @@ void StoredBackupsWindow::showOffsite()
     else if (OffsiteTarget::of(m_task).isRestic())
         say(pick("%1 snapshots of this task in the repository.", "%1 Snapshots dieser Aufgabe im Repository.")
                 .arg(m_offsite->snapshots().size()));
+    else
+        say(pick("The destination was listed.", "Das Ziel wurde gelistet."));
 }
 
 void StoredBackupsWindow::setBusy(bool busy)

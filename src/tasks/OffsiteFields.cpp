@@ -188,9 +188,11 @@ QString OffsiteFields::problem(bool german) const
 
 QWidget *OffsiteFields::problemField() const
 {
-    // Beside the repository's name, only the file is checked.
+    // The destination is refused only when empty ("restic:" alone) or taken
+    // for an option; everything else checked is the file.
     const OffsiteTarget target = OffsiteTarget::of(values());
-    return target.isRestic() && target.destination.isEmpty() ? static_cast<QWidget *>(toffsite) : toffsiteconfig;
+    const bool destination = target.destination.isEmpty() || target.destination.startsWith(QLatin1Char('-'));
+    return destination ? static_cast<QWidget *>(toffsite) : toffsiteconfig;
 }
 
 QWidget *OffsiteFields::firstField() const

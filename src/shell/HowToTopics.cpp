@@ -176,8 +176,8 @@ const Topic *topics()
           QStringLiteral("So that the nightly upload leaves your line usable, set \"Options\" - \"Off-site bandwidth "
                          "limit ...\" in KiB/s (0: no limit; 1024 KiB/s is about 8 Mbit/s)."),
           QStringLiteral("The \"Stored backups\" window says for each backup whether it is on the destination. For "
-                         "restic it also lists the task's snapshots; \"Restore into database...\" on one first brings "
-                         "its dump back from the repository.")},
+                         "restic it also lists the task's snapshots; \"Restore snapshot into database...\" first brings "
+                         "the chosen one's dump back from the repository.")},
          {QStringLiteral("Eine zweite Kopie jeder gespeicherten Sicherung kann diesen Rechner verlassen, auf einen "
                          "Server, einen Cloud-Speicher oder eine USB-Platte, über rclone oder restic. Installieren "
                          "Sie das Programm, das Sie nutzen (Debian-Pakete \"rclone\" und \"restic\"); das "
@@ -214,8 +214,8 @@ const Topic *topics()
                          "\"Bandbreite externer Kopien ...\" eine Grenze in KiB/s ein (0: keine; 1024 KiB/s sind etwa "
                          "8 Mbit/s)."),
           QStringLiteral("Das Fenster \"Gespeicherte Backups\" sagt für jede Sicherung, ob sie am Ziel ist. Für restic "
-                         "listet es auch die Snapshots des Tasks; \"In Datenbank wiederherstellen...\" auf einem holt "
-                         "zuerst seinen Dump aus dem Repository.")}},
+                         "listet es auch die Snapshots des Tasks; \"Snapshot in Datenbank wiederherstellen...\" holt "
+                         "zuerst den Dump des gewählten aus dem Repository.")}},
     };
     return table;
 }

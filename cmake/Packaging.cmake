@@ -48,6 +48,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # QtKeychain reaches the Secret Service through libsecret, loaded at run time;
 # without it the passwords stay in the settings file.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libsecret-1-0")
+# Off-site copies run these programs when a task names a destination.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "rclone, restic")
 # The test restore runs the user's own server and client; the program never starts one otherwise.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server | default-mysql-server, mariadb-client | default-mysql-client")
 include(CPack)

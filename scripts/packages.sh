@@ -23,6 +23,8 @@ TEST_PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
   # a private Secret Service for the keyring tests, and its command-line client
   gnome-keyring libsecret-tools dbus-daemon dbus-bin
+  # the off-site copies' tools (a user installs the one a task names)
+  rclone restic
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )

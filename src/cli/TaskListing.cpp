@@ -64,6 +64,9 @@ QByteArray json(const QList<BackupTask> &tasks)
             {QStringLiteral("lastrestoretest"), t.lastrestoretest},
             {QStringLiteral("lastrestorecounts"), t.lastrestorecounts},
             {QStringLiteral("secrets"), t.secrets.isEmpty() ? QStringLiteral("file") : t.secrets},
+            {QStringLiteral("offsite"), t.offsite},
+            {QStringLiteral("lastoffsite"), t.lastoffsite},
+            {QStringLiteral("lastoffsitetime"), t.lastoffsitetime},
         });
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);

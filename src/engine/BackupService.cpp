@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/Clock.h"
+#include "offsite/OffsiteTools.h"
 #include "retrieval/DownloadDispatcher.h"
 #include "run/RunQueue.h"
 #include "run/SshExec.h"
@@ -95,6 +96,8 @@ BackupService::StartResult BackupService::start(const BackupTask &task, bool dow
                                             QStringLiteral("seine Laufsperre kann in %1 nicht angelegt werden"))
                                    .arg(QDir::toNativeSeparators(m_runLocks.directory()))};
     }
+    // Read at each start, so a changed limit holds from the next copy on.
+    OffsiteTools::setUploadLimit(AppSettings(m_store).ReadOffsiteLimit());
     const bool queued = downloadOnly ? m_queue->RequestDownload(task) : m_queue->RequestRun(task);
     if (!queued)
         m_runLocks.release(task.name);
@@ -152,15 +155,24 @@ void BackupService::finished(const RunOutcome &outcome)
     m_board.setMessageForTask(outcome.taskName, outcome.message);
     // What the test restore found belongs to the record, for the window
     // and the command line alike.
-    if (!outcome.restoreTest.isEmpty()) {
+    if (!outcome.restoreTest.isEmpty() || !outcome.offsite.isEmpty()) {
         RunRecord record;
-        record.lastrestoretest = outcome.restoreTest;
-        record.lastrestorecounts = outcome.restoreCounts;
+        if (!outcome.restoreTest.isEmpty()) {
+            record.lastrestoretest = outcome.restoreTest;
+            record.lastrestorecounts = outcome.restoreCounts;
+        }
+        if (!outcome.offsite.isEmpty()) {
+            record.lastoffsite = outcome.offsite;
+            record.lastoffsitetime = m_clock.now().toString(Qt::ISODate);
+        }
+        if (outcome.offsiteChecked)
+            record.lastoffsitecheck = m_clock.now().date().toString(Qt::ISODate);
         m_store.SaveRunRecord(outcome.taskName, record);
     }
     const BackupTask task = storedTask(outcome.taskName);
     if (m_schedule)
-        m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning);
+        m_schedule->runFinished(task, outcome.success, outcome.message, outcome.reason, outcome.warning,
+                                 outcome.warningKind == RunOutcome::Warning::Offsite);
     const QString metrics = AppSettings(m_store).ReadMetricsFile();
     if (!metrics.isEmpty() && !MetricsFile::write(metrics, MetricsFile::collect(m_store, &outcome, m_clock.now())))
         m_log.AddStatus(m_texts.pick(QStringLiteral("The metrics file %1 could not be written"),

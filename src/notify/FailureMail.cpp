@@ -73,7 +73,12 @@ QByteArray crlfBody(const QString &body)
 MailMessage failedRun(bool english, const FailedRunReport &r)
 {
     MailMessage m;
-    if (r.storedButUnproven)
+    if (r.storedButUnproven && r.offsiteFailed)
+        m.subject = english
+            ? QStringLiteral("Vaultwick: backup of %1 stored locally, but its off-site copy failed").arg(oneLine(r.task))
+            : QStringLiteral("Vaultwick: Backup von %1 lokal gespeichert, aber die externe Kopie scheiterte")
+                  .arg(oneLine(r.task));
+    else if (r.storedButUnproven)
         m.subject = english ? QStringLiteral("Vaultwick: backup of %1 stored, but its test restore failed").arg(oneLine(r.task))
                             : QStringLiteral("Vaultwick: Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte")
                                   .arg(oneLine(r.task));

@@ -21,6 +21,7 @@ struct FailedRunReport {
     QStringList protocolLines;  // the run's last lines
     QStringList secrets;        // passwords: never written into a mail
     bool storedButUnproven = false;  // the backup is stored; its test restore failed
+    bool offsiteFailed = false;      // or, with storedButUnproven: its off-site copy failed
 };
 
 // The short mails about failures, in the interface language, and the message

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -16,6 +17,8 @@ struct OffsiteResult {
     int removed = 0;     // old copies the destination's keep counts let go
     bool checked = false;  // a repository check passed today
 };
+
+Q_DECLARE_METATYPE(OffsiteResult)
 
 // The off-site stage of a run: after the stored backup is proven, the
 // destination's list; then that backup and every stored one the

@@ -6,6 +6,8 @@
 #include "engine/Clock.h"
 #include "engine/ProtocolLog.h"
 #include "engine/RunEvents.h"
+#include "offsite/OffsiteCopy.h"
+#include "offsite/OffsiteTexts.h"
 #include "retrieval/Retriever.h"
 #include "retrieval/RemovalWarning.h"
 #include "restore/RestoreTexts.h"
@@ -165,7 +167,7 @@ void BackupRun::removalFinished(bool removed)
 void BackupRun::prove(const QString &storedFile)
 {
     if (!m_task.testrestore || !m_restoreOptions || storedFile.isEmpty()) {
-        conclude(true, {}, storedFile);
+        copyOffsite(storedFile);
         return;
     }
     m_storedFile = storedFile;
@@ -192,6 +194,47 @@ void BackupRun::proven(const TestRestoreResult &result)
         m_outcome.warning = result.reason;
     }
     emit m_events.statusCaptionReset();
+    copyOffsite(m_storedFile);
+}
+
+void BackupRun::copyOffsite(const QString &storedFile)
+{
+    m_storedFile = storedFile;
+    if (m_task.offsite.trimmed().isEmpty() || storedFile.isEmpty()) {
+        conclude(true, {}, storedFile);
+        return;
+    }
+    const bool german = m_texts.german();
+    // Only a proven backup goes off site; the test restore's warning stands.
+    if (!m_outcome.warning.isEmpty()) {
+        m_log.AddStatus(OffsiteTexts::failed(OffsiteTexts::notProven(german), german));
+        m_outcome.offsite = QStringLiteral("failed: ") + OffsiteTexts::notProven(german);
+        conclude(true, {}, storedFile);
+        return;
+    }
+    m_offsite = std::make_unique<OffsiteCopy>(m_task, german);
+    connect(m_offsite.get(), &OffsiteCopy::protocolLine, this, [this](const QString &l) { m_log.AddStatus(l); });
+    connect(m_offsite.get(), &OffsiteCopy::caption, this, [this](const QString &text) {
+        if (text.isEmpty())
+            emit m_events.statusCaptionReset();
+        else
+            emit m_events.statusCaption(text);
+    });
+    connect(m_offsite.get(), &OffsiteCopy::finished, this, &BackupRun::copiedOffsite);
+    m_offsite->start(storedFile, m_log.clock().now().date());
+}
+
+void BackupRun::copiedOffsite(const OffsiteResult &result)
+{
+    m_outcome.offsiteChecked = result.checked;
+    if (result.ok) {
+        m_outcome.offsite = QStringLiteral("copied");
+    } else {
+        // Stored here all the same: a warning raised like a failed run.
+        m_outcome.offsite = QStringLiteral("failed: ") + result.reason;
+        m_outcome.warning = result.reason;
+        m_outcome.warningKind = RunOutcome::Warning::Offsite;
+    }
     conclude(true, {}, m_storedFile);
 }
 
@@ -209,7 +252,9 @@ void BackupRun::conclude(bool ok, const QString &reason, const QString &storedFi
     // A stored backup with a warning is stored all the same; the user has to clear the host.
     m_outcome.message = RunMessage(m_texts, m_log, ok, ok ? m_warning : m_failureMessage);
     if (ok && !m_outcome.warning.isEmpty()) {
-        m_outcome.message = RestoreTexts::storedButFailed(m_log.Timestamp(), m_outcome.warning, m_texts.german());
+        m_outcome.message = m_outcome.warningKind == RunOutcome::Warning::Offsite
+            ? OffsiteTexts::storedButFailed(m_log.Timestamp(), m_outcome.warning, m_texts.german())
+            : RestoreTexts::storedButFailed(m_log.Timestamp(), m_outcome.warning, m_texts.german());
         if (!m_warning.isEmpty())
             m_outcome.message += QStringLiteral(" - ") + m_warning;
     }
@@ -235,6 +280,11 @@ void BackupRun::cancelSession()
         m_secretsCancelled = true;
         return;
     }
+    // The latest stage that has begun is the one running.
+    if (m_offsite) {
+        m_offsite->cancel();
+        return;
+    }
     if (m_test) {
         m_test->cancel();
         return;
@@ -249,6 +299,9 @@ void BackupRun::abort()
         m_secretsCancelled = true;
     if (m_test)
         m_test->cancel();
+    // No tool goes on after the program; its temporary name holds what it sent.
+    if (m_offsite)
+        m_offsite->stopNow();
     if (m_transport)
         m_transport->cancel();
     m_retriever.AbortRetrievals();

@@ -11,6 +11,8 @@
 #include "tasks/BackupTask.h"
 
 class LanguageTexts;
+class OffsiteCopy;
+struct OffsiteResult;
 class ProtocolLog;
 class Retriever;
 class RunEvents;
@@ -20,7 +22,8 @@ struct TestRestoreResult;
 // One run of one task, on its own copy of the task, through its stages:
 // secrets (the passwords from the keyring, where the task keeps them), transport (the host makes the dump), retrieval (the dump is fetched and
 // stored, verified), store (retention), clean-up (the host's dump removed),
-// test restore (when the task asks for it), outcome (protocol line, the
+// test restore (when the task asks for it), off-site copy (when the task
+// names a destination), outcome (protocol line, the
 // Message text, finished()). Without a transport it is the manual download:
 // retrieval, its report and the test restore.
 class BackupRun final : public TaskRun {
@@ -48,6 +51,10 @@ private:
     // The test restore stage: proves the stored file loads, then the outcome.
     void prove(const QString &storedFile);
     void proven(const TestRestoreResult &result);
+    // The off-site stage (a task with a destination): the proven backup and
+    // what the destination lacks go there; then the outcome.
+    void copyOffsite(const QString &storedFile);
+    void copiedOffsite(const OffsiteResult &result);
     // The protocol line and the Message's addition for a dump the host still holds.
     void warnNotRemoved(const QString &warning);
     void conclude(bool ok, const QString &reason, const QString &storedFile);
@@ -68,6 +75,7 @@ private:
     QString m_storedFile;
     std::optional<RestoreOptions> m_restoreOptions;
     std::unique_ptr<TestRestore> m_test;
+    std::unique_ptr<OffsiteCopy> m_offsite;
     bool m_done = false;
     bool m_fetchingSecrets = false;   // the keyring is being asked for the passwords
     bool m_secretsCancelled = false;  // and the run was broken off meanwhile

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "engine/Clock.h"
+#include "offsite/OffsiteTexts.h"
 #include "engine/ProtocolLog.h"
 #include "engine/RunEvents.h"
 #include "restore/RestoreTexts.h"
@@ -138,6 +139,9 @@ void DatabaseSeries::conclude(bool ok, const QString &reason)
     QStringList failures;
     QStringList warnings;
     QStringList testFailures;
+    QStringList offsiteFailures;
+    int offsiteCopied = 0;
+    bool offsiteOnly = true;  // every warning is about the off-site copy
     int stored = 0;
     int tested = 0;
     qint64 tables = 0;
@@ -151,8 +155,16 @@ void DatabaseSeries::conclude(bool ok, const QString &reason)
         }
         ++stored;
         o.storedFile = one.storedFile;
-        if (!one.warning.isEmpty())
+        if (!one.warning.isEmpty()) {
             warnings.append(name + QStringLiteral(": ") + one.warning);
+            if (one.warningKind != RunOutcome::Warning::Offsite)
+                offsiteOnly = false;
+        }
+        if (one.offsite.startsWith(QLatin1String("failed: ")))
+            offsiteFailures.append(name + QStringLiteral(": ") + one.offsite.mid(8));
+        else if (!one.offsite.isEmpty())
+            ++offsiteCopied;
+        o.offsiteChecked = o.offsiteChecked || one.offsiteChecked;
         if (one.restoreTest == QLatin1String("passed")) {
             ++tested;
             const QStringList counts = one.restoreCounts.split(QLatin1Char(' '));
@@ -178,9 +190,16 @@ void DatabaseSeries::conclude(bool ok, const QString &reason)
     }
     if (o.success && !warnings.isEmpty()) {
         o.warning = warnings.join(QStringLiteral("; "));
-        o.message = RestoreTexts::storedButFailed(m_log.Timestamp(), o.warning, german) + QStringLiteral(" - ")
+        o.warningKind = offsiteOnly ? RunOutcome::Warning::Offsite : RunOutcome::Warning::TestRestore;
+        o.message = (offsiteOnly ? OffsiteTexts::storedButFailed(m_log.Timestamp(), o.warning, german)
+                                 : RestoreTexts::storedButFailed(m_log.Timestamp(), o.warning, german))
+            + QStringLiteral(" - ")
             + DatabaseList::storedCount(stored, total, german);
     }
+    if (!offsiteFailures.isEmpty())
+        o.offsite = QStringLiteral("failed: ") + offsiteFailures.join(QStringLiteral("; "));
+    else if (offsiteCopied > 0)
+        o.offsite = QStringLiteral("copied");
     if (!testFailures.isEmpty())
         o.restoreTest = QStringLiteral("failed: ") + testFailures.join(QStringLiteral("; "));
     else if (tested > 0 && tested == stored)

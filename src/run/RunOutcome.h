@@ -19,6 +19,14 @@ struct RunOutcome {
     // counts: "TABLES ROWS". Empty: no test ran.
     QString restoreTest;
     QString restoreCounts;
+    // What the warning is about: the test restore, or the off-site copy.
+    enum class Warning { TestRestore, Offsite };
+    Warning warningKind = Warning::TestRestore;
+    // The off-site copy for the run record: "copied" or "failed: why";
+    // empty: the task has none. offsiteChecked: the destination's check
+    // passed in this run.
+    QString offsite;
+    bool offsiteChecked = false;
 
     // Stored, and nothing raised against it: what a monitor counts as success.
     bool proven() const { return success && warning.isEmpty(); }

@@ -100,14 +100,17 @@ void ScheduleDriver::overdueNotices(const QList<ScheduleRowInput> &rows)
 }
 
 void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason,
-                                 const QString &warning)
+                                 const QString &warning, bool offsiteWarning)
 {
     if (!m_schedule.recordOutcome(task.name, success, message))
         recordNotSaved(task.name);
     const bool unproven = success && !warning.isEmpty();
     if (!success || unproven) {
         const bool en = m_texts.englishChecked();
-        const QString what = unproven
+        const QString what = unproven && offsiteWarning
+            ? m_texts.pick(QStringLiteral("Backup of %1 stored locally, but its off-site copy failed"),
+                           QStringLiteral("Backup von %1 lokal gespeichert, aber die externe Kopie scheiterte"))
+            : unproven
             ? m_texts.pick(QStringLiteral("Backup of %1 stored, but its test restore failed"),
                            QStringLiteral("Backup von %1 gespeichert, aber die Testwiederherstellung scheiterte"))
             : m_texts.pick(QStringLiteral("Backup of %1 failed"), QStringLiteral("Backup von %1 gescheitert"));
@@ -115,7 +118,8 @@ void ScheduleDriver::runFinished(const BackupTask &task, bool success, const QSt
         alert(what.arg(task.name) + QLatin1Char('\n') + why);
         if (m_mailSettings.isSet()) {
             const FailedRunReport report{task.name, task.host, m_schedule.now(), why, m_log.recentLines(),
-                                         {task.hostpw, task.dbpw, m_mailSettings.password}, unproven};
+                                         {task.hostpw, task.dbpw, m_mailSettings.password}, unproven,
+                                         unproven && offsiteWarning};
             sendMail(FailureMail::failedRun(en, report));
         }
     }

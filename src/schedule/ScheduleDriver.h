@@ -55,7 +55,7 @@ public:
     // column text; reason: the line that says what went wrong; warning: a
     // stored backup that failed its test restore, raised like a failure.
     void runFinished(const BackupTask &task, bool success, const QString &message, const QString &reason,
-                     const QString &warning = QString());
+                     const QString &warning = QString(), bool offsiteWarning = false);
     // A run (scheduled, made up or manual) that could not start: its slot
     // is used all the same, so it ends like a failed run, with its reason in
     // the protocol, the Message, the notification and the mail.

@@ -22,6 +22,8 @@
 #               telnet server, so the run fails at once)
 # Then several databases per task from the command line: "*" over telnet,
 # a list over SSH, and that list again with its second database failing.
+# Then a second copy off the machine: a restic repository, and an rclone
+# destination that refuses (a warning; the local backup stands).
 # Then a second, short start with one task made up the same way, whose dump
 # the web server sends at a trickle: SIGTERM in mid-transfer must end the
 # program at once, with no temporary file left, the previous backup as it
@@ -59,6 +61,8 @@ if [ "${VW_E2E_IN_NETNS:-}" != 1 ]; then
     need /usr/bin/inotifywait inotify-tools
     need /usr/sbin/ip iproute2
     need /usr/bin/ss iproute2
+    need /usr/bin/rclone rclone
+    need /usr/bin/restic restic
     need "$PY" python3
     "$PY" -c 'import pyftpdlib' 2>/dev/null || skip "pyftpdlib missing (Debian package python3-pyftpdlib)"
     need /usr/sbin/sshd openssh-server
@@ -608,6 +612,44 @@ if [ "$SSH" = 1 ]; then
     check "the first database's new file is stored, the second's previous backup kept" \
         '[ "$(stat -c %Y "$T/local/pair/pair-shop.sql.zst")" -gt "$SHOP_BEFORE" ] && cmp "$T/crm-before.zst" "$T/local/pair/pair-crm.sql.zst"'
 fi
+
+echo "== off-site copies"
+# The same command line with a second copy: into a restic repository, and to
+# an rclone destination that cannot be written (a file where its folder goes).
+mkdir -p "$T/local/offsite" "$T/local/refused"
+printf 'e2e repository password\n' >"$T/restic-pw"
+: >"$T/blocker"
+export RESTIC_CACHE_DIR=$T/restic-cache
+restic -r "$T/repo" --password-file "$T/restic-pw" init >/dev/null 2>"$T/restic-init.err" || abort "restic init: $(cat "$T/restic-init.err")"
+OFF_STORE=$T/config4/Korvane/Vaultwick.conf
+mapfile -t settings < <(
+    printf '%s\n' Options/Display=1 Options/language=0
+    task "Offsite Restic" "${common[@]}" "hostuser=$HOST_USER" ftpdir=dumps database=shop backupfile=offsite.sql \
+        remotedir=dumps/ "localdir=$T/local/offsite" httpath= run=0 subdirectory=1 method=0 \
+        "offsite=restic:$T/repo" "offsiteconfig=$T/restic-pw"
+    task "Offsite Refused" "${common[@]}" "hostuser=$HOST_USER" ftpdir=dumps database=crm backupfile=refused.sql \
+        remotedir=dumps/ "localdir=$T/local/refused" httpath= run=0 subdirectory=0 method=0 \
+        "offsite=$T/blocker/copies"
+)
+"$STORE_WRITER" "$OFF_STORE" "${settings[@]}" || abort "cannot write the settings file $OFF_STORE"
+offsite() {
+    env HOME="$T/home" XDG_CONFIG_HOME="$T/config4" XDG_DATA_HOME="$T/data" XDG_RUNTIME_DIR="$T/runtime" \
+        QT_QPA_PLATFORM=offscreen "$VAULTWICK" "$@" >"$T/offsite.out" 2>&1
+}
+offsite --run "Offsite Restic"
+OFF_RC=$?
+OFF_FILE=$(find "$T/local/offsite" -name offsite.sql -type f | head -n 1)
+restic -r "$T/repo" --password-file "$T/restic-pw" dump --host "Offsite Restic" latest /offsite.sql >"$T/offsite-restored.sql" 2>"$T/restic-dump.err"
+check "restic: the run copies the verified backup; the snapshot gives the dump back byte for byte (rc $OFF_RC)" \
+    '[ "$OFF_RC" = 0 ] && [ -n "$OFF_FILE" ] && cmp "$OFF_FILE" "$T/offsite-restored.sql" && grep -q "Off-site copy verified: restic snapshot" "$T/offsite.out"'
+offsite --list --json
+check "--list --json names the last off-site copy" \
+    'grep -q "\"lastoffsite\": \"copied\"" "$T/offsite.out"'
+offsite --run "Offsite Refused"
+OFF_RC=$?
+check "a destination that refuses: exit 1, the warning in the Message, the local backup verified (rc $OFF_RC: $(STORE=$OFF_STORE; stored "Offsite Refused" lastmessage))" \
+    '[ "$OFF_RC" = 1 ] && [[ "$(STORE=$OFF_STORE; stored "Offsite Refused" lastmessage)" == "!!! stored locally; the off-site copy failed: "* ]] && (cd "$T/local/refused" && sha256sum --quiet -c refused.sql.sha256)'
+check "no password in the off-site runs' output" 'no_secret "$T/offsite.out"'
 
 echo "== SIGTERM in mid-transfer"
 # The same web host, its web server at a trickle on a port of its own; the

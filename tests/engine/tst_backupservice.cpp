@@ -9,6 +9,7 @@
 #include "HttpServerFixture.h"
 #include "RecordingProtocolView.h"
 #include "RequirePeer.h"
+#include "ResticServerFixture.h"
 #include "ScriptedTelnetHost.h"
 #include "SmtpServerFixture.h"
 #include "SpinWait.h"
@@ -296,6 +297,60 @@ private slots:
         const QByteArray sent = smtp.mails().at(0).data;
         QVERIFY2(sent.contains("stored, but its test restore failed"), sent.constData());
         QVERIFY(sent.contains("ERROR 1064"));
+    }
+
+    // A backup stored here whose second copy failed is a warning raised like a
+    // failed run; the record says how the last copy went, for --list.
+    void aFailedOffsiteCopyWarnsAndTheNextGoodOneIsRecorded()
+    {
+        if (ResticServerFixture::missingTools().size())
+            VW_SKIP(ResticServerFixture::missingTools().toUtf8());
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        SmtpServerFixture smtp;
+        if (!smtp.start())
+            VW_SKIP(qPrintable(QStringLiteral("no SMTP server here: ") + smtp.errorString()));
+        QVERIFY(serve(ftp, "CREATE TABLE t (x INT);\n-- Dump completed on 2027-03-05  3:00:01\n"));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        QTemporaryDir local;
+        Engine e(storeFile(), options(host.port(), ftp.port()));
+        BackupTask task = shopTask(local.filePath(QStringLiteral("backups")));
+        task.hostpw = ftp.settings().password;
+        QFile blocker(local.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        task.offsite = blocker.fileName() + QStringLiteral("/copies");
+        QVERIFY(QDir().mkpath(task.localdir));
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+        QVERIFY(mailTo(smtp, e));
+        QSignalSpy notified(&e.service->schedule(), &ScheduleDriver::notificationRequested);
+        QSignalSpy finished(e.service.get(), &BackupService::runFinished);
+        e.service->rebuildBoard();
+        e.service->schedule().tick();
+        QVERIFY(SpinUntil([&] { return finished.size() == 1; }, 60000));
+        RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        QVERIFY(outcome.success && !outcome.proven());
+        QVERIFY(QFile::exists(task.localdir + QStringLiteral("/backup.sql")));
+        QCOMPARE(outcome.message, QStringLiteral("!!! stored locally; the off-site copy failed: ") + outcome.warning
+                                      + QStringLiteral(" (03/05/2027 03:00:00)"));
+        QCOMPARE(e.store.LoadTask(QStringLiteral("shop")).lastoffsite, QStringLiteral("failed: ") + outcome.warning);
+        QCOMPARE(notified.size(), 1);
+        QCOMPARE(notified.at(0).at(1).toString(),
+                 QStringLiteral("Backup of shop stored locally, but its off-site copy failed\n") + outcome.warning);
+        QVERIFY(SpinUntil([&] { return smtp.mails().size() == 1; }, 20000));
+        QVERIFY(smtp.mails().at(0).data.contains("stored locally, but its off-site copy failed"));
+
+        task.offsite = local.filePath(QStringLiteral("copies"));
+        QVERIFY(serve(ftp, "CREATE TABLE t (x INT);\n-- Dump completed on 2027-03-05  3:00:01\n"));
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+        QVERIFY(e.service->startTask(QStringLiteral("shop"), false).isEmpty());
+        QVERIFY(SpinUntil([&] { return finished.size() == 2; }, 60000));
+        outcome = finished.at(1).at(0).value<RunOutcome>();
+        QVERIFY2(outcome.proven(), qPrintable(e.view.messages().join(" | ")));
+        QCOMPARE(e.store.LoadTask(QStringLiteral("shop")).lastoffsite, QStringLiteral("copied"));
+        QCOMPARE(notified.size(), 1);
     }
 };
 

@@ -238,7 +238,7 @@ bool SshServerFixture::prepare()
     QByteArray config = "Port " + QByteArray::number(m_port) + "\nListenAddress 127.0.0.1\n"
         "HostKey " + d + "/host_key\nPidFile none\nAuthorizedKeysFile " + d + "/authorized_keys\n"
         "StrictModes no\nPubkeyAuthentication yes\nLogLevel VERBOSE\n"
-        "SetEnv PATH=" + d + "/bin:/usr/bin:/bin\n";
+        "SetEnv PATH=" + d + "/bin:/usr/bin:/bin\nSubsystem sftp internal-sftp\n";
     if (m_namespace)
         config += "UsePAM yes\nPermitRootLogin yes\nPasswordAuthentication yes\nKbdInteractiveAuthentication yes\n"
                   "Match User vwkbd\n  AuthenticationMethods keyboard-interactive\n";

@@ -26,7 +26,6 @@
 #include "tasks/Ttaskform.h"
 #include "resources/MenuBitmaps.h"
 #include "shell/MetricsSettingsDialog.h"
-#include "offsite/OffsiteTools.h"
 #include "shell/OffsiteLimitDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/StoredBackupsWindow.h"
@@ -256,11 +255,6 @@ void TForm1::FormShow()
     }
     try {
         language = settings.ReadLanguage();
-    } catch (...) {
-    }
-    // The off-site copies' bandwidth, for the runs of this session.
-    try {
-        OffsiteTools::setUploadLimit(settings.ReadOffsiteLimit());
     } catch (...) {
     }
     ListView1->holdDisplayMode(display);

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "offsite/OffsiteTools.h"
 #include "shell/LanguageTexts.h"
 #include "tasks/AppSettings.h"
 
@@ -81,7 +80,5 @@ void OffsiteLimitDialog::accept()
                                        QStringLiteral("Die Einstellungen konnten nicht gespeichert werden.")));
         return;
     }
-    // Copies already under way keep the limit they started with.
-    OffsiteTools::setUploadLimit(limit);
     QDialog::accept();
 }

@@ -9,8 +9,9 @@ class QSpinBox;
 class TaskStore;
 
 // The "Options" dialog for the bandwidth the off-site copies may take, in
-// KiB/s (0: no limit), so a nightly upload leaves the line usable. Opened
-// without a nested loop: OK saves and closes, Cancel closes.
+// KiB/s (0: no limit), so a nightly upload leaves the line usable; each run
+// reads it as it starts. Opened without a nested loop: OK saves and closes,
+// Cancel closes.
 class OffsiteLimitDialog : public QDialog {
     Q_OBJECT
 public:

@@ -90,6 +90,9 @@ OffsiteFields::OffsiteFields(Ttaskform &form, int &y) : QObject(&form), m_form(f
     QWidget::setTabOrder(toffsitedaily, toffsiteweekly);
     QWidget::setTabOrder(toffsiteweekly, toffsitemonthly);
     QWidget::setTabOrder(toffsitemonthly, toffsiteconfig);
+    // "same as local" shows the local counts as they are being typed.
+    for (QSpinBox *local : {form.tkeepdaily, form.tkeepweekly, form.tkeepmonthly})
+        connect(local, &QSpinBox::valueChanged, this, &OffsiteFields::refresh);
     connect(toffsite, &QLineEdit::textChanged, this, &OffsiteFields::refresh);
     connect(toffsitesame, &QCheckBox::toggled, this, &OffsiteFields::refresh);
     connect(SpeedButton5, &QPushButton::clicked, this, &OffsiteFields::SpeedButton5Click);
@@ -222,6 +225,11 @@ void OffsiteFields::refresh()
                        static_cast<QWidget *>(SpeedButton5), static_cast<QWidget *>(toffsitesameLabel),
                        static_cast<QWidget *>(toffsiteconfigLabel)})
         w->setEnabled(!none);
+    if (toffsitesame->isChecked()) {
+        toffsitedaily->setValue(m_form.tkeepdaily->value());
+        toffsiteweekly->setValue(m_form.tkeepweekly->value());
+        toffsitemonthly->setValue(m_form.tkeepmonthly->value());
+    }
     const bool own = !none && !toffsitesame->isChecked();
     for (QSpinBox *box : {toffsitedaily, toffsiteweekly, toffsitemonthly})
         box->setEnabled(own);

@@ -83,6 +83,10 @@ private slots:
         QCOMPARE(field<QSpinBox>("toffsitemonthly")->value(), 6);
         QVERIFY(!field<QWidget>("toffsitedaily")->isEnabled());
         QCOMPARE(m_form->task(), t);
+        field<QSpinBox>("tkeepmonthly")->setValue(9);
+        QCOMPARE(field<QSpinBox>("toffsitemonthly")->value(), 9);
+        QCOMPARE(m_form->task().offsitekeep, QStringLiteral("same"));
+        field<QSpinBox>("tkeepmonthly")->setValue(6);
 
         // Counts of its own.
         field<QCheckBox>("toffsitesame")->setChecked(false);

@@ -21,18 +21,13 @@ void OffsiteCopy::start(const QString &storedFile, const QDate &today)
 {
     m_storedFile = storedFile.isEmpty() ? QString() : QFileInfo(storedFile).absoluteFilePath();
     m_today = today;
-    QString problem = m_target.problem(m_german);
-    const QString program = OffsiteTools::find(m_target.kind);
-    if (problem.isEmpty() && program.isEmpty())
-        problem = OffsiteTools::missingText(m_target.kind, m_german);
+    QString program;
+    const QString problem = OffsiteTools::problemWith(m_target, m_german, &program);
     if (!problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] { end(problem); });
         return;
     }
-    if (m_target.isRestic())
-        m_destination = std::make_unique<ResticRepository>(m_task, program, m_german);
-    else
-        m_destination = std::make_unique<RcloneDestination>(m_task, program, m_german);
+    m_destination = MakeOffsiteDestination(m_task, program, m_german);
     connect(m_destination.get(), &OffsiteDestination::protocolLine, this, &OffsiteCopy::protocolLine);
     connect(m_destination.get(), &OffsiteDestination::caption, this, &OffsiteCopy::caption);
     m_destination->list([this](const QList<OffsiteBackup> &remote, const QString &error) { listed(remote, error); });

@@ -5,10 +5,13 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "offsite/OffsiteTarget.h"
 #include "storage/RetentionPolicy.h"
 #include "storage/StoredBackups.h"
+
+struct BackupTask;
 
 // The steps an off-site copy takes with one destination, each a call of the
 // tool that ends in its callback; one step at a time. Errors are the tool's
@@ -46,3 +49,6 @@ signals:
     void protocolLine(const QString &text);
     void caption(const QString &text);
 };
+
+// The task's destination, rclone's or restic's, run by program.
+std::unique_ptr<OffsiteDestination> MakeOffsiteDestination(const BackupTask &task, const QString &program, bool german);

@@ -19,10 +19,8 @@ OffsiteInventory::~OffsiteInventory() = default;
 
 void OffsiteInventory::start()
 {
-    QString problem = m_target.problem(m_german);
-    const QString program = OffsiteTools::find(m_target.kind);
-    if (problem.isEmpty() && program.isEmpty())
-        problem = OffsiteTools::missingText(m_target.kind, m_german);
+    QString program;
+    const QString problem = OffsiteTools::problemWith(m_target, m_german, &program);
     if (!problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
             if (!m_done) {
@@ -32,10 +30,7 @@ void OffsiteInventory::start()
         });
         return;
     }
-    if (m_target.isRestic())
-        m_destination = std::make_unique<ResticRepository>(m_task, program, m_german);
-    else
-        m_destination = std::make_unique<RcloneDestination>(m_task, program, m_german);
+    m_destination = MakeOffsiteDestination(m_task, program, m_german);
     m_destination->list([this](const QList<OffsiteBackup> &backups, const QString &error) {
         if (m_done)
             return;
@@ -67,10 +62,9 @@ OffsiteRetrieve::~OffsiteRetrieve()
 void OffsiteRetrieve::start(const OffsiteBackup &snapshot, const QString &target)
 {
     m_file = target;
-    QString problem = m_target.isRestic() ? m_target.problem(m_german) : OffsiteTexts::noRepository(m_german);
-    const QString program = OffsiteTools::find(m_target.kind);
-    if (problem.isEmpty() && program.isEmpty())
-        problem = OffsiteTools::missingText(m_target.kind, m_german);
+    QString program;
+    const QString problem = m_target.isRestic() ? OffsiteTools::problemWith(m_target, m_german, &program)
+                                                : OffsiteTexts::noRepository(m_german);
     if (!problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
             if (!m_done) {

@@ -29,10 +29,8 @@ OffsiteProbe::~OffsiteProbe()
 
 void OffsiteProbe::start()
 {
-    QString problem = m_target.isNone() ? OffsiteTexts::noRepository(m_german) : m_target.problem(m_german);
-    const QString program = OffsiteTools::find(m_target.kind);
-    if (problem.isEmpty() && program.isEmpty())
-        problem = OffsiteTools::missingText(m_target.kind, m_german);
+    QString program;
+    const QString problem = OffsiteTools::problemWith(m_target, m_german, &program);
     if (!problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] { fail(problem); });
         return;

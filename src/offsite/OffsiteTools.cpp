@@ -23,6 +23,17 @@ QString find(OffsiteTarget::Kind kind)
     return QStandardPaths::findExecutable(name, searchPath);
 }
 
+QString problemWith(const OffsiteTarget &target, bool german, QString *program)
+{
+    if (target.isNone())
+        return OffsiteTexts::noRepository(german);
+    const QString problem = target.problem(german);
+    if (!problem.isEmpty())
+        return problem;
+    *program = find(target.kind);
+    return program->isEmpty() ? missingText(target.kind, german) : QString();
+}
+
 void setSearchPath(const QStringList &folders)
 {
     std::lock_guard guard(searchLock);

@@ -51,7 +51,7 @@ QStringList RcloneDestination::commonArguments(const OffsiteTarget &target)
 {
     QStringList args;
     if (!target.config.isEmpty())
-        args << QStringLiteral("--config") << target.config;
+        args << QStringLiteral("--config=") + target.config;
     args << QStringLiteral("--ask-password=false");
     if (const int limit = OffsiteTools::uploadLimit(); limit > 0)
         args << QStringLiteral("--bwlimit") << QStringLiteral("%1k").arg(limit);

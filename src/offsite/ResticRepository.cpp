@@ -48,11 +48,12 @@ void ResticRepository::joinWorker()
 
 QStringList ResticRepository::commonArguments(const OffsiteTarget &target)
 {
-    QStringList args{QStringLiteral("-r"), target.destination};
+    // Values joined to their flags: a value that starts with a dash stays a value.
+    QStringList args{QStringLiteral("--repo=") + target.destination};
     if (!target.config.isEmpty())
-        args << QStringLiteral("--password-file") << target.config;
+        args << QStringLiteral("--password-file=") + target.config;
     if (const int limit = OffsiteTools::uploadLimit(); limit > 0)
-        args << QStringLiteral("--limit-upload") << QString::number(limit);
+        args << QStringLiteral("--limit-upload=%1").arg(limit);
     return args;
 }
 
@@ -96,8 +97,8 @@ QList<OffsiteBackup> ResticRepository::snapshotsIn(const QByteArray &json)
 
 void ResticRepository::list(Listed done)
 {
-    m_tool->run({QStringLiteral("snapshots"), QStringLiteral("--json"), QStringLiteral("--host"), hostOf(m_task),
-                 QStringLiteral("--tag"), tagOf(m_task)},
+    m_tool->run({QStringLiteral("snapshots"), QStringLiteral("--json"), QStringLiteral("--host=") + hostOf(m_task),
+                 QStringLiteral("--tag=") + tagOf(m_task)},
                 [done](const ToolResult &r) {
                     if (!r.ok()) {
                         done({}, r.lastError);
@@ -150,9 +151,9 @@ void ResticRepository::backup()
     m_snapshot.clear();
     m_clock.start();
     m_tool->runFeeding(
-        {QStringLiteral("backup"), QStringLiteral("--stdin"), QStringLiteral("--stdin-filename"), m_remote.name,
-         QStringLiteral("--host"), hostOf(m_task), QStringLiteral("--tag"), tagOf(m_task), QStringLiteral("--time"),
-         m_local.modified.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QStringLiteral("--json")},
+        {QStringLiteral("backup"), QStringLiteral("--stdin"), QStringLiteral("--stdin-filename=") + m_remote.name,
+         QStringLiteral("--host=") + hostOf(m_task), QStringLiteral("--tag=") + tagOf(m_task),
+         QStringLiteral("--time=") + m_local.modified.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QStringLiteral("--json")},
         m_local.path, [this](const ToolResult &r) {
             emit caption(QString());
             Done done = std::move(m_done);
@@ -191,8 +192,8 @@ void ResticRepository::keep(const RetentionPolicy &policy, const QDate &, const 
         done(0, {});
         return;
     }
-    QStringList args{QStringLiteral("forget"), QStringLiteral("--host"), hostOf(m_task), QStringLiteral("--tag"),
-                     tagOf(m_task), QStringLiteral("--group-by"), QStringLiteral("host,paths")};
+    QStringList args{QStringLiteral("forget"), QStringLiteral("--host=") + hostOf(m_task),
+                     QStringLiteral("--tag=") + tagOf(m_task), QStringLiteral("--group-by=host,paths")};
     if (policy.daily > 0)
         args << QStringLiteral("--keep-daily") << QString::number(policy.daily);
     if (policy.weekly > 0)

@@ -123,6 +123,9 @@ void DatabaseSeries::databaseDone(const RunOutcome &outcome)
         m_current->deleteLater();  // still on its own call stack
     m_current = nullptr;
     m_outcomes.append(outcome);
+    // One repository check a week serves every database of the task.
+    if (outcome.offsiteChecked)
+        m_task.lastoffsitecheck = m_log.clock().now().date().toString(Qt::ISODate);
     ++m_index;
     QTimer::singleShot(0, this, &DatabaseSeries::next);
 }

@@ -26,6 +26,7 @@
 #include "tasks/Ttaskform.h"
 #include "resources/MenuBitmaps.h"
 #include "shell/MetricsSettingsDialog.h"
+#include "shell/OffsiteLimitDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/StoredBackupsWindow.h"
 #include "shell/TAboutForm.h"
@@ -404,6 +405,16 @@ void TForm1::MetricsFile1Click()
         MetricsDialog->openWithStoredValue();
     MetricsDialog->raise();
     MetricsDialog->activateWindow();
+}
+
+void TForm1::OffsiteLimit1Click()
+{
+    if (!OffsiteDialog)
+        OffsiteDialog = new OffsiteLimitDialog(m_store, m_texts, this);
+    if (!OffsiteDialog->isVisible())
+        OffsiteDialog->openWithStoredValue();
+    OffsiteDialog->raise();
+    OffsiteDialog->activateWindow();
 }
 
 void TForm1::DownloadFileperFTPmanually1Click()

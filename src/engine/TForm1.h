@@ -32,6 +32,7 @@ class QMessageBox;
 class MailSettingsDialog;
 class RestoreSettingsDialog;
 class MetricsSettingsDialog;
+class OffsiteLimitDialog;
 class ScheduleDriver;
 struct ScheduleState;
 class TaskListView;
@@ -114,6 +115,7 @@ public:
     void Notifications1Click();
     void TestRestore1Click();
     void MetricsFile1Click();
+    void OffsiteLimit1Click();
     // "Start with the desktop": writes or removes the autostart entry.
     void Autostart1Click(bool checked);
 
@@ -131,6 +133,7 @@ public:
     MailSettingsDialog *notificationsDialog() const { return MailDialog; }
     RestoreSettingsDialog *testRestoreDialog() const { return RestoreDialog; }
     MetricsSettingsDialog *metricsDialog() const { return MetricsDialog; }
+    OffsiteLimitDialog *offsiteLimitDialog() const { return OffsiteDialog; }
 
     // The tray hint as the scheduler last set it.
     QString trayHint() const { return m_trayHint; }
@@ -199,6 +202,7 @@ private:
     MailSettingsDialog *MailDialog = nullptr;
     RestoreSettingsDialog *RestoreDialog = nullptr;
     MetricsSettingsDialog *MetricsDialog = nullptr;
+    OffsiteLimitDialog *OffsiteDialog = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
     QString m_trayHint;

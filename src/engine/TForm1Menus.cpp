@@ -50,6 +50,8 @@ void TForm1::buildMenus()
             &TForm1::TestRestore1Click);
     connect(addAction(Options1, "MetricsFile1", QStringLiteral("&Metrics file ...")), &QAction::triggered, this,
             &TForm1::MetricsFile1Click);
+    connect(addAction(Options1, "OffsiteLimit1", QStringLiteral("Off-site &bandwidth limit ...")), &QAction::triggered,
+            this, &TForm1::OffsiteLimit1Click);
     // New passwords go to the settings file instead of the keyring; those
     // in the keyring stay there.
     QAction *passwordsInFile = addAction(Options1, "PasswordsInFile1", SecretTexts::keepInFileMenu(false));
@@ -202,6 +204,8 @@ void TForm1::TranslateMainWindow(int language)
     caption("Notifications1", en ? QStringLiteral("&Notifications ...") : QStringLiteral("&Benachrichtigungen ..."));
     caption("TestRestore1", en ? QStringLiteral("&Test restore ...") : QStringLiteral("&Testwiederherstellung ..."));
     caption("MetricsFile1", en ? QStringLiteral("&Metrics file ...") : QStringLiteral("&Metrikdatei ..."));
+    caption("OffsiteLimit1", en ? QStringLiteral("Off-site &bandwidth limit ...")
+                                : QStringLiteral("Band&breite externer Kopien ..."));
     caption("PasswordsInFile1", SecretTexts::keepInFileMenu(!en));
     Info1->setTitle(QStringLiteral("&Info"));
     caption("About1", en ? QStringLiteral("&About") : QStringLiteral("Ü&ber"));

@@ -143,6 +143,79 @@ const Topic *topics()
           QStringLiteral("Ein erfolgreicher Test zeigt die Version von mysqldump auf dem Host. Das Datenbank-Passwort "
                          "erreicht mysqldump durch die verschlüsselte Verbindung, nie über die Befehlszeile des "
                          "Hosts.")}},
+        {QStringLiteral("Off-site copy (rclone, restic)"),
+         QStringLiteral("Externe Kopie (rclone, restic)"),
+         {QStringLiteral("A second copy of each stored backup can go off this computer, to a server, a cloud storage "
+                         "or a USB disk, through rclone or restic. Install the one you use (Debian packages \"rclone\" "
+                         "and \"restic\"); the \"Task.Parameter\"-window says when it is missing. The local backup "
+                         "stays as it is, whatever the copy does."),
+          QStringLiteral("rclone, encrypted: run \"rclone config\" in a terminal. First make a remote for the storage "
+                         "itself, for instance named \"store\", of the type \"sftp\" (a server with SSH) or \"s3\" "
+                         "(Amazon S3 or a compatible service), with its address and login. Then make a second remote "
+                         "named \"secret\" of the type \"crypt\" whose remote is \"store:backups\": it encrypts the "
+                         "files and their names before they leave this computer. Keep the crypt passwords in a safe "
+                         "place: without them nobody can read the files."),
+          QStringLiteral("In the \"Task.Parameter\"-window, under \"Off-site Copy\", enter the destination "
+                         "\"secret:vaultwick\". Leave \"Config/Password File\" empty for rclone's own configuration "
+                         "(~/.config/rclone/rclone.conf), or select another one. Click \"Test destination\": it writes "
+                         "a small file there, reads it back and removes it."),
+          QStringLiteral("restic: put the repository's password into a file only you can read, for instance with "
+                         "\"openssl rand -base64 32 > ~/.config/vaultwick-restic.pw\" and \"chmod 600 "
+                         "~/.config/vaultwick-restic.pw\". Then create the repository: \"restic init -r "
+                         "sftp:user@host:/srv/backups --password-file ~/.config/vaultwick-restic.pw\" (or a REST server "
+                         "such as \"rest:http://host:8000/\", or a folder such as \"/media/usb/vw-repo\")."),
+          QStringLiteral("In the \"Task.Parameter\"-window enter the destination \"restic:\" followed by the "
+                         "repository, such as \"restic:sftp:user@host:/srv/backups\", and select the password file "
+                         "under \"Config/Password File\". \"Test destination\" opens the repository and names this "
+                         "task's last snapshot."),
+          QStringLiteral("Warning: the restic password is the only key to that repository. Lose it and the backups "
+                         "there are lost: nobody can open them, not even with the repository's files. Keep a copy of "
+                         "the password somewhere else than this computer, such as a password manager or on paper."),
+          QStringLiteral("\"Keep There\" with \"same as local\" keeps as many backups on the destination as here; "
+                         "clear it to give the destination daily, weekly and monthly counts of its own."),
+          QStringLiteral("So that the nightly upload leaves your line usable, set \"Options\" - \"Off-site bandwidth "
+                         "limit ...\" in KiB/s (0: no limit; 1024 KiB/s is about 8 Mbit/s)."),
+          QStringLiteral("The \"Stored backups\" window says for each backup whether it is on the destination. For "
+                         "restic it also lists the task's snapshots; \"Restore snapshot into database...\" first brings "
+                         "the chosen one's dump back from the repository.")},
+         {QStringLiteral("Eine zweite Kopie jeder gespeicherten Sicherung kann diesen Rechner verlassen, auf einen "
+                         "Server, einen Cloud-Speicher oder eine USB-Platte, über rclone oder restic. Installieren "
+                         "Sie das Programm, das Sie nutzen (Debian-Pakete \"rclone\" und \"restic\"); das "
+                         "\"Task.Parameter\"-Fenster sagt, wenn es fehlt. Die lokale Sicherung bleibt, wie sie ist, "
+                         "was auch immer die Kopie tut."),
+          QStringLiteral("rclone, verschlüsselt: Starten Sie \"rclone config\" in einem Terminal. Legen Sie zuerst ein "
+                         "Remote für den Speicher selbst an, etwa namens \"store\", vom Typ \"sftp\" (ein Server mit "
+                         "SSH) oder \"s3\" (Amazon S3 oder ein kompatibler Dienst), mit Adresse und Anmeldung. Legen "
+                         "Sie dann ein zweites Remote namens \"secret\" vom Typ \"crypt\" an, dessen Remote "
+                         "\"store:backups\" ist: Es verschlüsselt die Dateien und ihre Namen, bevor sie diesen Rechner "
+                         "verlassen. Bewahren Sie die crypt-Passwörter sicher auf: Ohne sie kann niemand die Dateien "
+                         "lesen."),
+          QStringLiteral("Geben Sie im \"Task.Parameter\"-Fenster unter \"Externe Kopie\" das Ziel "
+                         "\"secret:vaultwick\" ein. Lassen Sie \"Konfig-/Passwortdatei\" leer für die eigene "
+                         "Konfiguration von rclone (~/.config/rclone/rclone.conf) oder wählen Sie eine andere. "
+                         "Klicken Sie \"Ziel testen\": Es schreibt eine kleine Datei dorthin, liest sie zurück und "
+                         "entfernt sie."),
+          QStringLiteral("restic: Schreiben Sie das Passwort des Repositorys in eine Datei, die nur Sie lesen können, "
+                         "etwa mit \"openssl rand -base64 32 > ~/.config/vaultwick-restic.pw\" und \"chmod 600 "
+                         "~/.config/vaultwick-restic.pw\". Legen Sie dann das Repository an: \"restic init -r "
+                         "sftp:user@host:/srv/backups --password-file ~/.config/vaultwick-restic.pw\" (oder ein "
+                         "REST-Server wie \"rest:http://host:8000/\" oder ein Ordner wie \"/media/usb/vw-repo\")."),
+          QStringLiteral("Geben Sie im \"Task.Parameter\"-Fenster als Ziel \"restic:\" und dahinter das Repository "
+                         "ein, etwa \"restic:sftp:user@host:/srv/backups\", und wählen Sie die Passwortdatei unter "
+                         "\"Konfig-/Passwortdatei\". \"Ziel testen\" öffnet das Repository und nennt den letzten "
+                         "Snapshot dieses Tasks."),
+          QStringLiteral("Achtung: Das restic-Passwort ist der einzige Schlüssel zu diesem Repository. Geht es "
+                         "verloren, sind die Sicherungen dort verloren: Niemand kann sie öffnen, auch nicht mit den "
+                         "Dateien des Repositorys. Bewahren Sie eine Kopie des Passworts außerhalb dieses Rechners "
+                         "auf, etwa in einem Passwort-Manager oder auf Papier."),
+          QStringLiteral("\"Dort behalten\" mit \"wie lokal\" behält am Ziel so viele Sicherungen wie hier; nehmen Sie "
+                         "den Haken weg, um dem Ziel eigene tägliche, wöchentliche und monatliche Zahlen zu geben."),
+          QStringLiteral("Damit das nächtliche Hochladen Ihre Leitung nutzbar lässt, stellen Sie unter \"Optionen\" - "
+                         "\"Bandbreite externer Kopien ...\" eine Grenze in KiB/s ein (0: keine; 1024 KiB/s sind etwa "
+                         "8 Mbit/s)."),
+          QStringLiteral("Das Fenster \"Gespeicherte Backups\" sagt für jede Sicherung, ob sie am Ziel ist. Für restic "
+                         "listet es auch die Snapshots des Tasks; \"Snapshot in Datenbank wiederherstellen...\" holt "
+                         "zuerst den Dump des gewählten aus dem Repository.")}},
     };
     return table;
 }

@@ -3,11 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-// The built-in instructions of the How-To window: seven topics, each in
+// The built-in instructions of the How-To window: eight topics, each in
 // English and German.
 namespace HowToTopics {
 
-constexpr int Count = 7;
+constexpr int Count = 8;
 
 // The titles in index order.
 QStringList titles(bool german);

@@ -14,15 +14,19 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <memory>
+#include <optional>
 
 #include "restore/BackupCheck.h"
+#include "offsite/OffsiteTarget.h"
 #include "restore/HostRestore.h"
 #include "retrieval/ByteCount.h"
+#include "shell/OffsiteBackupsView.h"
 #include "shell/RestoreTargetDialog.h"
 #include "storage/DumpExport.h"
 
 namespace {
-enum Column { When, File, Size, Checksum, TestRestoreColumn };
+enum Column { When, File, Size, Checksum, TestRestoreColumn, OffsiteColumn };
 }
 
 StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions restore, bool german, QWidget *parent,
@@ -41,10 +45,23 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("backups"));
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({pick("Date and time", "Datum und Zeit"), pick("File", "Datei"), pick("Size", "Größe"),
-                             pick("Checksum", "Prüfsumme"), pick("Test restore", "Testwiederherstellung")});
+    QStringList columns{pick("Date and time", "Datum und Zeit"), pick("File", "Datei"), pick("Size", "Größe"),
+                        pick("Checksum", "Prüfsumme"), pick("Test restore", "Testwiederherstellung")};
+    if (!OffsiteTarget::of(task).isNone())
+        columns << pick("Off-site", "Extern");
+    m_list->setHeaderLabels(columns);
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_list, 1);
+    if (!OffsiteTarget::of(task).isNone()) {
+        m_offsite = new OffsiteBackupsView(task, german, this);
+        layout->addWidget(m_offsite, 1);
+        connect(m_offsite, &OffsiteBackupsView::listed, this, &StoredBackupsWindow::showOffsite);
+        connect(m_offsite, &OffsiteBackupsView::restoreRequested, this, &StoredBackupsWindow::askAndRestoreSnapshot);
+        connect(m_offsite, &OffsiteBackupsView::retrieveProgress, this, [this](qint64 bytes) {
+            m_progress->setFormat(pick("%1 fetched", "%1 geholt").arg(FormatByteCount(bytes)));
+            m_progress->setTextVisible(true);
+        });
+    }
 
     auto *buttons = new QHBoxLayout;
     m_check = new QPushButton(pick("Check", "Prüfen"), this);
@@ -86,9 +103,14 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     connect(m_restoreButton, &QPushButton::clicked, this, &StoredBackupsWindow::askAndRestore);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this,
-            [this] { setBusy(bool(m_running) || bool(m_restoring) || m_export.joinable()); });
-    resize(760, 420);
+            [this] { setBusy(bool(m_running) || bool(m_restoring) || m_export.joinable()
+                             || (m_offsite && m_offsite->isRetrieving())); });
+    resize(760, m_offsite && m_offsite->isVisibleTo(this) ? 600 : 420);
     reload();
+    if (m_offsite) {
+        say(pick("Checking the destination %1 ...", "Prüfe das Ziel %1 ...").arg(task.offsite));
+        m_offsite->start();
+    }
 }
 
 StoredBackupsWindow::~StoredBackupsWindow()
@@ -126,6 +148,8 @@ void StoredBackupsWindow::reload()
             item->setText(TestRestoreColumn, m_task.lastrestoretest.startsWith(QLatin1String("passed"))
                                            ? pick("passed", "bestanden")
                                            : pick("failed", "gescheitert"));
+        if (m_offsite)
+            item->setText(OffsiteColumn, m_offsite->cellFor(b));
     }
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
@@ -140,8 +164,26 @@ QString StoredBackupsWindow::selectedFile() const
     return row >= 0 && row < m_backups.size() ? m_backups[row].path : QString();
 }
 
+void StoredBackupsWindow::showOffsite()
+{
+    for (qsizetype i = 0; i < m_backups.size() && i < m_list->topLevelItemCount(); ++i) {
+        m_list->topLevelItem(int(i))->setText(OffsiteColumn, m_offsite->cellFor(m_backups[i]));
+        m_list->topLevelItem(int(i))->setToolTip(OffsiteColumn, m_offsite->error());
+    }
+    if (!m_offsite->error().isEmpty())
+        say(pick("The destination could not be listed: %1", "Das Ziel konnte nicht gelistet werden: %1")
+                .arg(m_offsite->error()));
+    else if (OffsiteTarget::of(m_task).isRestic())
+        say(pick("%1 snapshots of this task in the repository.", "%1 Snapshots dieser Aufgabe im Repository.")
+                .arg(m_offsite->snapshots().size()));
+    else
+        say(pick("The destination was listed.", "Das Ziel wurde gelistet."));
+}
+
 void StoredBackupsWindow::setBusy(bool busy)
 {
+    if (m_offsite)
+        m_offsite->setBusy(busy);
     const bool chosen = !selectedFile().isEmpty();
     m_check->setEnabled(!busy && chosen);
     m_save->setEnabled(!busy && chosen);
@@ -263,7 +305,7 @@ void StoredBackupsWindow::askAndRestore()
 bool StoredBackupsWindow::restoreSelected(const QString &typedName)
 {
     const BackupTask task = StoredBackupTask(m_task, selectedFile());
-    if (!mayRestore(task.database, typedName))
+    if (!mayRestore(task.database, typedName, selectedFile()))
         return false;
     auto *host = new HostRestore(m_ssh, m_german, m_lockDirectory);
     watchRestore(host);
@@ -273,7 +315,7 @@ bool StoredBackupsWindow::restoreSelected(const QString &typedName)
 
 bool StoredBackupsWindow::restoreSelectedInto(const ServerTarget &server, const QString &typedName)
 {
-    if (!mayRestore(server.database, typedName))
+    if (!mayRestore(server.database, typedName, selectedFile()))
         return false;
     auto *named = new ServerRestore(m_restore, m_german);
     watchRestore(named);
@@ -281,13 +323,73 @@ bool StoredBackupsWindow::restoreSelectedInto(const ServerTarget &server, const 
     return true;
 }
 
-bool StoredBackupsWindow::mayRestore(const QString &database, const QString &typedName)
+bool StoredBackupsWindow::mayRestore(const QString &database, const QString &typedName, const QString &file)
 {
     if (typedName != database || database.isEmpty()) {
         say(pick("Not restored: the name typed is not the database's.", "Nicht wiederhergestellt: der eingegebene Name ist nicht der der Datenbank."));
         return false;
     }
-    return !selectedFile().isEmpty() && !m_restoring && !m_running;
+    return !file.isEmpty() && !m_restoring && !m_running && !(m_offsite && m_offsite->isRetrieving());
+}
+
+void StoredBackupsWindow::askAndRestoreSnapshot(const OffsiteBackup &snapshot)
+{
+    auto *dialog = new RestoreTargetDialog(m_offsite->taskOf(snapshot), snapshot.name, m_german, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, snapshot] {
+        const ServerTarget server = dialog->server();
+        restoreSnapshot(snapshot, dialog->intoHost() ? nullptr : &server, dialog->typedName());
+    });
+    dialog->open();
+}
+
+bool StoredBackupsWindow::restoreSnapshotInto(const OffsiteBackup &snapshot, const ServerTarget &server,
+                                              const QString &typedName)
+{
+    return restoreSnapshot(snapshot, &server, typedName);
+}
+
+bool StoredBackupsWindow::restoreSnapshot(const OffsiteBackup &snapshot, const ServerTarget *server,
+                                          const QString &typedName)
+{
+    if (!m_offsite)
+        return false;
+    const BackupTask task = m_offsite->taskOf(snapshot);
+    if (!mayRestore(server ? server->database : task.database, typedName, snapshot.key))
+        return false;
+    const std::optional<ServerTarget> into = server ? std::optional<ServerTarget>(*server) : std::nullopt;
+    // The restore starts once the dump is here; the file goes when it is done.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(m_offsite, &OffsiteBackupsView::retrieved, this,
+                          [this, connection, task, into](bool ok, const QString &file, const QString &reason) {
+        disconnect(*connection);
+        if (!ok) {
+            say(pick("Not restored: the snapshot could not be fetched: %1",
+                     "Nicht wiederhergestellt: der Snapshot konnte nicht geholt werden: %1").arg(reason));
+            setBusy(false);
+            emit restoreFinished(false);
+            return;
+        }
+        RestoreJob *job = into ? static_cast<RestoreJob *>(new ServerRestore(m_restore, m_german))
+                               : static_cast<RestoreJob *>(new HostRestore(m_ssh, m_german, m_lockDirectory));
+        connect(job, &RestoreJob::finished, m_offsite, [view = m_offsite, file] { view->discard(file); });
+        watchRestore(job);
+        if (into)
+            static_cast<ServerRestore *>(job)->start(*into, file);
+        else
+            static_cast<HostRestore *>(job)->start(task, file);
+    });
+    if (!m_offsite->retrieve(snapshot)) {
+        disconnect(*connection);
+        say(pick("Not restored: no private temporary folder could be made.",
+                 "Nicht wiederhergestellt: es ließ sich kein privater temporärer Ordner anlegen."));
+        return false;
+    }
+    say(pick("Fetching snapshot %1 (%2) from the repository ...", "Hole Snapshot %1 (%2) aus dem Repository ...")
+            .arg(snapshot.key.left(8), snapshot.name));
+    setBusy(true);
+    m_progress->setRange(0, 0);
+    return true;
 }
 
 void StoredBackupsWindow::watchRestore(RestoreJob *job)

@@ -11,6 +11,8 @@
 #include "tasks/BackupTask.h"
 
 class BackupCheck;
+class OffsiteBackupsView;
+struct OffsiteBackup;
 class RestoreJob;
 class QLabel;
 class QPlainTextEdit;
@@ -45,6 +47,11 @@ public:
     bool restoreSelectedInto(const ServerTarget &server, const QString &typedName);
     // The question that asks for the task's database name.
     QString restoreQuestion() const;
+    // A restic snapshot's dump, fetched into a temporary file first, into a
+    // server the user names. false: not started.
+    bool restoreSnapshotInto(const OffsiteBackup &snapshot, const ServerTarget &server, const QString &typedName);
+    // The destination's side; null for a task without one.
+    OffsiteBackupsView *offsiteView() const { return m_offsite; }
 
 signals:
     // A check or an export ended (for whoever waits on it).
@@ -56,8 +63,12 @@ private:
     void askAndSave();
     void askAndRestore();
     void openFolder();
-    // The typed name is the database's, and nothing else is under way.
-    bool mayRestore(const QString &database, const QString &typedName);
+    void askAndRestoreSnapshot(const OffsiteBackup &snapshot);
+    // server null: into the task's own database over its SSH login.
+    bool restoreSnapshot(const OffsiteBackup &snapshot, const ServerTarget *server, const QString &typedName);
+    void showOffsite();
+    // The typed name is the database's, there is a file, and nothing else is under way.
+    bool mayRestore(const QString &database, const QString &typedName, const QString &file);
     // Takes the job, shows what it says; the caller starts it.
     void watchRestore(RestoreJob *job);
     void setBusy(bool busy);
@@ -76,6 +87,7 @@ private:
     QPushButton *m_restoreButton = nullptr;
     QProgressBar *m_progress = nullptr;
     QPlainTextEdit *m_lines = nullptr;
+    OffsiteBackupsView *m_offsite = nullptr;
     SshClientSettings m_ssh;
     QString m_lockDirectory;  // the tasks' run locks, which a restore holds
     std::unique_ptr<BackupCheck> m_running;

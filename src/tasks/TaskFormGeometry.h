@@ -7,9 +7,9 @@
 namespace TaskFormGeometry {
 constexpr int kClientWidth = 659;
 // The design's 551 pixels, grown by the stored-backup, SSH and mysqldump
-// sections and the FTP security, test restore, health check and host
-// compression rows.
-constexpr int kClientHeight = 879;
+// sections, the off-site section and the FTP security, test restore, health
+// check and host compression rows.
+constexpr int kClientHeight = 996;
 constexpr int kHeadingX = 8;
 constexpr int kCaptionX = 13;
 constexpr int kFieldX = 168;

@@ -21,6 +21,7 @@
 #include "tasks/BrowseForDirectory.h"
 #include "secrets/TaskSecrets.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/OffsiteFields.h"
 #include "tasks/PasswordReveal.h"
 #include "tasks/SshConnectionTest.h"
 #include "tasks/SshTaskFields.h"
@@ -133,7 +134,9 @@ QPushButton *Ttaskform::addLink(const QString &name, const QString &text, const 
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QStringLiteral(
         "QPushButton { color: blue; text-decoration: underline; border: none;"
-        " background: transparent; padding: 0px; text-align: left; }"));
+        " background: transparent; padding: 0px; text-align: left; }"
+        // A link that cannot be followed now must not look like one.
+        " QPushButton:disabled { color: gray; text-decoration: none; }"));
     button->setGeometry(geometry);
     return button;
 }
@@ -313,6 +316,7 @@ void Ttaskform::buildWindow()
     m_ssh = new SshTaskFields(*this, m_language, y);
     m_dump = new DumpOptionFields(*this, y);
     connect(m_ssh->connectionTest(), &SshConnectionTest::settingsOffered, m_dump, &DumpOptionFields::apply);
+    m_offsite = new OffsiteFields(*this, y);
 
     SpeedButton2 = addLink(QStringLiteral("SpeedButton2"), QStringLiteral("OK"), okLink);
 
@@ -440,6 +444,7 @@ void Ttaskform::TranslateTaskForm(int language)
                                               "oder MySQL\r(mariadbd oder mysqld). Von außen ist der Testserver nicht erreichbar.")));
     m_ssh->translate(de);
     m_dump->translate(de);
+    m_offsite->translate(de);
     m_captionLanguage = language;
     showKeyringPlaceholders();
     updateKeepingSummary();
@@ -480,6 +485,7 @@ void Ttaskform::setTask(const BackupTask &task)
     tkeepmonthly->setValue(task.keepmonthly);
     m_ssh->setTask(task);
     m_dump->setTask(task);
+    m_offsite->setTask(task);
     m_loaded = task;
     showKeyringPlaceholders();
     updateKeepingSummary();
@@ -544,7 +550,8 @@ void Ttaskform::SpeedButton2Click()
     for (const auto &[field, problem] :
          {std::pair<QWidget *, QString>{tbkfile, BackupFileNameProblem(tbkfile->text(), m_language.german())},
           std::pair<QWidget *, QString>{tdir, LocalDirectoryProblem(tdir->text(), m_language.german())},
-          std::pair<QWidget *, QString>{m_dump->lastField(), m_dump->problem(m_language.german())}}) {
+          std::pair<QWidget *, QString>{m_dump->lastField(), m_dump->problem(m_language.german())},
+          std::pair<QWidget *, QString>{m_offsite->problemField(), m_offsite->problem(m_language.german())}}) {
         if (!problem.isEmpty()) {
             showError(problem);
             field->setFocus(Qt::OtherFocusReason);
@@ -561,7 +568,9 @@ void Ttaskform::setSshSettings(const SshClientSettings &settings)
 
 void Ttaskform::hideEvent(QHideEvent *event)
 {
-    m_ssh->cancelTest();  // a test of a closed editor answers nobody
+    // A test of a closed editor answers nobody.
+    m_ssh->cancelTest();
+    m_offsite->cancelTest();
     QDialog::hideEvent(event);
 }
 

@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class DumpOptionFields;
+class OffsiteFields;
 class PasswordReveal;
 class SshTaskFields;
 class TaskTimeEdit;
@@ -66,6 +67,7 @@ protected:
 private:
     friend class SshTaskFields;  // build their rows with the helpers below
     friend class DumpOptionFields;
+    friend class OffsiteFields;
     void buildWindow();
     QLabel *addHeading(int index, const QString &text, int &y);
     QLabel *addCaption(const QString &control, const QString &text, int y);
@@ -114,6 +116,7 @@ private:
     QPushButton *SpeedButton2 = nullptr;
     SshTaskFields *m_ssh = nullptr;
     DumpOptionFields *m_dump = nullptr;
+    OffsiteFields *m_offsite = nullptr;
     // The task last set: values the editor does not show pass through unchanged.
     BackupTask m_loaded;
 

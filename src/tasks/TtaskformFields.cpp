@@ -8,6 +8,7 @@
 
 #include "shell/LanguageTexts.h"
 #include "tasks/DumpOptionFields.h"
+#include "tasks/OffsiteFields.h"
 #include "tasks/PasswordReveal.h"
 #include "tasks/SshTaskFields.h"
 #include "tasks/TaskTimeEdit.h"
@@ -43,6 +44,7 @@ BackupTask Ttaskform::task() const
     m_ssh->applyTo(t, m_loaded);
     t.dumpoptions = m_dump->options();
     t.dumpprogram = m_dump->program();
+    m_offsite->applyTo(t, m_loaded);
     return t;
 }
 

@@ -16,6 +16,7 @@
 #include "notify/MailSettings.h"
 #include "notify/MailSettingsDialog.h"
 #include "shell/MetricsSettingsDialog.h"
+#include "shell/OffsiteLimitDialog.h"
 #include "shell/RestoreSettingsDialog.h"
 #include "shell/TNotifyIcon.h"
 #include "tasks/AppSettings.h"
@@ -232,6 +233,17 @@ private slots:
         metrics->accept();
         QVERIFY(!metrics->isVisible());
         QCOMPARE(AppSettings(w.store()).ReadMetricsFile(), m_dir.filePath(QStringLiteral("vw.prom")));
+
+        // The off-site bandwidth, which each run reads as it starts.
+        w.menuAction(QStringLiteral("OffsiteLimit1"))->trigger();
+        OffsiteLimitDialog *limit = w.offsiteLimitDialog();
+        QTRY_VERIFY(limit->isVisible());
+        auto *kib = limit->findChild<QSpinBox *>(QStringLiteral("offsiteLimit"));
+        QCOMPARE(kib->value(), 0);
+        kib->setValue(2048);
+        limit->accept();
+        QVERIFY(!limit->isVisible());
+        QCOMPARE(AppSettings(w.store()).ReadOffsiteLimit(), 2048);
     }
 };
 

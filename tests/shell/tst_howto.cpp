@@ -62,10 +62,12 @@ private slots:
     {
         for (bool german : {false, true}) {
             const QStringList titles = HowToTopics::titles(german);
-            QCOMPARE(titles.size(), 7);
+            QCOMPARE(titles.size(), 8);
             QCOMPARE(titles.mid(0, 4), german ? GermanTitles : EnglishTitles);
             QCOMPARE(titles.at(6), german ? QStringLiteral("Sicherung über SSH") : QStringLiteral("How to backup over SSH"));
-            for (int i = 0; i < 7; ++i) {
+            QCOMPARE(titles.at(7), german ? QStringLiteral("Externe Kopie (rclone, restic)")
+                                          : QStringLiteral("Off-site copy (rclone, restic)"));
+            for (int i = 0; i < 8; ++i) {
                 const QString t = HowToTopics::text(i, german);
                 QVERIFY(!t.contains(QChar(10)));
                 QVERIFY(t.startsWith(QStringLiteral("1)\r")));
@@ -96,7 +98,7 @@ private slots:
                                 "to apply the changes and save this duplicated task."));
         QVERIFY(HowToTopics::text(5, false).contains(QStringLiteral("sha256sum -c NAME.sha256")));
         QVERIFY(HowToTopics::text(5, true).contains(QStringLiteral("NAME.1, NAME.2")));
-        QCOMPARE(HowToTopics::text(7, false), QString());
+        QCOMPARE(HowToTopics::text(8, false), QString());
         QCOMPARE(HowToTopics::text(-1, true), QString());
     }
 

@@ -29,7 +29,7 @@ OffsiteBackupsView::OffsiteBackupsView(const BackupTask &task, bool german, QWid
     m_heading = new QLabel(this);
     m_heading->setObjectName(QStringLiteral("snapshotsHeading"));
     m_heading->setText(pick("Snapshots in the restic repository %1", "Snapshots im restic-Repository %1")
-                           .arg(m_target.destination));
+                           .arg(m_target.shown()));
     layout->addWidget(m_heading);
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("snapshots"));

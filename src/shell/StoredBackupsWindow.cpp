@@ -108,7 +108,7 @@ StoredBackupsWindow::StoredBackupsWindow(const BackupTask &task, RestoreOptions 
     resize(760, m_offsite && m_offsite->isVisibleTo(this) ? 600 : 420);
     reload();
     if (m_offsite) {
-        say(pick("Checking the destination %1 ...", "Prüfe das Ziel %1 ...").arg(task.offsite));
+        say(pick("Checking the destination %1 ...", "Prüfe das Ziel %1 ...").arg(OffsiteTarget::masked(task.offsite)));
         m_offsite->start();
     }
 }

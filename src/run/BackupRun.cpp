@@ -299,9 +299,19 @@ void BackupRun::abort()
         m_secretsCancelled = true;
     if (m_test)
         m_test->cancel();
-    // No tool goes on after the program; its temporary name holds what it sent.
-    if (m_offsite)
+    // No tool goes on after the program; its temporary name holds what it
+    // sent. The run still ends, so whoever waits for it (the command line) can.
+    if (m_offsite && !m_done) {
         m_offsite->stopNow();
+        QTimer::singleShot(0, this, [this] {
+            if (m_done)
+                return;
+            OffsiteResult stopped;
+            stopped.reason = OffsiteTexts::cancelled(m_texts.german());
+            m_log.AddStatus(OffsiteTexts::failed(stopped.reason, m_texts.german()));
+            copiedOffsite(stopped);
+        });
+    }
     if (m_transport)
         m_transport->cancel();
     m_retriever.AbortRetrievals();

@@ -1,4 +1,6 @@
 #include <QDir>
+#include <QDirIterator>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -351,6 +353,42 @@ private slots:
         QVERIFY2(outcome.proven(), qPrintable(e.view.messages().join(" | ")));
         QCOMPARE(e.store.LoadTask(QStringLiteral("shop")).lastoffsite, QStringLiteral("copied"));
         QCOMPARE(notified.size(), 1);
+    }
+
+    // The program ends while the second copy is on its way: the tool stops,
+    // nothing has the final name, and the run still ends (the command line waits for it).
+    void theEndOfTheProgramStopsTheOffsiteCopyAndEndsTheRun()
+    {
+        if (ResticServerFixture::missingTools().size())
+            VW_SKIP(ResticServerFixture::missingTools().toUtf8());
+        FtpServerFixture ftp;
+        if (!ftp.start())
+            VW_SKIP(qPrintable(QStringLiteral("FTP server: ") + ftp.errorString()));
+        QByteArray dump = "CREATE TABLE t (x INT);\n";
+        while (dump.size() < 4 * 1024 * 1024)
+            dump += "INSERT INTO t VALUES (" + QByteArray::number(QRandomGenerator::global()->generate64()) + ");\n";
+        QVERIFY(serve(ftp, dump + "-- Dump completed on 2027-03-05  3:00:01\n"));
+        ScriptedTelnetHost host;
+        host.setHostName(QStringLiteral("127.0.0.1"));
+        QTemporaryDir local;
+        Engine e(storeFile(), options(host.port(), ftp.port()));
+        BackupTask task = shopTask(local.filePath(QStringLiteral("backups")));
+        task.hostpw = ftp.settings().password;
+        task.offsite = local.filePath(QStringLiteral("copies"));
+        QVERIFY(QDir().mkpath(task.localdir));
+        QVERIFY(e.store.SaveTask(QStringLiteral("shop"), task));
+        QVERIFY(AppSettings(e.store).SaveOffsiteLimit(128));
+        QSignalSpy finished(e.service.get(), &BackupService::runFinished);
+        QVERIFY(e.service->startTask(QStringLiteral("shop"), false).isEmpty());
+        QVERIFY(SpinUntil([&] { return e.view.messages().join('|').contains(QStringLiteral("Off-site copy of")); }, 60000));
+        e.service->shutdown();
+        QVERIFY(SpinUntil([&] { return finished.size() == 1; }, 20000));
+        const RunOutcome outcome = finished.at(0).at(0).value<RunOutcome>();
+        QVERIFY(outcome.success);
+        QCOMPARE(outcome.warning, QStringLiteral("the off-site copy was cancelled"));
+        QVERIFY(QFile::exists(task.localdir + QStringLiteral("/backup.sql")));
+        QDirIterator copies(task.offsite, {QStringLiteral("backup.sql")}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(!copies.hasNext());
     }
 };
 

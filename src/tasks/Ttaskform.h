@@ -19,6 +19,11 @@ class PasswordReveal;
 class SshTaskFields;
 class TaskTimeEdit;
 struct SshClientSettings;
+class QFont;
+
+// The design's texts fit its font; a wider substitute shrinks the label's
+// font a little rather than cutting the text off.
+void FitLabelToWidth(QLabel *label, const QFont &font);
 
 // The task editor: a modal dialog over a copy of one task. Created once and
 // kept; its caption routine runs whether it is shown or not.

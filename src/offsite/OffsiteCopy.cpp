@@ -79,6 +79,7 @@ void OffsiteCopy::listed(const QList<OffsiteBackup> &remote, const QString &erro
         end(error);
         return;
     }
+    m_remote = remote;
     m_queue = toCopy(StoredBackupsOf(m_task), m_storedFile, remote, m_target.kind, OffsitePolicy(m_task), m_today);
     const int behind = int(m_queue.size()) - (!m_queue.isEmpty() && m_queue.first().path == m_storedFile ? 1 : 0);
     if (behind > 0)
@@ -95,40 +96,40 @@ void OffsiteCopy::copyNext()
         return;
     }
     const StoredBackup next = m_queue.takeFirst();
-    m_destination->put(next, [this](const QString &error) {
+    m_destination->put(next, [this, next](const QString &error) {
         if (!error.isEmpty()) {
             // What is left is tried again at the next run.
             end(error);
             return;
         }
         ++m_result.copied;
+        // The copy is there now: rclone's under its name (in place of an older
+        // one of that day), restic's as one snapshot more.
+        const OffsiteBackup copied = OffsiteNameOf(next, m_target.kind);
+        if (!m_target.isRestic())
+            m_remote.removeIf([&copied](const OffsiteBackup &r) { return r.key == copied.key; });
+        m_remote.append(copied);
         copyNext();
     });
 }
 
 void OffsiteCopy::retain()
 {
-    m_destination->list([this](const QList<OffsiteBackup> &remote, const QString &error) {
+    m_destination->keep(OffsitePolicy(m_task), m_today, m_remote, [this](int removed, const QString &error) {
+        m_result.removed = removed;
+        if (removed > 0)
+            emit protocolLine(OffsiteTexts::removed(removed, m_german));
         if (!error.isEmpty()) {
             end(error);
             return;
         }
-        m_destination->keep(OffsitePolicy(m_task), m_today, remote, [this](int removed, const QString &error) {
-            m_result.removed = removed;
-            if (removed > 0)
-                emit protocolLine(OffsiteTexts::removed(removed, m_german));
-            if (!error.isEmpty()) {
-                end(error);
-                return;
-            }
-            if (!m_destination->checkDue(m_task.lastoffsitecheck, m_today)) {
-                end({});
-                return;
-            }
-            m_destination->check(m_today, [this](const QString &error) {
-                m_result.checked = error.isEmpty();
-                end(error);
-            });
+        if (!m_destination->checkDue(m_task.lastoffsitecheck, m_today)) {
+            end({});
+            return;
+        }
+        m_destination->check(m_today, [this](const QString &error) {
+            m_result.checked = error.isEmpty();
+            end(error);
         });
     });
 }

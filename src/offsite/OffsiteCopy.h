@@ -63,6 +63,8 @@ private:
     QString m_storedFile;
     QDate m_today;
     QList<StoredBackup> m_queue;
+    // What the destination holds: its list, and each copy made since.
+    QList<OffsiteBackup> m_remote;
     OffsiteResult m_result;
     bool m_done = false;
 };

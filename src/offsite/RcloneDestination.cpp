@@ -131,6 +131,9 @@ void RcloneDestination::put(const StoredBackup &local, Done done)
     m_up.local = local;
     m_up.remote = OffsiteNameOf(local, OffsiteTarget::Kind::Rclone);
     m_up.done = std::move(done);
+    // Its own temporary names are taken again now, no leftovers to remove.
+    m_stale.removeAll(partialName(m_up.remote.key));
+    m_stale.removeAll(partialName(m_up.remote.key + QStringLiteral(".sha256")));
     emit protocolLine(OffsiteTexts::started(QFileInfo(local.path).fileName(), m_target.shown(), m_german));
     expectedHash();
 }

@@ -38,23 +38,29 @@ QString OffsiteTarget::programName() const
     return isRestic() ? QStringLiteral("restic") : QStringLiteral("rclone");
 }
 
-QString OffsiteTarget::problem(bool german) const
+QString OffsiteTarget::problem(bool german, Field *field) const
 {
+    Field at = Field::Destination;
+    QString why;
     if (isNone())
         return {};
-    if (destination.isEmpty())
-        return OffsiteTexts::noRepository(german);
-    // A leading dash would be taken for an option of the tool.
-    if (destination.startsWith(QLatin1Char('-')))
-        return OffsiteTexts::badDestination(destination, german);
-    if (isRestic() && config.isEmpty())
-        return OffsiteTexts::noPasswordFile(german);
-    if (!config.isEmpty()) {
+    if (destination.isEmpty()) {
+        why = OffsiteTexts::noRepository(german);
+    } else if (destination.startsWith(QLatin1Char('-'))) {
+        // A leading dash would be taken for an option of the tool.
+        why = OffsiteTexts::badDestination(destination, german);
+    } else if (isRestic() && config.isEmpty()) {
+        at = Field::Config;
+        why = OffsiteTexts::noPasswordFile(german);
+    } else if (!config.isEmpty()) {
         const QFileInfo file(config);
+        at = Field::Config;
         if (!file.isFile() || !file.isReadable())
-            return OffsiteTexts::unreadableConfig(config, german);
+            why = OffsiteTexts::unreadableConfig(config, german);
     }
-    return {};
+    if (field && !why.isEmpty())
+        *field = at;
+    return why;
 }
 
 RetentionPolicy OffsitePolicy(const BackupTask &task)

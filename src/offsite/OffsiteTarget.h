@@ -32,7 +32,9 @@ struct OffsiteTarget {
     // Why the values cannot work, in the interface language; empty: they can.
     // Checks only what needs no tool: a restic repository named, restic's
     // password file given and readable, a named rclone configuration readable.
-    QString problem(bool german) const;
+    // field: which of the two values is at fault.
+    enum class Field { Destination, Config };
+    QString problem(bool german, Field *field = nullptr) const;
 };
 
 // The keep counts on the destination: the local ones for "same" (and for

@@ -191,11 +191,9 @@ QString OffsiteFields::problem(bool german) const
 
 QWidget *OffsiteFields::problemField() const
 {
-    // The destination is refused only when empty ("restic:" alone) or taken
-    // for an option; everything else checked is the file.
-    const OffsiteTarget target = OffsiteTarget::of(values());
-    const bool destination = target.destination.isEmpty() || target.destination.startsWith(QLatin1Char('-'));
-    return destination ? static_cast<QWidget *>(toffsite) : toffsiteconfig;
+    OffsiteTarget::Field field = OffsiteTarget::Field::Destination;
+    OffsiteTarget::of(values()).problem(m_german, &field);
+    return field == OffsiteTarget::Field::Destination ? static_cast<QWidget *>(toffsite) : toffsiteconfig;
 }
 
 QWidget *OffsiteFields::firstField() const
